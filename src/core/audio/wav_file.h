@@ -1,0 +1,44 @@
+// The one WAV reader of the system. It accepts exactly uncompressed 16-bit PCM at 48000 Hz,
+// mono or stereo, whose "fmt " chunk (16 bytes of body) comes right after "WAVE":
+//
+//   0   "RIFF"   4   u32 file size - 8   8   "WAVE"
+//   12  24-byte format chunk, byte for byte the mono or the stereo template
+//   36  further chunks (tag, u32 size, body) until "data", u32 n, then n bytes of audio
+//
+// Callers: open read-only, check_wav_header, and only on 1 or 2 find_data_chunk, and only when
+// that succeeds read_chunk_size; the audio then starts at the stream's position.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "platform/file_io.h"
+
+namespace qbank {
+
+inline constexpr int wav_rejected = 0;
+inline constexpr int wav_mono = 1;
+inline constexpr int wav_stereo = 2;
+inline constexpr std::size_t wav_canonical_header_size = 44;
+
+// The complete 24-byte "fmt " chunks of accepted files.
+const std::array<std::uint8_t, 24>& wav_format_template(int channels);
+
+// 0 rejected, 1 mono, 2 stereo. Reads from the current position (0); on 1 or 2 the stream is
+// left at offset 36, behind the format chunk.
+int check_wav_header(byte_source& stream);
+
+// Skips chunks until one tagged "data"; true with the stream at that chunk's size field, false
+// at the end of the stream. An odd-sized chunk is followed by its pad byte, as RIFF requires.
+bool find_data_chunk(byte_source& stream);
+
+// One little-endian u32 at the current position (the audio length n in bytes after a successful
+// find_data_chunk); 0 when fewer than 4 bytes remain.
+std::uint32_t read_chunk_size(byte_source& stream);
+
+// The canonical 44-byte header for `channels` (1 or 2) and `data_bytes` bytes of audio.
+std::array<std::uint8_t, wav_canonical_header_size> wav_canonical_header(int channels,
+                                                                        std::uint32_t data_bytes);
+
+}  // namespace qbank

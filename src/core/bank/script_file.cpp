@@ -1,0 +1,101 @@
+#include "bank/script_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "bank/bank.h"
+#include "bank/start_sector.h"
+#include "platform/file_error.h"
+#include "platform/file_io.h"
+#include "ui/host.h"
+#include "util/line_reader.h"
+#include "util/text_format.h"
+
+namespace qbank {
+namespace {
+
+constexpr std::size_t multisample_head_size = name_size + comment_size;
+static_assert(script_v6_binary_size ==
+              sizeof(global_parameter) + program_count * sizeof(blend) +
+                  multisample_count * multisample_head_size);
+
+const char* old_version_notice(int version) {
+  switch (version) {
+    case 3: return "Open old bank version 3.\nLoaded only first 256 programs!";
+    case 4: return "Open old bank version 4.\nLoaded only first 999 programs!";
+    case 5: return "Open old bank version 5.\nLoaded only first 2048 multisamples!";
+    case 6: return nullptr;
+    default: return "Open old bank version: 1 or 2.\nLoaded only first 128 programs!";
+  }
+}
+
+}  // namespace
+
+void save_script(const bank& b, const std::filesystem::path& path, host& h) {
+  progress_scope progress(h, 'w', "Saving QBS file...");
+  atomic_output_file out(path);
+  out.write(&b.image().global, sizeof(global_parameter));
+  out.write(b.image().blends, sizeof b.image().blends);
+  for (int n = 0; n < multisample_count; ++n) out.write(&b.multisample(n), multisample_head_size);
+  for (int n = 0; n < multisample_count; ++n) {
+    for (path_id id : b.files(n)) {
+      out.write(b.paths().text(id));
+      out.write("\r\n", 2);
+    }
+    h.progress_set_percent(static_cast<std::uint8_t>(n * 100 / multisample_count));
+    h.process_events();
+  }
+  out.commit();
+}
+
+void load_script(bank& b, const std::filesystem::path& path, int version, host& h) {
+  if (version < 1 || version > 6) version = 2;
+  {
+    progress_scope progress(h, 'r', "Reading QBS file...");
+    input_file in(path);
+    // A short file fills what it holds; the rest keeps its reset value.
+    in.read(&b.globals(), sizeof(global_parameter));
+    const int programs = programs_in_version(version);
+    const int multisamples = multisamples_in_version(version);
+    for (int i = 0; i < programs; ++i) {
+      blend loaded;
+      std::memcpy(&loaded, &b.program(i), sizeof loaded);
+      in.read(&loaded, sizeof loaded);
+      repair_loaded_program(loaded);
+      std::memcpy(&b.program(i), &loaded, sizeof loaded);
+    }
+    for (int n = 0; n < multisamples; ++n) in.read(&b.multisample(n), multisample_head_size);
+
+    // About 60 bytes a path: tell the pool what is coming so that it grows once.
+    const std::uint64_t text_bytes = in.size() > in.position() ? in.size() - in.position() : 0;
+    b.paths().reserve(std::min<std::uint64_t>(text_bytes / 40, 1u << 21), text_bytes);
+
+    line_reader lines(in);
+    for (int n = 0; n < multisamples; ++n) {
+      for (int j = 0; j < slots_per_multisample; ++j) {
+        std::optional<std::string_view> line = lines.next();
+        if (!line) {
+          // The entries not reached keep the marker, so every list still holds 128 entries.
+          for (int k = j; k < slots_per_multisample; ++k) b.set_file_id(n, k, empty_path_id);
+          throw command_error(format(
+              "The script file ends too early: it holds %llu of the %d text lines of its "
+              "file lists (multisample %d is incomplete).",
+              static_cast<unsigned long long>(n) * slots_per_multisample + j,
+              multisamples * slots_per_multisample, n));
+        }
+        b.set_file(n, j, *line);
+      }
+      h.progress_set_percent(static_cast<std::uint8_t>(n * 100 / multisamples));
+      h.process_events();
+    }
+  }
+  if (const char* notice = old_version_notice(version)) h.message(notice, "Info");
+}
+
+void open_script(bank& b, const std::filesystem::path& path, int version, host& h) {
+  b.reset();
+  load_script(b, path, version, h);
+  b.set_loaded_file_name(path.string());
+}
+
+}  // namespace qbank

@@ -1,0 +1,74 @@
+#include "bank/start_sector.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "bank/bank.h"
+
+namespace qbank {
+namespace {
+
+sector_bytes make_template(std::uint8_t code) {
+  sector_bytes s{};
+  std::memcpy(s.data(), "Quorvatek Ample Tone Sampler Bank File 1.00     ", 48);
+  const std::uint8_t fills[] = {0x55, 0xAA, 0x11, 0xF1, 0x80, 0x44, 0xC3};
+  for (std::size_t k = 0; k < std::size(fills); ++k) std::fill_n(s.begin() + 0x30 + 16 * k, 16, fills[k]);
+  const std::uint8_t group[16] = {0xF0, 0x22, 0x55, 0x00, 0x00, 0xFF, 0xFF, 0xF0,
+                                  0xFF, 0x13, 0xB6, 0xF0, 0x55, 0x44, 0x22, 0x11};
+  std::memcpy(s.data() + 0xA0, group, 16);
+  for (int k = 0; k < 16; ++k) s[0xF0 + k] = (k % 2 == 0) ? 0x55 : 0xAA;
+  for (int k = 0; k < 15; ++k) s[0x1F0 + k] = (k % 2 == 0) ? 0x55 : 0xAA;
+  s[0x1FF] = code;
+  return s;
+}
+
+}  // namespace
+
+const sector_bytes& start_sector_template(int version) {
+  static const std::array<sector_bytes, 7> templates = [] {
+    std::array<sector_bytes, 7> t{};
+    for (int v = 0; v <= 6; ++v) t[v] = make_template(version_code(v));
+    return t;
+  }();
+  return templates[std::clamp(version, 0, 6)];
+}
+
+std::optional<int> bank_file_version(std::span<const std::uint8_t> sector) {
+  if (sector.size() < 512) return std::nullopt;
+  const sector_bytes& t = start_sector_template(6);
+  if (!std::equal(t.begin(), t.begin() + 511, sector.begin())) return std::nullopt;
+  const int code = sector[511];
+  if (code < 0xAA || code > 0xAE) return std::nullopt;
+  return code - 0xA8;
+}
+
+int programs_in_version(int version) {
+  switch (version) {
+    case 3: return 256;
+    case 4: return 999;
+    case 5:
+    case 6: return 9999;
+    default: return 128;
+  }
+}
+
+int multisamples_in_version(int version) { return version == 6 ? 10000 : 2048; }
+
+std::uint64_t header_size(int version) {
+  return 512 + 2048 + 512ull * programs_in_version(version) +
+         1024ull * multisamples_in_version(version);
+}
+
+std::uint64_t end_of_audio(const bank& b, int multisample_limit) {
+  std::uint64_t end = 0;
+  for (int n = 0; n < std::min(multisample_limit, multisample_count); ++n) {
+    for (const slot& s : b.multisample(n).slots) {
+      const std::uint32_t first = s.first_sector;
+      if (first == 0) continue;
+      end = std::max(end, (std::uint64_t{first} + s.sector_count) * sector_size);
+    }
+  }
+  return end;
+}
+
+}  // namespace qbank

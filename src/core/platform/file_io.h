@@ -1,0 +1,106 @@
+// Files: a read-only byte source, the atomic output file every writer uses, and small queries.
+// All sizes and positions are 64-bit byte counts. Failures throw file_error.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qbank {
+
+// A readable, seekable stream of bytes. Reads at the end are short and raise no error.
+class byte_source {
+ public:
+  virtual ~byte_source() = default;
+  // Reads up to `count` bytes at the position and advances; returns the bytes read.
+  virtual std::size_t read(void* buffer, std::size_t count) = 0;
+  virtual std::uint64_t size() const = 0;
+  virtual std::uint64_t position() const = 0;
+  // Moves to `position`; a position past the end is allowed (the next read is empty).
+  virtual void seek(std::uint64_t position) = 0;
+};
+
+// A byte source over memory the caller keeps alive.
+class memory_source : public byte_source {
+ public:
+  memory_source(const void* data, std::size_t size)
+      : data_(static_cast<const std::uint8_t*>(data)), size_(size) {}
+  std::size_t read(void* buffer, std::size_t count) override;
+  std::uint64_t size() const override { return size_; }
+  std::uint64_t position() const override { return position_; }
+  void seek(std::uint64_t position) override { position_ = position; }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::uint64_t position_ = 0;
+};
+
+// A file opened read-only.
+class input_file : public byte_source {
+ public:
+  // Throws file_error when the file cannot be opened.
+  explicit input_file(const std::filesystem::path& path);
+  ~input_file() override;
+  input_file(const input_file&) = delete;
+  input_file& operator=(const input_file&) = delete;
+
+  std::size_t read(void* buffer, std::size_t count) override;
+  std::uint64_t size() const override { return size_; }
+  std::uint64_t position() const override { return position_; }
+  void seek(std::uint64_t position) override { position_ = position; }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+  int fd_ = -1;
+  std::uint64_t size_ = 0;
+  std::uint64_t position_ = 0;
+};
+
+// Writes a file under a temporary name in the target's folder; commit() flushes it to disk and
+// renames it over the target, so the target is never seen half-written. Destroyed without
+// commit() (an exception, a refusal), it removes the temporary file and the target stays as it was.
+class atomic_output_file {
+ public:
+  // Creates the temporary file; throws file_error (naming the target) when it cannot.
+  explicit atomic_output_file(std::filesystem::path target);
+  ~atomic_output_file();
+  atomic_output_file(const atomic_output_file&) = delete;
+  atomic_output_file& operator=(const atomic_output_file&) = delete;
+
+  // Appends bytes (buffered). Throws file_error on a failed write, for example a full disk.
+  void write(const void* data, std::size_t count);
+  void write(std::string_view text) { write(text.data(), text.size()); }
+  // Bytes written so far.
+  std::uint64_t size() const { return written_; }
+  // Flushes and closes the temporary file; the target is not touched yet.
+  void close();
+  // close(), then renames the temporary file over the target.
+  void commit();
+  // Removes the temporary file; the target is untouched.
+  void abandon();
+  const std::filesystem::path& target() const { return target_; }
+
+ private:
+  void flush();
+
+  std::filesystem::path target_;
+  std::filesystem::path temp_;
+  int fd_ = -1;
+  bool done_ = false;
+  std::vector<char> buffer_;
+  std::uint64_t written_ = 0;
+};
+
+bool file_exists(const std::filesystem::path& path);
+
+// Whole small files, for tests and tools. Both throw file_error.
+std::vector<std::uint8_t> read_whole_file(const std::filesystem::path& path);
+void write_whole_file(const std::filesystem::path& path, const void* data, std::size_t size);
+
+}  // namespace qbank

@@ -1,0 +1,61 @@
+#include "platform/paths.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "platform/codepage.h"
+#include "platform/file_error.h"
+
+namespace qbank {
+
+std::string native_path_text(std::string_view stored) {
+  std::string text = to_utf8(stored);
+#ifndef _WIN32
+  std::replace(text.begin(), text.end(), '\\', '/');
+#endif
+  return text;
+}
+
+std::filesystem::path native_path(std::string_view stored) {
+  return std::filesystem::path(native_path_text(stored));
+}
+
+std::string stored_path(const std::filesystem::path& native) {
+  std::string bad;
+  std::optional<std::string> text = from_utf8(native.string(), &bad);
+  if (!text)
+    throw command_error("The path \"" + native.string() + "\" holds the character \"" + bad +
+                        "\", which the code page " + std::to_string(active_codepage()) +
+                        " cannot store.");
+  return *text;
+}
+
+std::string_view stored_file_name(std::string_view path) {
+  const std::size_t sep = path.find_last_of("\\/");
+  return sep == std::string_view::npos ? path : path.substr(sep + 1);
+}
+
+std::string_view stored_folder(std::string_view path) {
+  const std::size_t sep = path.find_last_of("\\/");
+  return sep == std::string_view::npos ? std::string_view{} : path.substr(0, sep);
+}
+
+std::string replace_extension(std::string_view path, std::string_view extension) {
+  const std::size_t name_start = path.size() - stored_file_name(path).size();
+  const std::size_t dot = path.rfind('.');
+  std::string out(path.substr(0, dot != std::string_view::npos && dot >= name_start ? dot
+                                                                                    : path.size()));
+  out += extension;
+  return out;
+}
+
+bool has_extension(std::string_view path, std::string_view extension) {
+  const std::string_view name = stored_file_name(path);
+  if (name.size() < extension.size()) return false;
+  const std::string_view tail = name.substr(name.size() - extension.size());
+  return std::equal(tail.begin(), tail.end(), extension.begin(), [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+  });
+}
+
+}  // namespace qbank
