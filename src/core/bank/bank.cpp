@@ -147,7 +147,9 @@ void bank::replace_in_paths(std::string_view old_text, std::string_view new_text
   }
 }
 
-std::string bank::program_name_text(int i) const { return name_text(image_->blends[i].name); }
+std::string bank::program_name_text(int i) const {
+  return name_text(image_->blends[i].name);
+}
 
 std::string bank::multisample_name_text(int n) const {
   return name_text(image_->multisamples[n].name);

@@ -42,7 +42,9 @@ class bank {
   global_parameter& globals() { return image_->global; }
   blend& program(int i) { return image_->blends[i]; }
   const blend& program(int i) const { return image_->blends[i]; }
-  struct multisample& multisample(int n) { return image_->multisamples[n]; }
+  struct multisample& multisample(int n) {
+    return image_->multisamples[n];
+  }
   const struct multisample& multisample(int n) const { return image_->multisamples[n]; }
 
   // File lists: entry j of multisample n, as raw code-page bytes ("- - -" for an empty slot).

@@ -17,7 +17,9 @@ std::uint64_t hash_text(std::string_view text) {
 
 }  // namespace
 
-path_pool::path_pool() { clear(); }
+path_pool::path_pool() {
+  clear();
+}
 
 void path_pool::clear() {
   blocks_.clear();

@@ -15,17 +15,21 @@ namespace qbank {
 namespace {
 
 constexpr std::size_t multisample_head_size = name_size + comment_size;
-static_assert(script_v6_binary_size ==
-              sizeof(global_parameter) + program_count * sizeof(blend) +
-                  multisample_count * multisample_head_size);
+static_assert(script_v6_binary_size == sizeof(global_parameter) + program_count * sizeof(blend) +
+                                           multisample_count * multisample_head_size);
 
 const char* old_version_notice(int version) {
   switch (version) {
-    case 3: return "Open old bank version 3.\nLoaded only first 256 programs!";
-    case 4: return "Open old bank version 4.\nLoaded only first 999 programs!";
-    case 5: return "Open old bank version 5.\nLoaded only first 2048 multisamples!";
-    case 6: return nullptr;
-    default: return "Open old bank version: 1 or 2.\nLoaded only first 128 programs!";
+    case 3:
+      return "Open old bank version 3.\nLoaded only first 256 programs!";
+    case 4:
+      return "Open old bank version 4.\nLoaded only first 999 programs!";
+    case 5:
+      return "Open old bank version 5.\nLoaded only first 2048 multisamples!";
+    case 6:
+      return nullptr;
+    default:
+      return "Open old bank version: 1 or 2.\nLoaded only first 128 programs!";
   }
 }
 
@@ -77,11 +81,11 @@ void load_script(bank& b, const std::filesystem::path& path, int version, host& 
         if (!line) {
           // The entries not reached keep the marker, so every list still holds 128 entries.
           for (int k = j; k < slots_per_multisample; ++k) b.set_file_id(n, k, empty_path_id);
-          throw command_error(format(
-              "The script file ends too early: it holds %llu of the %d text lines of its "
-              "file lists (multisample %d is incomplete).",
-              static_cast<unsigned long long>(n) * slots_per_multisample + j,
-              multisamples * slots_per_multisample, n));
+          throw command_error(
+              format("The script file ends too early: it holds %llu of the %d text lines of its "
+                     "file lists (multisample %d is incomplete).",
+                     static_cast<unsigned long long>(n) * slots_per_multisample + j,
+                     multisamples * slots_per_multisample, n));
         }
         b.set_file(n, j, *line);
       }

@@ -12,7 +12,8 @@ sector_bytes make_template(std::uint8_t code) {
   sector_bytes s{};
   std::memcpy(s.data(), "Quorvatek Ample Tone Sampler Bank File 1.00     ", 48);
   const std::uint8_t fills[] = {0x55, 0xAA, 0x11, 0xF1, 0x80, 0x44, 0xC3};
-  for (std::size_t k = 0; k < std::size(fills); ++k) std::fill_n(s.begin() + 0x30 + 16 * k, 16, fills[k]);
+  for (std::size_t k = 0; k < std::size(fills); ++k)
+    std::fill_n(s.begin() + 0x30 + 16 * k, 16, fills[k]);
   const std::uint8_t group[16] = {0xF0, 0x22, 0x55, 0x00, 0x00, 0xFF, 0xFF, 0xF0,
                                   0xFF, 0x13, 0xB6, 0xF0, 0x55, 0x44, 0x22, 0x11};
   std::memcpy(s.data() + 0xA0, group, 16);
@@ -44,15 +45,21 @@ std::optional<int> bank_file_version(std::span<const std::uint8_t> sector) {
 
 int programs_in_version(int version) {
   switch (version) {
-    case 3: return 256;
-    case 4: return 999;
+    case 3:
+      return 256;
+    case 4:
+      return 999;
     case 5:
-    case 6: return 9999;
-    default: return 128;
+    case 6:
+      return 9999;
+    default:
+      return 128;
   }
 }
 
-int multisamples_in_version(int version) { return version == 6 ? 10000 : 2048; }
+int multisamples_in_version(int version) {
+  return version == 6 ? 10000 : 2048;
+}
 
 std::uint64_t header_size(int version) {
   return 512 + 2048 + 512ull * programs_in_version(version) +

@@ -140,7 +140,9 @@ int active_codepage() {
   return cp;
 }
 
-void set_active_codepage(int codepage) { chosen.store(codepage); }
+void set_active_codepage(int codepage) {
+  chosen.store(codepage);
+}
 
 std::string to_utf8(std::string_view ansi) {
   std::string out;

@@ -124,7 +124,8 @@ void atomic_output_file::close() {
 
 void atomic_output_file::commit() {
   close();
-  if (std::rename(temp_.c_str(), target_.c_str()) != 0) throw file_error::from_errno(target_, errno);
+  if (std::rename(temp_.c_str(), target_.c_str()) != 0)
+    throw file_error::from_errno(target_, errno);
   done_ = true;
 }
 

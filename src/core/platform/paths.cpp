@@ -43,8 +43,8 @@ std::string_view stored_folder(std::string_view path) {
 std::string replace_extension(std::string_view path, std::string_view extension) {
   const std::size_t name_start = path.size() - stored_file_name(path).size();
   const std::size_t dot = path.rfind('.');
-  std::string out(path.substr(0, dot != std::string_view::npos && dot >= name_start ? dot
-                                                                                    : path.size()));
+  std::string out(
+      path.substr(0, dot != std::string_view::npos && dot >= name_start ? dot : path.size()));
   out += extension;
   return out;
 }
@@ -54,7 +54,8 @@ bool has_extension(std::string_view path, std::string_view extension) {
   if (name.size() < extension.size()) return false;
   const std::string_view tail = name.substr(name.size() - extension.size());
   return std::equal(tail.begin(), tail.end(), extension.begin(), [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    return std::tolower(static_cast<unsigned char>(a)) ==
+           std::tolower(static_cast<unsigned char>(b));
   });
 }
 
