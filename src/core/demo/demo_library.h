@@ -4,9 +4,9 @@
 // every run and every machine (integer arithmetic and a fixed-seed noise generator only).
 //
 //   DIR/Lead 048.wav ... Lead 084.wav   mono lead, notes 48..84 every 3 semitones
-//   DIR/Pad 048.wav ...                 stereo pad, detuned, slow attack
-//   DIR/Bass 036.wav ...                mono bass
-//   DIR/Drum Kick.wav ...               mono drum kit (kick, snare, hat, clap, tom)
+//   DIR/Pad 048.wav ... Pad 072.wav     stereo pad, detuned voices, slow attack
+//   DIR/Bass 028.wav ... Bass 052.wav   mono plucked bass, every 6 semitones
+//   DIR/Drums 036 Kick.wav ...          mono drum kit: kick, snare, clap, hats, tom (note in name)
 //   DIR/Demo.qbs                        the script: named multisamples and programs
 #pragma once
 
