@@ -37,8 +37,25 @@ bool find_data_chunk(byte_source& stream);
 // find_data_chunk); 0 when fewer than 4 bytes remain.
 std::uint32_t read_chunk_size(byte_source& stream);
 
+// A byte source that reads the first `head_size` bytes of another source with one call and serves
+// reads inside them from memory; reads past them go to the source. The WAV checks of one file
+// then cost a single read. `source` must outlive it.
+class head_cached_source : public byte_source {
+ public:
+  explicit head_cached_source(byte_source& source, std::size_t head_size = 4096);
+  std::size_t read(void* buffer, std::size_t count) override;
+  std::uint64_t size() const override { return source_.size(); }
+  std::uint64_t position() const override { return position_; }
+  void seek(std::uint64_t position) override { position_ = position; }
+
+ private:
+  byte_source& source_;
+  std::vector<std::uint8_t> head_;
+  std::uint64_t position_ = 0;
+};
+
 // The canonical 44-byte header for `channels` (1 or 2) and `data_bytes` bytes of audio.
 std::array<std::uint8_t, wav_canonical_header_size> wav_canonical_header(int channels,
-                                                                        std::uint32_t data_bytes);
+                                                                         std::uint32_t data_bytes);
 
 }  // namespace qbank

@@ -7,13 +7,12 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "bank/split_file.h"
+
 namespace qbank {
 
 class bank;
 class host;
-
-// Largest part file, 4 GiB less 1 MiB.
-inline constexpr std::uint64_t default_part_limit = 4'293'918'720ull;
 
 struct validation_result {
   std::uint32_t invalid = 0;

@@ -1,0 +1,89 @@
+#include "support/wav_writer.h"
+
+#include <sndfile.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "audio/wav_file.h"
+#include "platform/file_io.h"
+
+namespace qbank::testing {
+namespace {
+
+void put_u32(bytes& out, std::uint32_t v) {
+  for (int k = 0; k < 4; ++k) out.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
+}
+
+}  // namespace
+
+bytes sample_bytes(std::span<const std::int16_t> samples) {
+  bytes out;
+  out.reserve(samples.size() * 2);
+  for (std::int16_t s : samples) {
+    const auto u = static_cast<std::uint16_t>(s);
+    out.push_back(static_cast<std::uint8_t>(u));
+    out.push_back(static_cast<std::uint8_t>(u >> 8));
+  }
+  return out;
+}
+
+bytes riff_chunk(std::string_view tag, const bytes& body, bool pad) {
+  bytes out(tag.begin(), tag.end());
+  put_u32(out, static_cast<std::uint32_t>(body.size()));
+  out.insert(out.end(), body.begin(), body.end());
+  if (pad && body.size() % 2 == 1) out.push_back(0);
+  return out;
+}
+
+bytes riff_file(std::initializer_list<bytes> pieces) {
+  bytes rest = {'W', 'A', 'V', 'E'};
+  for (const bytes& p : pieces) rest.insert(rest.end(), p.begin(), p.end());
+  bytes out = {'R', 'I', 'F', 'F'};
+  put_u32(out, static_cast<std::uint32_t>(rest.size()));
+  out.insert(out.end(), rest.begin(), rest.end());
+  return out;
+}
+
+bytes format_chunk(int channels) {
+  const auto& t = wav_format_template(channels);
+  return bytes(t.begin(), t.end());
+}
+
+bytes wav_bytes_raw(int channels, const bytes& data) {
+  // The canonical layout puts no pad byte after odd audio.
+  return riff_file({format_chunk(channels), riff_chunk("data", data, false)});
+}
+
+bytes wav_bytes(int channels, std::span<const std::int16_t> samples) {
+  return wav_bytes_raw(channels, sample_bytes(samples));
+}
+
+void write_file(const std::filesystem::path& path, const bytes& content) {
+  write_whole_file(path, content.data(), content.size());
+}
+
+void write_wav_with_sndfile(const std::filesystem::path& path, int channels, int sample_rate,
+                            std::span<const std::int16_t> samples) {
+  SF_INFO info{};
+  info.channels = channels;
+  info.samplerate = sample_rate;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+  if (!f) throw std::runtime_error("sf_open: " + std::string(sf_strerror(nullptr)));
+  const sf_count_t frames = static_cast<sf_count_t>(samples.size() / channels);
+  const sf_count_t written = sf_writef_short(f, samples.data(), frames);
+  sf_close(f);
+  if (written != frames) throw std::runtime_error("sf_writef_short wrote too little");
+}
+
+void write_sparse_wav(const std::filesystem::path& path, int channels, std::uint32_t data_bytes) {
+  const auto header = wav_canonical_header(channels, data_bytes);
+  write_whole_file(path, header.data(), header.size());
+  if (::truncate(path.c_str(), static_cast<off_t>(header.size() + data_bytes)) != 0)
+    throw std::runtime_error("truncate failed: " + path.string());
+}
+
+}  // namespace qbank::testing
