@@ -18,6 +18,8 @@ constexpr std::size_t multisample_head_size = name_size + comment_size;
 static_assert(script_v6_binary_size == sizeof(global_parameter) + program_count * sizeof(blend) +
                                            multisample_count * multisample_head_size);
 
+}  // namespace
+
 const char* old_version_notice(int version) {
   switch (version) {
     case 3:
@@ -33,7 +35,41 @@ const char* old_version_notice(int version) {
   }
 }
 
-}  // namespace
+void read_programs(bank& b, byte_source& in, int programs) {
+  for (int i = 0; i < programs; ++i) {
+    blend loaded;
+    std::memcpy(&loaded, &b.program(i), sizeof loaded);
+    in.read(&loaded, sizeof loaded);
+    repair_loaded_program(loaded);
+    std::memcpy(&b.program(i), &loaded, sizeof loaded);
+  }
+}
+
+void read_file_lists(bank& b, byte_source& text, int multisamples, host& h, std::string_view what) {
+  // About 60 bytes a path: tell the pool what is coming so that it grows once.
+  const std::uint64_t text_bytes =
+      text.size() > text.position() ? text.size() - text.position() : 0;
+  b.paths().reserve(std::min<std::uint64_t>(text_bytes / 40, 1u << 21), text_bytes);
+
+  line_reader lines(text);
+  for (int n = 0; n < multisamples; ++n) {
+    for (int j = 0; j < slots_per_multisample; ++j) {
+      std::optional<std::string_view> line = lines.next();
+      if (!line) {
+        // The entries not reached keep the marker, so every list still holds 128 entries.
+        for (int k = j; k < slots_per_multisample; ++k) b.set_file_id(n, k, empty_path_id);
+        throw command_error(std::string(what) +
+                            format(" ends too early: it holds %llu of the %d text lines of its "
+                                   "file lists (multisample %d is incomplete).",
+                                   static_cast<unsigned long long>(n) * slots_per_multisample + j,
+                                   multisamples * slots_per_multisample, n));
+      }
+      b.set_file(n, j, *line);
+    }
+    h.progress_set_percent(static_cast<std::uint8_t>(n * 100 / multisamples));
+    h.process_events();
+  }
+}
 
 void save_script(const bank& b, const std::filesystem::path& path, host& h) {
   progress_scope progress(h, 'w', "Saving QBS file...");
@@ -61,37 +97,9 @@ void load_script(bank& b, const std::filesystem::path& path, int version, host& 
     in.read(&b.globals(), sizeof(global_parameter));
     const int programs = programs_in_version(version);
     const int multisamples = multisamples_in_version(version);
-    for (int i = 0; i < programs; ++i) {
-      blend loaded;
-      std::memcpy(&loaded, &b.program(i), sizeof loaded);
-      in.read(&loaded, sizeof loaded);
-      repair_loaded_program(loaded);
-      std::memcpy(&b.program(i), &loaded, sizeof loaded);
-    }
+    read_programs(b, in, programs);
     for (int n = 0; n < multisamples; ++n) in.read(&b.multisample(n), multisample_head_size);
-
-    // About 60 bytes a path: tell the pool what is coming so that it grows once.
-    const std::uint64_t text_bytes = in.size() > in.position() ? in.size() - in.position() : 0;
-    b.paths().reserve(std::min<std::uint64_t>(text_bytes / 40, 1u << 21), text_bytes);
-
-    line_reader lines(in);
-    for (int n = 0; n < multisamples; ++n) {
-      for (int j = 0; j < slots_per_multisample; ++j) {
-        std::optional<std::string_view> line = lines.next();
-        if (!line) {
-          // The entries not reached keep the marker, so every list still holds 128 entries.
-          for (int k = j; k < slots_per_multisample; ++k) b.set_file_id(n, k, empty_path_id);
-          throw command_error(
-              format("The script file ends too early: it holds %llu of the %d text lines of its "
-                     "file lists (multisample %d is incomplete).",
-                     static_cast<unsigned long long>(n) * slots_per_multisample + j,
-                     multisamples * slots_per_multisample, n));
-        }
-        b.set_file(n, j, *line);
-      }
-      h.progress_set_percent(static_cast<std::uint8_t>(n * 100 / multisamples));
-      h.process_events();
-    }
+    read_file_lists(b, in, multisamples, h, "The script file");
   }
   if (const char* notice = old_version_notice(version)) h.message(notice, "Info");
 }

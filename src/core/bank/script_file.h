@@ -13,13 +13,27 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace qbank {
 
 class bank;
+class byte_source;
 class host;
 
 inline constexpr std::size_t script_v6_binary_size = 7'681'536;
+
+// The notice ("Info") shown after loading a script or bank file of an old `version`; null for 6.
+const char* old_version_notice(int version);
+
+// Reads `programs` 512-byte program records from `in` into programs 0.., repairing each as every
+// load does; a record cut short keeps the bytes it had.
+void read_programs(bank& b, byte_source& in, int programs);
+
+// Fills the file lists of multisamples 0..multisamples-1 with the text lines from `text`'s
+// position, 128 lines each. When the lines run out, the list being filled is completed with the
+// empty slot marker and command_error is thrown, naming `what` ("The script file").
+void read_file_lists(bank& b, byte_source& text, int multisamples, host& h, std::string_view what);
 
 // Writes the version-6 script of `b` to `path`, replacing it atomically. Shows progress 'w'
 // "Saving QBS file...". Throws file_error when the file cannot be created or written.

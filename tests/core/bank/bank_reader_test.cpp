@@ -1,0 +1,225 @@
+#include "bank/bank_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "bank/bank.h"
+#include "bank/bank_build.h"
+#include "bank/start_sector.h"
+#include "platform/file_error.h"
+#include "platform/file_io.h"
+#include "support/recording_host.h"
+#include "support/temp_dir.h"
+#include "support/wav_writer.h"
+#include "util/text_format.h"
+
+namespace qbank {
+namespace {
+
+using testing::bytes;
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t image_size = 15'362'048;
+const std::string ok = "[Info] Bank loading OK!";
+const std::string version1 = "[Info] Open from Bank File Version 1!\nMultisamples is not loaded!";
+
+// A bank file of `version` holding the records of `b` that the version stores, then `lines`
+// lines "Ln" (the path-name area).
+bytes bank_file(const bank& b, int version, int lines) {
+  const sector_bytes& start = start_sector_template(version);
+  bytes out(start.begin(), start.end());
+  auto add = [&](const void* p, std::size_t n) {
+    out.insert(out.end(), static_cast<const std::uint8_t*>(p),
+               static_cast<const std::uint8_t*>(p) + n);
+  };
+  add(&b.image().global, sizeof(global_parameter));
+  add(b.image().blends, sizeof(blend) * programs_in_version(version));
+  add(b.image().multisamples, sizeof(multisample) * multisamples_in_version(version));
+  for (int k = 0; k < lines; ++k) {
+    const std::string line = "L" + std::to_string(k) + "\r\n";
+    out.insert(out.end(), line.begin(), line.end());
+  }
+  return out;
+}
+
+class BankReader : public ::testing::Test {
+ protected:
+  testing::temp_dir dir;
+  testing::recording_host h;
+  bank source;
+  bank b;
+  fs::path path = dir / "BANK.qbb";
+
+  bool read(const bytes& file, reader_variant v = reader_variant::main) {
+    testing::write_file(path, file);
+    return read_bank_file(b, path, v, h);
+  }
+};
+
+TEST_F(BankReader, ABuiltBankReadsBackRecordsAndLists) {
+  const std::int16_t s[] = {1, 2, 3};
+  testing::write_file(dir / "a.wav", testing::wav_bytes(1, s));
+  source.set_file(17, 3, (dir / "a.wav").string());
+  source.program(100).osc_mode = 9;
+  source.globals().bytes[600] = 0x42;
+  ASSERT_TRUE(build_bank_file(source, path, h));
+  h = {};
+  EXPECT_TRUE(open_bank_file(b, path, h));
+  EXPECT_EQ(std::memcmp(b.image_bytes(), source.image_bytes(), image_size), 0);
+  EXPECT_EQ(b.file(17, 3), (dir / "a.wav").string());
+  EXPECT_EQ(b.file(17, 4), "- - -");
+  EXPECT_EQ(h.messages, std::vector<std::string>{ok});
+  EXPECT_EQ(h.progress_kinds, std::vector<char>{'r'});
+  EXPECT_EQ(h.progress_titles, std::vector<std::string>{"Reading QBB file..."});
+  EXPECT_EQ(b.loaded_file_name(), path.string());
+
+  bank m;
+  testing::recording_host mh;
+  EXPECT_TRUE(read_bank_file(m, path, reader_variant::manager, mh));
+  EXPECT_TRUE(mh.messages.empty());
+  EXPECT_EQ(m.file(17, 3), (dir / "a.wav").string());
+}
+
+TEST_F(BankReader, OldVersionsFillTheirRecordsAndShowTheirNotice) {
+  source.program(255).porta_time = 0;  // repaired on load
+  source.program(255).osc_mode = 4;
+  source.program(256).osc_mode = 4;
+  source.multisample(2047).name[0] = 'Z';
+  b.program(300).osc_mode = 7;  // not stored in a version-3 file: reset again
+  EXPECT_TRUE(read(bank_file(source, 3, 2048 * 128)));
+  EXPECT_EQ(b.program(255).osc_mode, 4);
+  EXPECT_EQ(b.program(255).porta_time, 32);
+  EXPECT_EQ(b.program(256).osc_mode, 0);
+  EXPECT_EQ(b.program(300).osc_mode, 0);
+  EXPECT_EQ(b.multisample(2047).name[0], 'Z');
+  EXPECT_EQ(b.file(2047, 127), "L262143");
+  EXPECT_EQ(b.file(2048, 0), "- - -");
+  EXPECT_EQ(h.messages,
+            (std::vector<std::string>{
+                "[Info] Open old bank version 3.\nLoaded only first 256 programs!", ok}));
+}
+
+TEST_F(BankReader, DamagedFilesGiveOneClearOutcomeEach) {
+  bank empty;
+  const bytes full = bank_file(empty, 6, 10000 * 128);
+  auto cut = [&](std::uint64_t size) { return bytes(full.begin(), full.begin() + size); };
+  auto short_header = [&](std::uint64_t size, std::uint64_t needed) {
+    return "[Error] The bank file is shorter than its header: " + path.string() + "\nIt holds " +
+           group_thousands(size) + " bytes, its header needs " + group_thousands(needed) +
+           " bytes.\n\nNothing is loaded.";
+  };
+  bytes foreign = full;
+  foreign[0x0A5] ^= 1;
+  bytes unknown = full;
+  unknown[511] = 0xAF;
+  bytes noise(70'000);
+  std::mt19937 rng(7);
+  for (auto& x : noise) x = static_cast<std::uint8_t>(rng());
+  const std::string invalid =
+      "[Error] Invalid Ample LEAD Sampler Bank!\n...OR...\n...my be this is PROTECTED!!! Ample "
+      "LEAD Sampler Bank!";
+
+  const struct {
+    const char* name;
+    bytes file;
+    std::vector<std::string> main;
+    std::vector<std::string> manager;
+  } cases[] = {
+      {"empty file", {}, {"[Error] Problem with opening bank file!"}, {}},
+      {"inside the start sector", cut(300), {short_header(300, 512)}, {short_header(300, 512)}},
+      {"after the start sector",
+       cut(512),
+       {short_header(512, image_size)},
+       {short_header(512, image_size)}},
+      {"after the system settings",
+       cut(2560),
+       {short_header(2560, image_size)},
+       {short_header(2560, image_size)}},
+      {"after the programs",
+       cut(5'122'048),
+       {short_header(5'122'048, image_size)},
+       {short_header(5'122'048, image_size)}},
+      {"inside a multisample",
+       cut(image_size - 100),
+       {short_header(image_size - 100, image_size)},
+       {short_header(image_size - 100, image_size)}},
+      {"header only", cut(image_size), {version1, ok}, {version1}},
+      {"foreign start sector", foreign, {invalid}, {"[Error] Invalid bank start sector!"}},
+      {"unknown version",
+       unknown,
+       {"[Error] Uncown Bank File Version!"},
+       {"[Error] Uncown Bank File Version!"}},
+      {"random bytes", noise, {invalid}, {"[Error] Invalid bank start sector!"}},
+  };
+  for (const auto& c : cases) {
+    for (auto v : {reader_variant::main, reader_variant::manager}) {
+      h = {};
+      b.reset();
+      read(c.file, v);
+      EXPECT_EQ(h.messages, v == reader_variant::main ? c.main : c.manager) << c.name;
+      EXPECT_FALSE(h.progress_open);
+      EXPECT_EQ(b.file(0, 0), "- - -") << c.name;
+    }
+  }
+}
+
+TEST_F(BankReader, SlotTablesThatLeadNowhereLoadNoLists) {
+  source.multisample(3).slots[0] = {100'000, 10};  // past the end of the file
+  read(bank_file(source, 6, 10000 * 128));
+  EXPECT_EQ(h.messages, std::vector<std::string>{"[Error] Go to Position outside all files in "
+                                                 "MySplitFileReader_GoToPosition!"});
+  EXPECT_EQ(b.file(0, 0), "- - -");
+
+  h = {};
+  source.multisample(3).slots[0] = {100, 10};  // inside the header
+  read(bank_file(source, 6, 10000 * 128));
+  EXPECT_EQ(h.messages,
+            std::vector<std::string>{"[Error] The slot tables of the bank file point "
+                                     "into its header: " +
+                                     path.string() + "\nThe file lists are not loaded."});
+  EXPECT_EQ(b.file(0, 0), "- - -");
+}
+
+TEST_F(BankReader, APathAreaWithTooFewLinesFillsWhatItHoldsAndStops) {
+  testing::write_file(path, bank_file(source, 6, 300));
+  EXPECT_THROW(read_bank_file(b, path, reader_variant::main, h), command_error);
+  EXPECT_FALSE(h.progress_open);
+  EXPECT_EQ(b.file(2, 43), "L299");
+  EXPECT_EQ(b.file(2, 44), "- - -");
+}
+
+TEST_F(BankReader, APathAreaAcrossPartsAndMissingOrEmptyPartsAreHandled) {
+  // The path-name area of this bank starts in part 0 and ends in part 1.
+  bytes file = bank_file(source, 6, 10000 * 128);
+  const std::size_t limit = image_size + 512;
+  testing::write_file(path, bytes(file.begin(), file.begin() + limit));
+  testing::write_file(split_part_path(path, 1), bytes(file.begin() + limit, file.end()));
+  for (auto v : {reader_variant::main, reader_variant::manager}) {
+    b.reset();
+    EXPECT_TRUE(read_bank_file(b, path, v, h));
+    EXPECT_EQ(b.file(9999, 127), "L1279999");
+  }
+  // An empty part 1 and a missing one read alike: the lines in part 0 are all there is.
+  for (bool empty_part : {true, false}) {
+    if (empty_part)
+      testing::write_file(split_part_path(path, 1), {});
+    else
+      fs::remove(split_part_path(path, 1));
+    b.reset();
+    EXPECT_THROW(read_bank_file(b, path, reader_variant::main, h), command_error);
+    EXPECT_EQ(b.file(0, 0), "L0");
+  }
+}
+
+TEST_F(BankReader, OpeningRemembersThePathWhateverTheOutcome) {
+  EXPECT_FALSE(open_bank_file(b, dir / "missing.qbb", h));
+  EXPECT_EQ(b.loaded_file_name(), (dir / "missing.qbb").string());
+  testing::write_file(path, bank_file(source, 6, 1));
+  EXPECT_THROW(open_bank_file(b, path, h), command_error);
+  EXPECT_EQ(b.loaded_file_name(), path.string());
+}
+
+}  // namespace
+}  // namespace qbank
