@@ -257,41 +257,15 @@ render render_drum(const drum& d) {
 
 // ---- WAV files ---------------------------------------------------------------------------
 
-void put_u16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  out.push_back(static_cast<std::uint8_t>(v & 0xFF));
-  out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
-}
-
-void put_u32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  put_u16(out, v & 0xFFFF);
-  put_u16(out, v >> 16);
-}
-
-void put_tag(std::vector<std::uint8_t>& out, const char (&tag)[5]) {
-  out.insert(out.end(), tag, tag + 4);
-}
-
-// The canonical 44-byte file: "RIFF", n + 36, "WAVE", the 16-byte PCM format chunk, "data", n,
-// then the interleaved 16-bit samples. The audio is scaled so that its peak is `peak`.
+// The canonical 44-byte file the system writes, then the interleaved 16-bit samples, scaled so
+// that the peak is `peak`.
 std::vector<std::uint8_t> wav_bytes(const render& audio, std::int32_t peak = 26000) {
-  const auto channels = static_cast<std::uint32_t>(audio.size());
+  const auto channels = static_cast<int>(audio.size());
   const std::size_t frames = audio.front().size();
   const auto data_bytes = static_cast<std::uint32_t>(frames * channels * 2);
-  std::vector<std::uint8_t> out;
-  out.reserve(wav_canonical_header_size + data_bytes);
-  put_tag(out, "RIFF");
-  put_u32(out, data_bytes + 36);
-  put_tag(out, "WAVE");
-  put_tag(out, "fmt ");
-  put_u32(out, 16);
-  put_u16(out, 1);  // PCM
-  put_u16(out, channels);
-  put_u32(out, sample_rate);
-  put_u32(out, sample_rate * channels * 2);
-  put_u16(out, channels * 2);
-  put_u16(out, 16);
-  put_tag(out, "data");
-  put_u32(out, data_bytes);
+  const auto header = wav_canonical_header(channels, data_bytes);
+  std::vector<std::uint8_t> out(header.begin(), header.end());
+  out.reserve(header.size() + data_bytes);
 
   std::int64_t max = 1;
   for (const auto& channel : audio)
@@ -300,7 +274,8 @@ std::vector<std::uint8_t> wav_bytes(const render& audio, std::int32_t peak = 260
   for (std::size_t i = 0; i < frames; ++i) {
     for (const auto& channel : audio) {
       const std::int64_t v = std::clamp<std::int64_t>((channel[i] * scale) >> 16, -32768, 32767);
-      put_u16(out, static_cast<std::uint32_t>(v) & 0xFFFF);
+      out.push_back(static_cast<std::uint8_t>(v & 0xFF));
+      out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
     }
   }
   return out;

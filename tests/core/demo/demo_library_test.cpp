@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/wav_file.h"
 #include "bank/bank.h"
 #include "bank/script_file.h"
 #include "platform/file_io.h"
@@ -90,6 +91,14 @@ TEST_F(DemoLibrary, EveryWavFileHasTheCanonicalHeaderAndAudibleAudio) {
     EXPECT_GT(n, 0u);
     EXPECT_EQ(n % (2u * channels), 0u);
     EXPECT_LE(n, 2u * 48000 * 2 * channels) << "longer than 2 s";
+
+    // The system's own reader agrees, and the header is the one it would write.
+    memory_source source(bytes.data(), bytes.size());
+    EXPECT_EQ(check_wav_header(source), channels);
+    ASSERT_TRUE(find_data_chunk(source));
+    EXPECT_EQ(read_chunk_size(source), n);
+    const auto canonical = wav_canonical_header(channels, n);
+    EXPECT_TRUE(std::equal(canonical.begin(), canonical.end(), bytes.begin()));
 
     // Scaled to a peak near full level, but never clipped; and it ends quietly, not cut off.
     int peak = 0;
