@@ -5,14 +5,51 @@
 namespace qbank {
 namespace {
 
-// FNV-1a, 64-bit: paths share long prefixes, so every byte takes part.
-std::uint64_t hash_text(std::string_view text) {
-  std::uint64_t h = 14695981039346656037ull;
-  for (unsigned char c : text) {
-    h ^= c;
-    h *= 1099511628211ull;
+// Eight bytes a step: each step is a bijection of the state for a fixed word, so texts that
+// differ in one word (paths share long prefixes and differ near the end) never collide, and
+// the final mix spreads every input bit over the low bits used for the table index.
+std::uint32_t hash_text(std::string_view text) {
+  constexpr std::uint64_t k = 0x9E3779B97F4A7C15ull;
+  const char* p = text.data();
+  std::size_t n = text.size();
+  std::uint64_t h = k ^ (n * 0xC2B2AE3D27D4EB4Full);
+  auto step = [&h](std::uint64_t word) {
+    h = (h ^ word) * k;
+    h ^= h >> 32;
+  };
+  for (; n >= 8; p += 8, n -= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    step(word);
   }
-  return h ^ (h >> 29);
+  if (n > 0) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, p, n);
+    step(word);
+  }
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDull;
+  h ^= h >> 33;
+  h *= 0xC4CEB9FE1A85EC53ull;
+  h ^= h >> 33;
+  return static_cast<std::uint32_t>(h);
+}
+
+constexpr std::uint64_t slot_of(std::uint32_t hash, path_id id) {
+  return (std::uint64_t{hash} << 32) | (std::uint64_t{id} + 1);
+}
+constexpr std::uint32_t slot_hash(std::uint64_t slot) {
+  return static_cast<std::uint32_t>(slot >> 32);
+}
+constexpr path_id slot_id(std::uint64_t slot) {
+  return static_cast<path_id>(slot) - 1;
+}
+
+// The stored size: 7 bits a byte, low bits first, the high bit set on all but the last byte.
+std::size_t size_bytes(std::size_t size) {
+  std::size_t n = 1;
+  while (size >= 0x80) size >>= 7, ++n;
+  return n;
 }
 
 }  // namespace
@@ -30,36 +67,55 @@ void path_pool::clear() {
 }
 
 void path_pool::reserve(std::size_t count, std::size_t /*text_bytes*/) {
+  // Untouched capacity costs address space only. The table is not sized from the hint: an
+  // overestimate would make it larger than needed, and growing it is cheap.
   entries_.reserve(count);
-  while (table_.size() < count * 2) grow_table();
 }
 
-char* path_pool::store(std::string_view text) {
-  if (text.size() > block_size / 4) {
+std::string_view path_pool::long_text(const unsigned char* p) {
+  std::size_t size = 0;
+  int shift = 0;
+  do {
+    size |= std::size_t{*p & 0x7Fu} << shift;
+    shift += 7;
+  } while (*p++ & 0x80);
+  return {reinterpret_cast<const char*>(p), size};
+}
+
+const char* path_pool::store(std::string_view text) {
+  const std::size_t need = size_bytes(text.size()) + text.size();
+  char* p;
+  if (need > block_size / 4) {
     // A long text gets a block of its own, inserted before the current one so that the
     // current block keeps filling.
-    auto own = std::make_unique<char[]>(text.size());
-    char* p = own.get();
+    auto own = std::make_unique_for_overwrite<char[]>(need);
+    p = own.get();
     blocks_.insert(blocks_.empty() ? blocks_.end() : blocks_.end() - 1, std::move(own));
-    std::memcpy(p, text.data(), text.size());
-    return p;
+  } else {
+    if (block_used_ + need > block_size) {
+      blocks_.push_back(std::make_unique_for_overwrite<char[]>(block_size));
+      block_used_ = 0;
+    }
+    p = blocks_.back().get() + block_used_;
+    block_used_ += need;
   }
-  if (block_used_ + text.size() > block_size) {
-    blocks_.push_back(std::make_unique_for_overwrite<char[]>(block_size));
-    block_used_ = 0;
+  char* out = p;
+  std::size_t size = text.size();
+  while (size >= 0x80) {
+    *out++ = static_cast<char>((size & 0x7F) | 0x80);
+    size >>= 7;
   }
-  char* p = blocks_.back().get() + block_used_;
-  std::memcpy(p, text.data(), text.size());
-  block_used_ += text.size();
+  *out++ = static_cast<char>(size);
+  if (!text.empty()) std::memcpy(out, text.data(), text.size());
   return p;
 }
 
 void path_pool::grow_table() {
-  std::vector<path_id> bigger(table_.size() * 2, 0);
+  std::vector<std::uint64_t> bigger(table_.size() * 2, 0);
   const std::size_t mask = bigger.size() - 1;
-  for (path_id slot : table_) {
+  for (std::uint64_t slot : table_) {
     if (slot == 0) continue;
-    std::size_t i = hash_text(entries_[slot - 1]) & mask;
+    std::size_t i = slot_hash(slot) & mask;
     while (bigger[i] != 0) i = (i + 1) & mask;
     bigger[i] = slot;
   }
@@ -68,15 +124,17 @@ void path_pool::grow_table() {
 
 path_id path_pool::intern(std::string_view text) {
   if ((entries_.size() + 1) * 4 > table_.size() * 3) grow_table();
+  const std::uint32_t hash = hash_text(text);
   const std::size_t mask = table_.size() - 1;
-  std::size_t i = hash_text(text) & mask;
+  std::size_t i = hash & mask;
   while (table_[i] != 0) {
-    if (entries_[table_[i] - 1] == text) return table_[i] - 1;
+    const std::uint64_t slot = table_[i];
+    if (slot_hash(slot) == hash && this->text(slot_id(slot)) == text) return slot_id(slot);
     i = (i + 1) & mask;
   }
   const auto id = static_cast<path_id>(entries_.size());
-  entries_.emplace_back(text.empty() ? text.data() : store(text), text.size());
-  table_[i] = id + 1;
+  entries_.push_back(store(text));
+  table_[i] = slot_of(hash, id);
   return id;
 }
 

@@ -4,6 +4,11 @@
 //
 // Texts are raw bytes in the Windows ANSI code page, exactly as read from a file. The views
 // returned by text() stay valid until clear(): strings live in fixed blocks that never move.
+//
+// A full bank holds 1.28 million distinct paths, so the per-text overhead is kept small: each
+// text is stored behind a variable-length size (one byte below 128), an entry is one pointer,
+// and a table slot (8 bytes) keeps 32 bits of the text's hash beside its id, so that probing
+// and growing the table rarely touch the texts themselves.
 #pragma once
 
 #include <cstdint>
@@ -26,23 +31,31 @@ class path_pool {
 
   // The id of `text`, adding it when it is new.
   path_id intern(std::string_view text);
-  std::string_view text(path_id id) const { return entries_[id]; }
+  std::string_view text(path_id id) const {
+    const auto* p = reinterpret_cast<const unsigned char*>(entries_[id]);
+    if (*p < 0x80) return {reinterpret_cast<const char*>(p + 1), *p};
+    return long_text(p);
+  }
   // Number of distinct texts held, the marker included.
   std::size_t size() const { return entries_.size(); }
   // Forgets every text but the marker. Invalidates all ids but empty_path_id and all views.
   void clear();
-  // Hint: about this many distinct texts of about this total length will follow.
+  // Hint: at most about this many distinct texts of about this total length will follow. Only
+  // address space is set aside; memory is used as texts arrive.
   void reserve(std::size_t count, std::size_t text_bytes);
 
  private:
   static constexpr std::size_t block_size = 1 << 20;
-  char* store(std::string_view text);
+  static std::string_view long_text(const unsigned char* p);
+  const char* store(std::string_view text);
   void grow_table();
 
   std::vector<std::unique_ptr<char[]>> blocks_;
   std::size_t block_used_ = block_size;
-  std::vector<std::string_view> entries_;
-  std::vector<path_id> table_;  // open addressing; slot holds id + 1, 0 = free
+  std::vector<const char*> entries_;  // each points at the stored size, then the text
+  // Open addressing, linear probing. A slot holds (hash32 << 32) | (id + 1); 0 = free. The
+  // slot's index comes from the low bits of hash32, so growing needs no text.
+  std::vector<std::uint64_t> table_;
 };
 
 }  // namespace qbank

@@ -33,5 +33,23 @@ TEST(PathPool, InternsStablyThroughGrowthAndClears) {
   EXPECT_EQ(pool.intern("again"), 1u);
 }
 
+TEST(PathPool, TextsOfEveryStoredSizeWidthComeBackWhole) {
+  path_pool pool;
+  std::vector<std::pair<path_id, std::string>> kept;
+  // Lengths around the edges of the one-, two- and three-byte stored sizes, and near the block.
+  for (std::size_t n : {1u, 126u, 127u, 128u, 129u, 16383u, 16384u, 16385u, 262143u, 262145u}) {
+    std::string text(n, 'a');
+    text.back() = static_cast<char>(0x80 | (n & 0x7F));  // code-page bytes above 127 too
+    kept.emplace_back(pool.intern(text), text);
+  }
+  for (const auto& [id, text] : kept) {
+    EXPECT_EQ(pool.text(id), text) << text.size();
+    EXPECT_EQ(pool.intern(text), id) << text.size();
+  }
+  // Texts that differ only in their last byte, or only in length, stay apart.
+  EXPECT_NE(pool.intern("D:\\Lib\\a.wav"), pool.intern("D:\\Lib\\b.wav"));
+  EXPECT_NE(pool.intern(std::string("x\0", 2)), pool.intern("x"));
+}
+
 }  // namespace
 }  // namespace qbank
