@@ -122,9 +122,11 @@ void path_pool::grow_table() {
   table_ = std::move(bigger);
 }
 
-path_id path_pool::intern(std::string_view text) {
-  if ((entries_.size() + 1) * 4 > table_.size() * 3) grow_table();
-  const std::uint32_t hash = hash_text(text);
+void path_pool::make_room(std::size_t more) {
+  while ((entries_.size() + more) * 4 > table_.size() * 3) grow_table();
+}
+
+path_id path_pool::find_or_add(std::string_view text, std::uint32_t hash) {
   const std::size_t mask = table_.size() - 1;
   std::size_t i = hash & mask;
   while (table_[i] != 0) {
@@ -136,6 +138,26 @@ path_id path_pool::intern(std::string_view text) {
   entries_.push_back(store(text));
   table_[i] = slot_of(hash, id);
   return id;
+}
+
+path_id path_pool::intern(std::string_view text) {
+  make_room(1);
+  return find_or_add(text, hash_text(text));
+}
+
+void path_pool::intern_all(std::span<const std::string_view> texts, std::span<path_id> ids) {
+  make_room(texts.size());
+  hashes_.resize(texts.size());
+  for (std::size_t k = 0; k < texts.size(); ++k) hashes_[k] = hash_text(texts[k]);
+  // A full bank's table is far larger than the caches: ask for the slots a few texts ahead.
+  constexpr std::size_t ahead = 16;
+  const std::size_t mask = table_.size() - 1;
+  for (std::size_t k = 0; k < std::min(ahead, texts.size()); ++k)
+    __builtin_prefetch(&table_[hashes_[k] & mask]);
+  for (std::size_t k = 0; k < texts.size(); ++k) {
+    if (k + ahead < texts.size()) __builtin_prefetch(&table_[hashes_[k + ahead] & mask]);
+    ids[k] = find_or_add(texts[k], hashes_[k]);
+  }
 }
 
 }  // namespace qbank

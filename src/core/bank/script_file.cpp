@@ -1,6 +1,7 @@
 #include "bank/script_file.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "bank/bank.h"
@@ -52,19 +53,35 @@ void read_file_lists(bank& b, byte_source& text, int multisamples, host& h, std:
   b.paths().reserve(std::min<std::uint64_t>(text_bytes / 40, 1u << 21), text_bytes);
 
   line_reader lines(text);
+  // Each multisample's lines are copied out of the reader and interned together, so that the
+  // cache misses of a large pool's table overlap instead of following one another.
+  std::string held;
+  std::array<std::size_t, slots_per_multisample + 1> starts{};
+  std::array<std::string_view, slots_per_multisample> list;
+  std::array<path_id, slots_per_multisample> ids;
   for (int n = 0; n < multisamples; ++n) {
-    for (int j = 0; j < slots_per_multisample; ++j) {
-      std::optional<std::string_view> line = lines.next();
-      if (!line) {
-        // The entries not reached keep the marker, so every list still holds 128 entries.
-        for (int k = j; k < slots_per_multisample; ++k) b.set_file_id(n, k, empty_path_id);
-        throw command_error(std::string(what) +
-                            format(" ends too early: it holds %llu of the %d text lines of its "
-                                   "file lists (multisample %d is incomplete).",
-                                   static_cast<unsigned long long>(n) * slots_per_multisample + j,
-                                   multisamples * slots_per_multisample, n));
-      }
-      b.set_file(n, j, *line);
+    held.clear();
+    int j = 0;
+    for (; j < slots_per_multisample; ++j) {
+      const std::optional<std::string_view> line = lines.next();
+      if (!line) break;
+      starts[j] = held.size();
+      held.append(*line);
+    }
+    starts[j] = held.size();
+    for (int k = 0; k < j; ++k)
+      list[k] = std::string_view(held).substr(starts[k], starts[k + 1] - starts[k]);
+    b.paths().intern_all({list.data(), static_cast<std::size_t>(j)},
+                         {ids.data(), static_cast<std::size_t>(j)});
+    for (int k = 0; k < j; ++k) b.set_file_id(n, k, ids[k]);
+    if (j < slots_per_multisample) {
+      // The entries not reached keep the marker, so every list still holds 128 entries.
+      for (int k = j; k < slots_per_multisample; ++k) b.set_file_id(n, k, empty_path_id);
+      throw command_error(std::string(what) +
+                          format(" ends too early: it holds %llu of the %d text lines of its "
+                                 "file lists (multisample %d is incomplete).",
+                                 static_cast<unsigned long long>(n) * slots_per_multisample + j,
+                                 multisamples * slots_per_multisample, n));
     }
     h.progress_set_percent(static_cast<std::uint8_t>(n * 100 / multisamples));
     h.process_events();

@@ -51,5 +51,26 @@ TEST(PathPool, TextsOfEveryStoredSizeWidthComeBackWhole) {
   EXPECT_NE(pool.intern(std::string("x\0", 2)), pool.intern("x"));
 }
 
+TEST(PathPool, InternAllGivesTheIdsOfInternOneByOne) {
+  path_pool batch, single;
+  std::vector<std::string> texts;
+  for (int k = 0; k < 5000; ++k) texts.push_back("E:\\Set\\" + std::to_string(k % 1500) + ".wav");
+  texts[10] = "- - -";
+  texts[11] = texts[12] = "new twice in one batch";
+  std::vector<std::string_view> views(texts.begin(), texts.end());
+  std::vector<path_id> ids(views.size());
+  // Batches of a file list's size, the pool growing between and within them.
+  for (std::size_t at = 0; at < views.size(); at += 128) {
+    const std::size_t n = std::min<std::size_t>(128, views.size() - at);
+    batch.intern_all(std::span(views).subspan(at, n), std::span(ids).subspan(at, n));
+  }
+  for (std::size_t k = 0; k < views.size(); ++k) ASSERT_EQ(ids[k], single.intern(views[k])) << k;
+  EXPECT_EQ(ids[10], empty_path_id);
+  EXPECT_EQ(ids[11], ids[12]);
+  EXPECT_EQ(batch.size(), single.size());
+  batch.intern_all({}, {});
+  EXPECT_EQ(batch.size(), single.size());
+}
+
 }  // namespace
 }  // namespace qbank
