@@ -1,0 +1,180 @@
+// Shared helpers of the benchmark programs: a host that shows nothing, a scratch folder, a
+// stopwatch, memory figures from /proc, measurements in a fresh child process, and the ratio
+// lines every program prints. Header only: each *_bench.cpp is its own program.
+#pragma once
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ui/host.h"
+
+namespace qbank::bench {
+
+// A host whose windows do nothing and whose questions are answered Yes.
+class null_host : public host {
+ public:
+  void progress_show(char, std::int32_t*) override {}
+  void progress_set_title(std::string_view) override {}
+  void progress_set_text(std::string_view) override {}
+  void progress_set_percent(std::uint8_t) override {}
+  void progress_hide() override {}
+  void process_events() override {}
+  void report_show(std::string_view, const std::vector<std::string>&) override {}
+  void report_hide() override {}
+  void message(std::string_view, std::string_view) override {}
+  bool ask(std::string_view, std::string_view) override { return true; }
+};
+
+// A fresh folder removed with its contents at the end. Under $QBANK_BENCH_DIR when set, else
+// under `fallback` (for example /dev/shm, so that disk noise stays out of CPU-bound ratios).
+class scratch_dir {
+ public:
+  explicit scratch_dir(const char* fallback = "/tmp") {
+    const char* base = std::getenv("QBANK_BENCH_DIR");
+    std::string pattern = std::string(base && *base ? base : fallback) + "/qbank-bench-XXXXXX";
+    if (!::mkdtemp(pattern.data())) {
+      std::perror(pattern.c_str());
+      std::exit(2);
+    }
+    path_ = pattern;
+  }
+  ~scratch_dir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  scratch_dir(const scratch_dir&) = delete;
+  scratch_dir& operator=(const scratch_dir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::filesystem::path& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline double seconds_of(const std::function<void()>& work) {
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The fastest of `runs` runs, in seconds; `before` (untimed) runs ahead of each.
+inline double best_of(int runs, const std::function<void()>& work,
+                      const std::function<void()>& before = {}) {
+  double best = 1e300;
+  for (int i = 0; i < runs; ++i) {
+    if (before) before();
+    best = std::min(best, seconds_of(work));
+  }
+  return best;
+}
+
+// A "VmRSS:"-style line of /proc/self/status, in bytes; 0 when absent.
+inline std::uint64_t proc_status_bytes(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  const std::size_t n = std::strlen(field);
+  while (std::getline(status, line))
+    if (line.compare(0, n, field) == 0 && line.size() > n && line[n] == ':')
+      return std::strtoull(line.c_str() + n + 1, nullptr, 10) * 1024;
+  return 0;
+}
+
+// Runs this program again as a fresh process with `args` and returns the number it prints on
+// standard output: memory figures (VmRSS, the high-water mark VmHWM) then start from a clean
+// process and not from this one's heap. Exits the program when the child fails.
+inline std::uint64_t run_self(const std::vector<std::string>& args) {
+  int fds[2];
+  if (::pipe(fds) != 0) std::exit(2);
+  std::vector<char*> argv;
+  std::string self = "/proc/self/exe";
+  argv.push_back(self.data());
+  std::vector<std::string> copies(args);
+  for (std::string& a : copies) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, fds[0]);
+  pid_t pid = 0;
+  std::fflush(nullptr);
+  if (posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ) != 0)
+    std::exit(2);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(fds[1]);
+  std::string out;
+  char buffer[256];
+  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, n);
+  ::close(fds[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || out.empty()) {
+    std::fprintf(stderr, "the measuring child process failed\n");
+    std::exit(2);
+  }
+  return std::strtoull(out.c_str(), nullptr, 10);
+}
+
+// Writes `size` bytes in one write call (looping only on a short write), then fsync: the
+// baseline of every writer, which also syncs before it renames.
+inline void write_in_one_call(const std::filesystem::path& path, const void* data,
+                              std::size_t size) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) std::exit(2);
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(fd, p, size);
+    if (n <= 0) std::exit(2);
+    p += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  ::fsync(fd);
+  ::close(fd);
+}
+
+// One result line: "name  measured  baseline  ratio  goal  ok|MISSED".
+struct ratio_table {
+  int missed = 0;
+
+  void header(const char* unit) {
+    std::printf("%-44s %12s %12s %8s %8s\n", "measure", unit, "baseline", "ratio", "goal");
+  }
+  // Lower ratios are better; the goal is met when measured / baseline <= goal.
+  void row(const char* name, double measured, double baseline, double goal) {
+    const double ratio = measured / baseline;
+    const bool ok = ratio <= goal;
+    if (!ok) ++missed;
+    std::printf("%-44s %12.4f %12.4f %8.2f %8s %s\n", name, measured, baseline, ratio,
+                ("<= " + std::to_string(goal).substr(0, 4)).c_str(), ok ? "ok" : "MISSED");
+  }
+  // Higher ratios are better (throughput): met when measured / baseline >= goal.
+  void row_at_least(const char* name, double measured, double baseline, double goal) {
+    const double ratio = measured / baseline;
+    const bool ok = ratio >= goal;
+    if (!ok) ++missed;
+    std::printf("%-44s %12.4f %12.4f %8.2f %8s %s\n", name, measured, baseline, ratio,
+                (">= " + std::to_string(goal).substr(0, 4)).c_str(), ok ? "ok" : "MISSED");
+  }
+  // The program's exit status: 0 when every goal was met, 1 otherwise.
+  int done() const {
+    std::printf("%s\n", missed == 0 ? "all goals met" : "some goals MISSED");
+    return missed == 0 ? 0 : 1;
+  }
+};
+
+}  // namespace qbank::bench
