@@ -38,7 +38,7 @@ struct wav_audio {
   std::uint32_t sectors = 0;
 };
 
-wav_audio inspect_wav(byte_source& file) {
+wav_audio examine_wav(byte_source& file) {
   head_cached_source in(file);
   wav_audio a;
   a.channels = check_wav_header(in);
@@ -68,11 +68,11 @@ wav_audio inspect_wav(byte_source& file) {
   return a;
 }
 
-wav_audio inspect_stored_path(std::string_view stored) {
+wav_audio examine_stored_path(std::string_view stored) {
   const std::filesystem::path path = native_path(stored);
   if (!file_exists(path)) return {};
   input_file file(path);
-  return inspect_wav(file);
+  return examine_wav(file);
 }
 
 // The text of a multisample's report header: the record from its start up to the first 0 byte,
@@ -199,7 +199,7 @@ void write_audio(const bank& b, MySplitFileWriter& writer, host& h) {
       const std::string_view stored = b.file(n, j);
       h.progress_set_title(native_path_text(stored));
       input_file file(native_path(stored));
-      const wav_audio a = inspect_wav(file);
+      const wav_audio a = examine_wav(file);
       // The slot table was written from the validation; the audio must land where it says.
       const slot& s = m.slots[j];
       if (a.status != wav_status::ok || a.sectors != s.sector_count ||
@@ -246,7 +246,7 @@ validation_result validate_for_build(bank& b, host& h) {
         if (id == empty_path_id) continue;
         const std::string_view stored = b.paths().text(id);
         auto found = seen.find(id);
-        if (found == seen.end()) found = seen.emplace(id, inspect_stored_path(stored)).first;
+        if (found == seen.end()) found = seen.emplace(id, examine_stored_path(stored)).first;
         const wav_audio& a = found->second;
         if (a.status == wav_status::missing) {
           missing.add(n, b, "%u. Missing file: %s", stored);
