@@ -1,0 +1,57 @@
+// Everything the window asks a person through a standard dialog: file choice, message boxes,
+// Yes/No questions and the top-level error display. Commands reach dialogs only through this
+// interface, so the tests can answer them.
+#pragma once
+
+#include <QString>
+#include <filesystem>
+#include <optional>
+
+class QWidget;
+
+namespace qbank::gui {
+
+class dialogs {
+ public:
+  virtual ~dialogs() = default;
+
+  // A file chosen in an open or save dialog with `title` and a Qt name filter (see
+  // dialog_filter); none when the user cancels. The path is native (UTF-8).
+  virtual std::optional<std::filesystem::path> choose_open_file(const QString& title,
+                                                                const QString& filter) = 0;
+  virtual std::optional<std::filesystem::path> choose_save_file(const QString& title,
+                                                                const QString& filter) = 0;
+
+  // A modal box with an OK button, no icon.
+  virtual void message(const QString& text, const QString& caption) = 0;
+  // A modal box with Yes and No; true only for Yes (closing the box counts as No).
+  virtual bool ask(const QString& text, const QString& caption) = 0;
+  // The top-level error display: a command stopped by an exception.
+  virtual void show_error(const QString& text) = 0;
+};
+
+// The real dialogs, owned by `parent` (the main window).
+class qt_dialogs : public dialogs {
+ public:
+  explicit qt_dialogs(QWidget* parent) : parent_(parent) {}
+  std::optional<std::filesystem::path> choose_open_file(const QString& title,
+                                                        const QString& filter) override;
+  std::optional<std::filesystem::path> choose_save_file(const QString& title,
+                                                        const QString& filter) override;
+  void message(const QString& text, const QString& caption) override;
+  bool ask(const QString& text, const QString& caption) override;
+  void show_error(const QString& text) override;
+
+ private:
+  QWidget* parent_;
+};
+
+// The Qt name filter for files of one extension in any letter case, as Windows matches them:
+// dialog_filter("Quorvatek Samplers SCRIPT file", "qbs") gives
+// "Quorvatek Samplers SCRIPT file (*.[qQ][bB][sS])". The dialogs hide the pattern.
+QString dialog_filter(const QString& description, const QString& extension);
+
+// A path chosen in a dialog as a native path (dialogs give UTF-8 text).
+std::filesystem::path native_path_of(const QString& file_name);
+
+}  // namespace qbank::gui

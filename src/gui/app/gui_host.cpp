@@ -1,0 +1,66 @@
+#include "app/gui_host.h"
+
+#include <QCoreApplication>
+
+#include "app/dialogs.h"
+
+namespace qbank::gui {
+
+QString to_qstring(std::string_view utf8) {
+  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+gui_host::gui_host(dialogs& d, QWidget* owner) : dialogs_(d), owner_(owner) {}
+
+gui_host::~gui_host() = default;
+
+void gui_host::progress_show(char kind, std::int32_t* cancel_flag) {
+  if (progress_) return;
+  progress_ = std::make_unique<TProgressForm>(kind, cancel_flag, owner_);
+  progress_->show();
+  progress_->repaint();
+}
+
+void gui_host::progress_set_title(std::string_view text) {
+  if (progress_) progress_->set_title(to_qstring(text));
+}
+
+void gui_host::progress_set_text(std::string_view text) {
+  if (progress_) progress_->set_text(to_qstring(text));
+}
+
+void gui_host::progress_set_percent(std::uint8_t percent) {
+  if (progress_) progress_->set_percent(percent);
+}
+
+void gui_host::progress_hide() {
+  if (!progress_) return;
+  progress_->hide();
+  progress_.reset();
+}
+
+void gui_host::process_events() {
+  QCoreApplication::processEvents();
+}
+
+void gui_host::report_show(std::string_view title, const std::vector<std::string>& lines) {
+  if (report_) return;
+  report_ = std::make_unique<TFormReport>(to_qstring(title), lines, owner_);
+  report_->exec();
+}
+
+void gui_host::report_hide() {
+  if (!report_) return;
+  report_->hide();
+  report_.reset();
+}
+
+void gui_host::message(std::string_view text, std::string_view caption) {
+  dialogs_.message(to_qstring(text), to_qstring(caption));
+}
+
+bool gui_host::ask(std::string_view text, std::string_view caption) {
+  return dialogs_.ask(to_qstring(text), to_qstring(caption));
+}
+
+}  // namespace qbank::gui

@@ -1,0 +1,47 @@
+// The window's side of qbank::host: the progress window and the report window, created on
+// demand and freed after use, and message boxes through the dialogs interface.
+#pragma once
+
+#include <memory>
+
+#include "app/progress_form.h"
+#include "app/report_form.h"
+#include "ui/host.h"
+
+namespace qbank::gui {
+
+class dialogs;
+
+class gui_host : public host {
+ public:
+  // `owner` parents the windows (may be null); `d` shows the message boxes. Both outlive this.
+  gui_host(dialogs& d, QWidget* owner);
+  ~gui_host() override;
+
+  void progress_show(char kind, std::int32_t* cancel_flag = nullptr) override;
+  void progress_set_title(std::string_view text) override;
+  void progress_set_text(std::string_view text) override;
+  void progress_set_percent(std::uint8_t percent) override;
+  void progress_hide() override;
+  void process_events() override;
+
+  void report_show(std::string_view title, const std::vector<std::string>& lines) override;
+  void report_hide() override;
+
+  void message(std::string_view text, std::string_view caption) override;
+  bool ask(std::string_view text, std::string_view caption) override;
+
+  // The open windows, null when none exists.
+  TProgressForm* progress_window() const { return progress_.get(); }
+  TFormReport* report_window() const { return report_.get(); }
+
+ private:
+  dialogs& dialogs_;
+  QWidget* owner_;
+  std::unique_ptr<TProgressForm> progress_;
+  std::unique_ptr<TFormReport> report_;
+};
+
+QString to_qstring(std::string_view utf8);
+
+}  // namespace qbank::gui

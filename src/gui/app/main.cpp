@@ -1,0 +1,45 @@
+// qbank-gui: the desktop bank manager. Start-up: the single-instance lock, the application,
+// the splash window, the main window (which reports its progress to the splash), then the
+// message loop until the main window closes.
+#include <QApplication>
+#include <QMessageBox>
+#include <QStyleFactory>
+#include <cstdio>
+#include <exception>
+
+#include "app/main_form.h"
+#include "app/single_instance.h"
+#include "app/start_screen.h"
+
+int main(int argc, char** argv) {
+  using namespace qbank::gui;
+  // 1. One copy at a time. The lock is held until the process ends.
+  single_instance_lock lock(single_instance_lock::default_folder(), single_instance_name);
+  // 2. The application.
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("qbank-gui"));
+  QApplication::setDesktopFileName(QStringLiteral("qbank-gui"));
+  QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+  QApplication::setWindowIcon(application_icon());
+  if (!lock.acquired()) {
+    const QString text =
+        QStringLiteral("Another copy of \"Quorvatek Ample Tone Sampler Editor\" alredy running!");
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+    QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok);
+    box.exec();
+    return 1;
+  }
+  try {
+    // 3..5. Splash, main window, splash away.
+    splash_show();
+    TForm1 window(nullptr, splash_set_progress);
+    window.show();
+    splash_hide();
+    // 6. The message loop.
+    return app.exec();
+  } catch (const std::exception& e) {
+    splash_hide();
+    QMessageBox::critical(nullptr, QStringLiteral("Error"), QString::fromUtf8(e.what()));
+    return 1;
+  }
+}

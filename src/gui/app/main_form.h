@@ -1,0 +1,127 @@
+// `TForm1`: the main window. It owns the main bank and the manager bank for the whole run,
+// shows them in the four tabs of `PageControl1`, dispatches the menu commands and mirrors the
+// bank into every control with refresh() after each command.
+#pragma once
+
+#include <QMainWindow>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/gui_host.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QTabWidget;
+class QTableView;
+
+namespace qbank {
+class bank;
+}
+
+namespace qbank::gui {
+
+class dialogs;
+class file_slots_model;
+class name_grid_model;
+class program_tab;
+class zone_list_model;
+
+inline constexpr int bank_manager_tab = 2;
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // `d` answers the dialogs (null: the real ones). `progress` receives the splash percentages
+  // of the creation steps.
+  explicit TForm1(
+      dialogs* d = nullptr, std::function<void(std::uint8_t)> progress = [](std::uint8_t) {});
+  ~TForm1() override;
+
+  // Copies the whole bank into the window (see the steps in the source).
+  void refresh();
+
+  // Runs one command: a failure hides the progress window and goes to the error display; the
+  // window is refreshed afterwards either way. A command started while one runs is ignored.
+  void run_command(const std::function<void()>& command);
+
+  bank& main_bank() { return *main_; }
+  bank& manager_bank() { return *manager_; }
+  gui_host& host() { return *host_; }
+  int current_program() const { return current_program_; }
+  int current_multisample() const { return current_multisample_; }
+  int current_manager_program() const { return current_manager_program_; }
+
+  QTabWidget* PageControl1 = nullptr;
+  QTableView* StringGridBlends = nullptr;
+  QTableView* StringGridMultisamples = nullptr;
+  QTableView* StringGridFiles = nullptr;
+  QTableView* StringGridBlendsORG = nullptr;
+  QTableView* StringGridBlendsMNG = nullptr;
+  QTableView* StringGridS2Sounds = nullptr;
+  QComboBox* ComboBoxAudioOut = nullptr;
+  QPlainTextEdit* MemoComment = nullptr;
+  QLabel* LabelLibraryCommonPath = nullptr;
+
+  program_tab* programs() const { return program_tab_; }
+  zone_list_model* zone_lists_model() const { return zone_model_; }
+  // A menu item by its caption; the first in menu order when a caption repeats.
+  QAction* action(const QString& caption) const;
+  // The captions of the items that are present but not yet usable.
+  const std::vector<QString>& pending_items() const { return pending_; }
+  // The context menus by grid name ("StringGridBlends", ...).
+  QMenu* context_menu(const QString& grid) const;
+
+  // The commands of the File, Edit and Tools menus that act on files and the loaded name.
+  void clear_all();
+  void open_script_command(int version);
+  void save_script_command();
+  void open_bank_command();
+  void save_bank_command();
+  void read_system_settings_command();
+  void save_system_settings_command();
+  void calculate_size_command();
+  void reform_loaded_name_command();
+
+ private:
+  void build_menus();
+  QWidget* build_multisamples_tab();
+  QWidget* build_manager_tab();
+  QWidget* build_sd_card_tab();
+  void fill_audio_outputs();
+  QAction* add_item(QMenu* menu, const QString& caption, std::function<void()> command);
+  void attach_context_menu(QTableView* grid, QMenu* menu);
+
+  std::unique_ptr<bank> main_;
+  std::unique_ptr<bank> manager_;
+  std::unique_ptr<dialogs> own_dialogs_;
+  dialogs* dialogs_;
+  std::unique_ptr<gui_host> host_;
+
+  zone_list_model* zone_model_ = nullptr;
+  name_grid_model* programs_model_ = nullptr;
+  name_grid_model* multisamples_model_ = nullptr;
+  name_grid_model* main_bank_model_ = nullptr;
+  name_grid_model* manager_model_ = nullptr;
+  name_grid_model* s2_model_ = nullptr;
+  file_slots_model* slots_model_ = nullptr;
+  program_tab* program_tab_ = nullptr;
+
+  std::vector<QAction*> actions_;
+  std::vector<QString> pending_;
+  std::vector<std::pair<QString, QMenu*>> context_menus_;
+  QAction* show_note_number_ = nullptr;
+
+  int current_program_ = 0;
+  int current_multisample_ = 1;
+  int current_manager_program_ = 0;
+  bool refreshing_ = false;
+  bool command_running_ = false;
+};
+
+}  // namespace qbank::gui

@@ -1,0 +1,213 @@
+// The main menu and the context menus of the grids, with the captions exactly as the
+// instrument's users know them. Items whose commands are not built yet are shown greyed.
+#include <QActionGroup>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTableView>
+
+#include "app/main_form.h"
+
+namespace qbank::gui {
+
+QAction* TForm1::add_item(QMenu* menu, const QString& caption, std::function<void()> command) {
+  QAction* item = menu->addAction(caption);
+  if (command) {
+    connect(item, &QAction::triggered, this, [this, command] { run_command(command); });
+  } else {
+    item->setEnabled(false);
+    pending_.push_back(caption);
+  }
+  actions_.push_back(item);
+  return item;
+}
+
+QAction* TForm1::action(const QString& caption) const {
+  for (QAction* item : actions_)
+    if (item->text() == caption) return item;
+  return nullptr;
+}
+
+QMenu* TForm1::context_menu(const QString& grid) const {
+  for (const auto& [name, menu] : context_menus_)
+    if (name == grid) return menu;
+  return nullptr;
+}
+
+void TForm1::attach_context_menu(QTableView* grid, QMenu* menu) {
+  context_menus_.emplace_back(grid->objectName(), menu);
+  connect(grid, &QWidget::customContextMenuRequested, this,
+          [grid, menu](const QPoint& at) { menu->popup(grid->viewport()->mapToGlobal(at)); });
+}
+
+namespace {
+
+// Makes the checkable items of `items` one radio group with item `marked` checked.
+void radio_group(QObject* owner, const std::vector<QAction*>& items, std::size_t marked) {
+  auto* group = new QActionGroup(owner);
+  group->setExclusive(true);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    items[i]->setCheckable(true);
+    items[i]->setEnabled(true);
+    group->addAction(items[i]);
+    items[i]->setChecked(i == marked);
+  }
+}
+
+}  // namespace
+
+void TForm1::build_menus() {
+  using none = std::function<void()>;
+  QMenuBar* bar = menuBar();
+
+  QMenu* file = bar->addMenu(QStringLiteral("File"));
+  add_item(file, QStringLiteral("Clear ALL..."), [this] { clear_all(); });
+  file->addSeparator();
+  add_item(file, QStringLiteral("Open Sampler Script File (Version 1, 2 / 128 programs)..."),
+           [this] { open_script_command(2); });
+  add_item(file, QStringLiteral("Open Sampler Script File (Version 3 / 256 programs)..."),
+           [this] { open_script_command(3); });
+  add_item(file, QStringLiteral("Open Sampler Script File (Version 4 / 999 programs)..."),
+           [this] { open_script_command(4); });
+  add_item(file, QStringLiteral("Open Sampler Script File (Version 5 / 9999 programs)..."),
+           [this] { open_script_command(5); });
+  add_item(file,
+           QStringLiteral(
+               "Open Sampler Script File (Version 6 / 9999 programs / 10000 multisamples)..."),
+           [this] { open_script_command(6); });
+  add_item(file,
+           QStringLiteral(
+               "Save Sampler Script File (Version 6 / 9999 programs / 10000 multisamples)..."),
+           [this] { save_script_command(); });
+  file->addSeparator();
+  add_item(file, QStringLiteral("Read Current Program Parameters from file..."), none());
+  add_item(file, QStringLiteral("Save Current Program Parameters to file..."), none());
+  file->addSeparator();
+  add_item(file, QStringLiteral("Read System /Global/ Settings from file..."),
+           [this] { read_system_settings_command(); });
+  add_item(file, QStringLiteral("Save System /Global/ Settings to file..."),
+           [this] { save_system_settings_command(); });
+  file->addSeparator();
+  add_item(file, QStringLiteral("Open Sampler Bank File (Version 2, 3, 4, 5 or 6 )..."),
+           [this] { open_bank_command(); });
+  add_item(file,
+           QStringLiteral("Save Sampler Bank File (Version 6 / 9999 PG / 10000 MS) and split to "
+                          "4GB toms..."),
+           [this] { save_bank_command(); });
+  file->addSeparator();
+  add_item(file, QStringLiteral("Export All Program Names to Text File..."), none());
+  add_item(file, QStringLiteral("Export ALL Samples From Loaded Bank File..."), none());
+  file->addSeparator();
+  add_item(file, QStringLiteral("Exit"), [this] { close(); });
+
+  QMenu* edit = bar->addMenu(QStringLiteral("Edit"));
+  add_item(edit, QStringLiteral("Calculate bank SIZE  (Version 6)"),
+           [this] { calculate_size_command(); });
+  QMenu* reset_invalid = edit->addMenu(QStringLiteral("Reset Invalid Parameters"));
+  add_item(reset_invalid, QStringLiteral("Reset Old (-64) Zone Transpose Values"), none());
+  add_item(reset_invalid,
+           QStringLiteral("Reset OLD Program Transpose Value (-24), and set to +/-0"), none());
+  add_item(edit, QStringLiteral("Remove UNUSED Multisamples..."), none());
+
+  QMenu* view = bar->addMenu(QStringLiteral("View"));
+  show_note_number_ = add_item(view, QStringLiteral("Show Note Number"), [] {});
+  show_note_number_->setCheckable(true);
+
+  QMenu* tools = bar->addMenu(QStringLiteral("Tools"));
+  add_item(tools, QStringLiteral("Save ALL Used Multisamples Names To Multisamples Folders"),
+           none());
+  add_item(tools, QStringLiteral("Extract library common path"), none());
+  QMenu* silence = tools->addMenu(
+      QStringLiteral("Remove silence from end of WAV files included in multisamples"));
+  QAction* fade =
+      silence->addAction(QStringLiteral("Apply 2ms Fade Out AFTER point of removing silence"));
+  fade->setCheckable(true);
+  fade->setChecked(true);
+  actions_.push_back(fade);
+  add_item(silence, QStringLiteral("Check end of WAV files for silence and report rezult"), none());
+  silence->addSeparator();
+  static const char* const thresholds[] = {
+      "+/-   0 samples  /  -90.0dB...", "+/- 10 samples  /  -70.3dB...",
+      "+/- 20 samples  /  -64.3dB...",  "+/- 30 samples  /  -60.7dB...",
+      "+/- 40 samples  /  -58.3dB...",  "+/- 50 samples  /  -56.3dB...",
+      "+/- 60 samples  /  -54.7dB...",  "+/- 70 samples  /  -53.4dB...",
+      "+/- 80 samples  /  -52.4dB...",  "+/- 90 samples  /  -51.2dB...",
+      "+/- 100 samples  /  -50.3dB..."};
+  for (int i = 0; i < 11; ++i) {
+    QAction* item = add_item(silence, QString::fromLatin1(thresholds[i]), none());
+    item->setData(i * 10);
+    if (i == 6) {  // the default item
+      QFont bold = item->font();
+      bold.setBold(true);
+      item->setFont(bold);
+    }
+  }
+  add_item(tools, QStringLiteral("Reform loaded script file to bank file"),
+           [this] { reform_loaded_name_command(); });
+  QMenu* transpose = tools->addMenu(QStringLiteral("Transpose all used Programs with one Octave"));
+  add_item(transpose, QStringLiteral("Up"), none());
+  add_item(transpose, QStringLiteral("Down"), none());
+  add_item(tools, QStringLiteral("Fix LFO speed"), none());
+  add_item(tools, QStringLiteral("Fix in QS2 mode Mono Hold da e OFF"), none());
+  add_item(tools, QStringLiteral("Fix 2234-2261 i 2374-2393 Release Curve and time"), none());
+  add_item(tools, QStringLiteral("Test for Dublicated Samples.."), none());
+  add_item(tools, QStringLiteral("Remove Dublicated Multisamples..."), none());
+
+  // Context menus of the grids.
+  auto* programs = new QMenu(this);
+  add_item(programs, QStringLiteral("Remove Selected Program..."), none());
+  add_item(programs, QStringLiteral("Remove Multiple Programs..."), none());
+  add_item(programs, QStringLiteral("Read Current Program Parameters from file..."), none());
+  add_item(programs, QStringLiteral("Save Current Program Parameters to file..."), none());
+  attach_context_menu(StringGridBlends, programs);
+
+  auto* files = new QMenu(this);
+  add_item(files, QStringLiteral("Remove sellected file/s"), none());
+  add_item(files, QStringLiteral("Add ONE WAV file to sellected position..."), none());
+  add_item(files, QStringLiteral("Add MULTIPLE WAV files - to AUTO position by NAME..."), none());
+  QMenu* criteria = files->addMenu(QStringLiteral("Sellect AUTO position criteria..."));
+  std::vector<QAction*> criterion_items;
+  for (const char* caption :
+       {"Note NUMBER from 000 to 127 ( XXX)", "Note NAME from C 0 to G10 (C#4),(D 3),(E 10)",
+        "Note NAME from C0 to G10 (C#4),(D3),(E10)",
+        "Note NAME from c0 to g10 (c#4),(d3),(e10) - b for Si"})
+    criterion_items.push_back(add_item(criteria, QString::fromLatin1(caption), [] {}));
+  radio_group(this, criterion_items, 0);
+  QMenu* import_transpose = files->addMenu(QStringLiteral("Sellect AUTO import TRANSPOSE options"));
+  std::vector<QAction*> transpose_items;
+  for (const char* caption : {"-48", "-36", "-24", "-12", "0", "+12", "+24", "+36", "+48"})
+    transpose_items.push_back(add_item(import_transpose, QString::fromLatin1(caption), [] {}));
+  radio_group(this, transpose_items, 4);
+  add_item(files, QStringLiteral("Replace text in file path..."), none());
+  add_item(files, QStringLiteral("Move assigned files 1 Octave Down..."), none());
+  add_item(files, QStringLiteral("Move assigned files 1 Octave Up..."), none());
+  attach_context_menu(StringGridFiles, files);
+
+  auto* multisamples = new QMenu(this);
+  add_item(multisamples, QStringLiteral("Remove Selected Multisample..."), none());
+  add_item(multisamples, QStringLiteral("Remove Multiple Multisamples..."), none());
+  add_item(multisamples, QStringLiteral("Export Selected Multisample WAV Files..."), none());
+  add_item(multisamples, QStringLiteral("Where is used this multisample?"), none());
+  attach_context_menu(StringGridMultisamples, multisamples);
+
+  auto* main_bank = new QMenu(this);
+  add_item(main_bank, QStringLiteral("Remove Selected Program"), none());
+  attach_context_menu(StringGridBlendsORG, main_bank);
+
+  auto* manager = new QMenu(this);
+  for (const char* caption :
+       {"Clear Bank Manager", "Open Sampler Script File (Version 1, 2 / 128 programs)...",
+        "Open Sampler Script File (Version 3 / 256 programs)...",
+        "Open Sampler Script File (Version 4 / 999 programs)...",
+        "Open Sampler Script File (Version 5 / 9999 programs)...",
+        "Open Scampler Script File (Version 6 / 9999 PG / 1000 MS)...",
+        "Load Bank in BANK Manager..."})
+    add_item(manager, QString::fromLatin1(caption), none());
+  attach_context_menu(StringGridBlendsMNG, manager);
+
+  auto* s2 = new QMenu(this);
+  add_item(s2, QStringLiteral("Clear S2 Bank"), none());
+  add_item(s2, QStringLiteral("Open Sampler 2 Bank..."), none());
+  attach_context_menu(StringGridS2Sounds, s2);
+}
+
+}  // namespace qbank::gui

@@ -1,0 +1,316 @@
+// The main window: its state right after start, the refresh, the menus and the file commands
+// driven as a user would, with the dialogs answered by the test.
+#include "app/main_form.h"
+
+#include <QAbstractItemModelTester>
+#include <QComboBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTableView>
+#include <QtTest>
+#include <cstring>
+
+#include "app/grid_models.h"
+#include "app/program_tab.h"
+#include "bank/bank.h"
+#include "demo/demo_library.h"
+#include "gui_test_support.h"
+#include "support/recording_host.h"
+#include "support/temp_dir.h"
+
+using namespace qbank::gui;
+
+namespace {
+
+const QString no_bank_title =
+    QStringLiteral("Quorvatek Samplers Bank Manager - Version: 3.54 / No loaded bank!");
+
+void set_name(char* field, const char* text) {
+  std::memset(field, 0, qbank::name_size);
+  std::memcpy(field, text, std::strlen(text));
+}
+
+QStringList captions(const QMenu* menu) {
+  QStringList list;
+  for (const QAction* item : menu->actions())
+    if (!item->isSeparator()) list << item->text();
+  return list;
+}
+
+}  // namespace
+
+class main_form_test : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void window_right_after_start() {
+    testing::scripted_dialogs answers;
+    TForm1 form(&answers);
+    QCOMPARE(form.windowTitle(), no_bank_title);
+    QCOMPARE(form.centralWidget()->size(), QSize(918, 657));
+    QCOMPARE(form.minimumSize(), form.maximumSize());
+    QStringList tabs;
+    for (int i = 0; i < form.PageControl1->count(); ++i) tabs << form.PageControl1->tabText(i);
+    QCOMPARE(tabs,
+             QStringList({"Program", "Multisamples", "Bank Manager", "SD Card Write Assistant"}));
+
+    QAbstractItemModel* programs = form.StringGridBlends->model();
+    QCOMPARE(programs->rowCount(), 9999);
+    QCOMPARE(programs->headerData(0, Qt::Horizontal).toString(), QStringLiteral("MIDI Num"));
+    QCOMPARE(programs->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Program Name"));
+    QCOMPARE(programs->index(9998, 0).data().toString(), QStringLiteral("9998"));
+    for (int row = 0; row < programs->rowCount(); ++row)
+      QCOMPARE(programs->index(row, 1).data().toString().trimmed(), QStringLiteral("- - -"));
+    QAbstractItemModel* multisamples = form.StringGridMultisamples->model();
+    QCOMPARE(multisamples->index(0, 0).data().toString(), QStringLiteral("MS0001"));
+    QCOMPARE(multisamples->index(9998, 0).data().toString(), QStringLiteral("MS9999"));
+
+    const auto& zones = form.programs()->zone_lists();
+    for (QComboBox* box : zones) {
+      QVERIFY(box->model() == zones[0]->model());  // one model for all fourteen
+      QCOMPARE(box->count(), 10000);
+      QCOMPARE(box->currentIndex(), 0);
+      QCOMPARE(box->currentText(), QStringLiteral("No Multisample"));
+    }
+    QCOMPARE(zones[0]->itemText(9999).trimmed(), QStringLiteral("MS9999 - - -"));
+    QCOMPARE(form.current_program(), 0);
+    QCOMPARE(form.current_multisample(), 1);
+  }
+
+  void every_model_passes_the_model_tester() {
+    testing::scripted_dialogs answers;
+    TForm1 form(&answers);
+    std::vector<std::unique_ptr<QAbstractItemModelTester>> testers;
+    for (QTableView* grid :
+         {form.StringGridBlends, form.StringGridMultisamples, form.StringGridFiles,
+          form.StringGridBlendsORG, form.StringGridBlendsMNG, form.StringGridS2Sounds})
+      testers.push_back(std::make_unique<QAbstractItemModelTester>(
+          grid->model(), QAbstractItemModelTester::FailureReportingMode::QtTest));
+    testers.push_back(std::make_unique<QAbstractItemModelTester>(
+        form.zone_lists_model(), QAbstractItemModelTester::FailureReportingMode::QtTest));
+    set_name(form.main_bank().multisample(7).name, "Strings");
+    set_name(form.main_bank().program(3).name, "Pad");
+    form.refresh();
+  }
+
+  void clear_all_asks_first_data() {
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("No changes nothing") << false;
+    QTest::newRow("Yes empties the bank and the title") << true;
+  }
+  void clear_all_asks_first() {
+    QFETCH(bool, yes);
+    testing::scripted_dialogs answers;
+    TForm1 form(&answers);
+    set_name(form.main_bank().program(0).name, "Grand Piano");
+    form.main_bank().set_loaded_file_name("/lib/My Bank.qbs");
+    form.refresh();
+    QCOMPARE(form.windowTitle(),
+             QStringLiteral("Quorvatek Samplers Bank Manager - Version: 3.54 / My Bank.qbs"));
+    answers.answers = {yes};
+    form.action(QStringLiteral("Clear ALL..."))->trigger();
+    QCOMPARE(answers.boxes, QStringList({"[Clear ALL] Are You Sure ?"}));
+    const QString name = form.StringGridBlends->model()->index(0, 1).data().toString().trimmed();
+    QCOMPARE(name, yes ? QStringLiteral("- - -") : QStringLiteral("Grand Piano"));
+    QCOMPARE(form.windowTitle() == no_bank_title, yes);
+  }
+
+  void both_program_grids_follow_the_visible_one() {
+    testing::scripted_dialogs answers;
+    TForm1 form(&answers);
+    form.StringGridBlends->setCurrentIndex(form.StringGridBlends->model()->index(41, 1));
+    QCOMPARE(form.current_program(), 41);
+    form.PageControl1->setCurrentIndex(bank_manager_tab);
+    QCOMPARE(form.StringGridBlendsORG->currentIndex().row(), 41);
+    form.StringGridBlendsORG->setCurrentIndex(form.StringGridBlendsORG->model()->index(7, 1));
+    QCOMPARE(form.current_program(), 7);
+    form.PageControl1->setCurrentIndex(0);
+    QCOMPARE(form.StringGridBlends->currentIndex().row(), 7);
+    QCOMPARE(form.current_program(), 7);
+  }
+
+  // A new multisample name reaches all fourteen lists, and only its entry is signalled.
+  void renamed_multisample_updates_only_its_zone_entry() {
+    testing::scripted_dialogs answers;
+    TForm1 form(&answers);
+    QSignalSpy changed(form.zone_lists_model(), &QAbstractItemModel::dataChanged);
+    set_name(form.main_bank().multisample(5).name, "Choir Aah");
+    form.main_bank().program(0).zones[2].multisample = 5;
+    form.refresh();
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed[0][0].toModelIndex().row(), 5);
+    QCOMPARE(changed[0][1].toModelIndex().row(), 5);
+    for (QComboBox* box : form.programs()->zone_lists()) {
+      QCOMPARE(box->itemText(5), QStringLiteral("MS0005 Choir Aah"));
+      QCOMPARE(box->itemText(0), QStringLiteral("No Multisample"));
+    }
+    QCOMPARE(form.programs()->zone_lists()[2]->currentText(), QStringLiteral("MS0005 Choir Aah"));
+    changed.clear();
+    form.refresh();
+    QCOMPARE(changed.count(), 0);
+  }
+
+  void changed_lists_store_into_the_current_program() {
+    testing::scripted_dialogs answers;
+    TForm1 form(&answers);
+    form.StringGridBlends->setCurrentIndex(form.StringGridBlends->model()->index(12, 1));
+    QComboBox* porta = form.programs()->parameter_list(27);
+    QVERIFY(porta);
+    porta->setCurrentIndex(2);
+    Q_EMIT porta->activated(2);  // below 5 is stored as 5
+    QCOMPARE(int(form.main_bank().program(12).porta_time), 5);
+    QComboBox* release = form.programs()->parameter_list(510);
+    Q_EMIT release->activated(3999);
+    QCOMPARE(int(form.main_bank().program(12).release), 3999);
+    QComboBox* zone = form.programs()->zone_lists()[9];
+    zone->setCurrentIndex(321);
+    Q_EMIT zone->activated(321);
+    QCOMPARE(int(form.main_bank().program(12).release_zone.multisample), 321);
+    QCOMPARE(int(form.main_bank().program(0).release_zone.multisample), 0);
+  }
+
+  void menus_carry_their_captions_in_order() {
+    testing::scripted_dialogs answers;
+    TForm1 form(&answers);
+    const QList<QAction*> menus = form.menuBar()->actions();
+    QCOMPARE(menus.size(), 4);
+    QCOMPARE(
+        captions(menus[0]->menu()),
+        QStringList(
+            {"Clear ALL...", "Open Sampler Script File (Version 1, 2 / 128 programs)...",
+             "Open Sampler Script File (Version 3 / 256 programs)...",
+             "Open Sampler Script File (Version 4 / 999 programs)...",
+             "Open Sampler Script File (Version 5 / 9999 programs)...",
+             "Open Sampler Script File (Version 6 / 9999 programs / 10000 multisamples)...",
+             "Save Sampler Script File (Version 6 / 9999 programs / 10000 multisamples)...",
+             "Read Current Program Parameters from file...",
+             "Save Current Program Parameters to file...",
+             "Read System /Global/ Settings from file...",
+             "Save System /Global/ Settings to file...",
+             "Open Sampler Bank File (Version 2, 3, 4, 5 or 6 )...",
+             "Save Sampler Bank File (Version 6 / 9999 PG / 10000 MS) and split to 4GB toms...",
+             "Export All Program Names to Text File...",
+             "Export ALL Samples From Loaded Bank File...", "Exit"}));
+    QCOMPARE(captions(menus[1]->menu()),
+             QStringList({"Calculate bank SIZE  (Version 6)", "Reset Invalid Parameters",
+                          "Remove UNUSED Multisamples..."}));
+    QCOMPARE(captions(form.context_menu(QStringLiteral("StringGridBlendsMNG"))).at(5),
+             QStringLiteral("Open Scampler Script File (Version 6 / 9999 PG / 1000 MS)..."));
+    QVERIFY(form.action(QStringLiteral("Clear ALL..."))->isEnabled());
+    QVERIFY(
+        !form.action(QStringLiteral("Read Current Program Parameters from file..."))->isEnabled());
+    QVERIFY(form.action(QStringLiteral("Apply 2ms Fade Out AFTER point of removing silence"))
+                ->isChecked());
+    QVERIFY(form.action(QStringLiteral("0"))->isChecked());
+    QVERIFY(form.action(QStringLiteral("Note NUMBER from 000 to 127 ( XXX)"))->isChecked());
+  }
+
+  void show_note_number_names_the_slots() {
+    testing::scripted_dialogs answers;
+    TForm1 form(&answers);
+    QAbstractItemModel* slots = form.StringGridFiles->model();
+    QCOMPARE(slots->index(61, 0).data().toString(), QStringLiteral("61"));
+    form.action(QStringLiteral("Show Note Number"))->trigger();
+    QCOMPARE(slots->index(61, 0).data().toString(), QStringLiteral("C#5"));
+    QCOMPARE(slots->index(127, 0).data().toString(), QStringLiteral("G 10"));
+  }
+
+  // An unreadable file stops the command before the bank is reset; the window stays usable.
+  void failed_open_keeps_the_bank_and_shows_the_error() {
+    testing::scripted_dialogs answers;
+    TForm1 form(&answers);
+    set_name(form.main_bank().program(0).name, "Keep Me");
+    form.main_bank().set_loaded_file_name("/lib/Keep.qbs");
+    qbank::testing::temp_dir dir;
+    answers.files = {dir / "missing.qbs"};
+    form.action(QStringLiteral("Open Sampler Script File (Version 5 / 9999 programs)..."))
+        ->trigger();
+    QCOMPARE(answers.titles, QStringList({"Open Quorvatek Samplers SCRIPT file!"}));
+    QCOMPARE(answers.errors.size(), 1);
+    QVERIFY(answers.errors[0].contains(QStringLiteral("missing.qbs")));
+    QVERIFY(form.host().progress_window() == nullptr);
+    QCOMPARE(form.main_bank().program_name_text(0).substr(0, 7), std::string("Keep Me"));
+    QVERIFY(form.windowTitle().endsWith(QStringLiteral("/ Keep.qbs")));
+    // Cancelling a dialog changes nothing either.
+    form.action(QStringLiteral("Open Sampler Bank File (Version 2, 3, 4, 5 or 6 )..."))->trigger();
+    QCOMPARE(answers.errors.size(), 1);
+    QVERIFY(form.windowTitle().endsWith(QStringLiteral("/ Keep.qbs")));
+  }
+
+  // The demo library through the menus: open its script, build the bank, read it back.
+  void demo_library_open_build_and_reopen() {
+    qbank::testing::temp_dir dir;
+    qbank::testing::recording_host quiet;
+    const qbank::demo_library demo = qbank::write_demo_library(dir.path(), quiet);
+    testing::scripted_dialogs answers;
+    TForm1 form(&answers);
+
+    answers.files = {demo.script};
+    form.action(QStringLiteral(
+                    "Open Sampler Script File (Version 6 / 9999 programs / 10000 multisamples)..."))
+        ->trigger();
+    QVERIFY2(answers.errors.isEmpty(), qPrintable(answers.errors.join('\n')));
+    QCOMPARE(form.windowTitle(),
+             QStringLiteral("Quorvatek Samplers Bank Manager - Version: 3.54 / Demo.qbs"));
+    QStringList names;
+    for (int p = 0; p < 8; ++p)
+      names << form.StringGridBlends->model()->index(p, 1).data().toString();
+    QVERIFY(names[0].trimmed() != QStringLiteral("- - -"));
+    const QString first_zone = form.programs()->zone_lists()[0]->currentText();
+    QVERIFY(first_zone != QStringLiteral("No Multisample"));
+
+    const auto bank_file = dir / "Built.qbb";
+    answers.files = {bank_file};
+    form
+        .action(QStringLiteral(
+            "Save Sampler Bank File (Version 6 / 9999 PG / 10000 MS) and split to 4GB toms..."))
+        ->trigger();
+    QVERIFY2(answers.errors.isEmpty(), qPrintable(answers.errors.join('\n')));
+    QCOMPARE(answers.titles.last(),
+             QStringLiteral("Save all data as Quorvatek Samplers BANK file!"));
+    QVERIFY(std::filesystem::exists(bank_file));
+    QVERIFY(std::filesystem::exists(dir / "Built.QBS"));
+
+    answers.answers = {true};
+    form.action(QStringLiteral("Clear ALL..."))->trigger();
+    QCOMPARE(form.StringGridBlends->model()->index(0, 1).data().toString().trimmed(),
+             QStringLiteral("- - -"));
+
+    answers.files = {bank_file};
+    form.action(QStringLiteral("Open Sampler Bank File (Version 2, 3, 4, 5 or 6 )..."))->trigger();
+    QVERIFY2(answers.errors.isEmpty(), qPrintable(answers.errors.join('\n')));
+    QCOMPARE(answers.titles.last(), QStringLiteral("Read Quorvatek Samplers BANK file!"));
+    QCOMPARE(form.windowTitle(),
+             QStringLiteral("Quorvatek Samplers Bank Manager - Version: 3.54 / Built.qbb"));
+    for (int p = 0; p < 8; ++p)
+      QCOMPARE(form.StringGridBlends->model()->index(p, 1).data().toString(), names[p]);
+    QCOMPARE(form.programs()->zone_lists()[0]->currentText(), first_zone);
+    QVERIFY(form.host().progress_window() == nullptr);
+  }
+
+  void system_settings_round_trip_and_reform() {
+    qbank::testing::temp_dir dir;
+    testing::scripted_dialogs answers;
+    TForm1 form(&answers);
+    form.main_bank().globals().bytes[100] = 0x5a;
+    answers.files = {dir / "sys.qsp"};
+    form.action(QStringLiteral("Save System /Global/ Settings to file..."))->trigger();
+    form.main_bank().globals().bytes[100] = 0;
+    answers.files = {dir / "sys.qsp"};
+    form.action(QStringLiteral("Read System /Global/ Settings from file..."))->trigger();
+    QVERIFY2(answers.errors.isEmpty(), qPrintable(answers.errors.join('\n')));
+    QCOMPARE(int(form.main_bank().globals().bytes[100]), 0x5a);
+    QCOMPARE(answers.titles[0],
+             QStringLiteral("Save Quorvatek Samplers System Parameters to file!"));
+
+    form.main_bank().set_loaded_file_name("/lib/Demo.qbs");
+    form.action(QStringLiteral("Reform loaded script file to bank file"))->trigger();
+    QCOMPARE(form.windowTitle(),
+             QStringLiteral("Quorvatek Samplers Bank Manager - Version: 3.54 / Demo.QBB"));
+  }
+};
+
+QTEST_MAIN(main_form_test)
+#include "main_form_test.moc"
