@@ -27,6 +27,9 @@ int main(int argc, char** argv) {
     answers.files.push_back(qbank::gui::native_path_of(QString::fromLocal8Bit(argv[2])));
     window.open_script_command(6);
     window.refresh();
+    // The demo's lead starts at C4: show its filled slots.
+    window.StringGridFiles->scrollTo(window.StringGridFiles->model()->index(46, 2),
+                                     QAbstractItemView::PositionAtTop);
   }
   window.show();
   static const char* const names[4] = {"program", "multisamples", "bank_manager", "sd_card"};
