@@ -1,0 +1,47 @@
+// The host of `qbank`: message boxes and reports go to standard output as text, progress to
+// standard error as a one-line bar (only on a terminal), questions are answered Yes unless the
+// user asked to be asked.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "ui/host.h"
+
+namespace qbank::cli {
+
+class terminal_host : public host {
+ public:
+  explicit terminal_host(bool interactive, std::FILE* out = stdout, std::FILE* err = stderr);
+  ~terminal_host() override;
+
+  void progress_show(char kind, std::int32_t* cancel_flag) override;
+  void progress_set_title(std::string_view text) override;
+  void progress_set_text(std::string_view text) override;
+  void progress_set_percent(std::uint8_t percent) override;
+  void progress_hide() override;
+  void process_events() override {}
+  void report_show(std::string_view title, const std::vector<std::string>& lines) override;
+  void report_hide() override {}
+  void message(std::string_view text, std::string_view caption) override;
+  bool ask(std::string_view text, std::string_view caption) override;
+
+  // True once a message box with a caption beginning "Error" was shown.
+  bool saw_error() const { return saw_error_; }
+
+ private:
+  void draw_bar();
+  void clear_bar();
+
+  bool interactive_;
+  std::FILE* out_;
+  std::FILE* err_;
+  bool bar_enabled_;
+  bool progress_open_ = false;
+  bool bar_drawn_ = false;
+  std::string title_;
+  int percent_ = 0;
+  bool saw_error_ = false;
+};
+
+}  // namespace qbank::cli

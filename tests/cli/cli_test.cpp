@@ -1,0 +1,160 @@
+// Runs the real `qbank` binary and checks what a person would see: output, order, exit codes.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "bank/bank.h"
+#include "bank/script_file.h"
+#include "platform/file_io.h"
+#include "support/recording_host.h"
+#include "support/temp_dir.h"
+
+namespace qbank {
+namespace {
+
+using testing::recording_host;
+using testing::temp_dir;
+
+struct run_result {
+  int exit_code = -1;
+  std::string out;  // standard output; standard error is folded in when `with_stderr`
+};
+
+run_result run_qbank(const std::string& args, bool with_stderr = false) {
+  const std::string command =
+      std::string("'") + QBANK_CLI_PATH + "' " + args + (with_stderr ? " 2>&1" : " 2>/dev/null");
+  run_result r;
+  std::FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return r;
+  std::array<char, 4096> buffer;
+  std::size_t n;
+  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+    r.out.append(buffer.data(), n);
+  const int status = ::pclose(pipe);
+  r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+std::string q(const std::filesystem::path& p) {
+  return "'" + p.string() + "'";
+}
+
+TEST(Cli, VersionHelpAndBadCommandLines) {
+  run_result v = run_qbank("--version");
+  EXPECT_EQ(v.exit_code, 0);
+  EXPECT_EQ(v.out, "qbank 3.54\n");
+  EXPECT_EQ(run_qbank("--help").exit_code, 0);
+  EXPECT_EQ(run_qbank("build --help").exit_code, 0);
+  EXPECT_EQ(run_qbank("").exit_code, 2);
+  EXPECT_EQ(run_qbank("no-such-command").exit_code, 2);
+  EXPECT_EQ(run_qbank("convert only-input").exit_code, 2);
+  EXPECT_EQ(run_qbank("info x --from-version 9").exit_code, 2);
+}
+
+TEST(Cli, NewConvertAndInfoOfScripts) {
+  temp_dir dir;
+  ASSERT_EQ(run_qbank("new " + q(dir / "n.qbs")).exit_code, 0);
+  EXPECT_EQ(read_whole_file(dir / "n.qbs").size(), 7'681'536u + 8'960'000u);
+
+  bank b;
+  b.program(3).zones[0].multisample = 7;
+  b.set_file(7, 60, "C:\\Lib\\a.wav");
+  b.set_file(7, 61, "C:\\Lib\\a.wav");
+  b.set_file(8, 0, "C:\\Lib\\b.wav");
+  recording_host h;
+  save_script(b, dir / "s.qbs", h);
+  run_result info = run_qbank("info " + q(dir / "s.qbs"));
+  EXPECT_EQ(info.exit_code, 0);
+  EXPECT_EQ(info.out,
+            "kind: script\nversion: 6\nused programs: 1\nmultisamples holding files: 2\n"
+            "used slots: 3\ndistinct paths: 2\n");
+  run_result json = run_qbank("info --json " + q(dir / "s.qbs"));
+  EXPECT_NE(json.out.find("\"used_slots\": 3"), std::string::npos) << json.out;
+
+  // A version-6 file read as version 2 is garbled but still loads; the notice is printed.
+  run_result conv =
+      run_qbank("convert --from-version 2 " + q(dir / "s.qbs") + " -o " + q(dir / "c.qbs"));
+  EXPECT_EQ(conv.out, "[Info] Open old bank version: 1 or 2.\nLoaded only first 128 programs!\n");
+  EXPECT_EQ(conv.exit_code, 0);
+  // Output may equal input.
+  EXPECT_EQ(run_qbank("convert " + q(dir / "s.qbs") + " -o " + q(dir / "s.qbs")).exit_code, 0);
+  bank c;
+  load_script(c, dir / "s.qbs", 6, h);
+  EXPECT_EQ(c.file(7, 61), "C:\\Lib\\a.wav");
+}
+
+TEST(Cli, FileErrorsExitWithThreeAndName) {
+  temp_dir dir;
+  run_result r = run_qbank("info " + q(dir / "missing.qbs"), true);
+  EXPECT_EQ(r.exit_code, 3);
+  EXPECT_NE(r.out.find("missing.qbs"), std::string::npos) << r.out;
+  EXPECT_EQ(run_qbank("new " + q(dir / "no" / "such" / "x.qbs")).exit_code, 3);
+}
+
+TEST(Cli, ValidateAndBuildRefuseMissingFiles) {
+  temp_dir dir;
+  bank b;
+  b.set_file(0, 5, (dir / "gone.wav").string());
+  recording_host h;
+  save_script(b, dir / "m.qbs", h);
+  run_result v = run_qbank("validate " + q(dir / "m.qbs"));
+  EXPECT_EQ(v.exit_code, 1);
+  const std::string path = (dir / "gone.wav").string();
+  EXPECT_NE(v.out.find("[Info] Missing 1 WAV files!!!\n\nShow missing files ? -> Yes\n"
+                       "[Report: Missing Files]\nMissing 1 WAV files!!!\n"),
+            std::string::npos)
+      << v.out;
+  EXPECT_NE(v.out.find("1. Missing file: " + path + "\n"), std::string::npos) << v.out;
+  EXPECT_NE(v.out.find("[Sample Editor] Estimated Bank Size in Version 5 is: "), std::string::npos);
+
+  run_result bld = run_qbank("build " + q(dir / "m.qbs"));
+  EXPECT_EQ(bld.exit_code, 1);
+  EXPECT_NE(
+      bld.out.find("[Bank creation...] ERRORR...\nCreation of bank is IMPOSSIBLE!\nFound 1 erros!"),
+      std::string::npos)
+      << bld.out;
+  EXPECT_FALSE(std::filesystem::exists(dir / "m.qbb"));
+}
+
+TEST(Cli, DemoBuildsAndReadsBack) {
+  temp_dir dir;
+  run_result demo = run_qbank("demo " + q(dir / "lib"));
+  ASSERT_EQ(demo.exit_code, 0) << demo.out;
+  ASSERT_TRUE(std::filesystem::exists(dir / "lib" / "Demo.qbs"));
+  run_result bld = run_qbank("build " + q(dir / "lib" / "Demo.qbs"));
+  ASSERT_EQ(bld.exit_code, 0) << bld.out;
+  ASSERT_TRUE(std::filesystem::exists(dir / "lib" / "Demo.qbb"));
+  run_result info = run_qbank("info " + q(dir / "lib" / "Demo.qbb"));
+  EXPECT_EQ(info.exit_code, 0) << info.out;
+  EXPECT_NE(info.out.find("[Info] Bank loading OK!\nkind: bank file\nversion: 6\n"),
+            std::string::npos)
+      << info.out;
+  EXPECT_NE(info.out.find("parts found: 1\n"), std::string::npos);
+
+  // The bank converts back to a script naming the same files.
+  ASSERT_EQ(
+      run_qbank("convert " + q(dir / "lib" / "Demo.qbb") + " -o " + q(dir / "back.qbs")).exit_code,
+      0);
+  bank a, c;
+  recording_host h;
+  load_script(a, dir / "lib" / "Demo.qbs", 6, h);
+  load_script(c, dir / "back.qbs", 6, h);
+  for (int n = 0; n < 20; ++n)
+    for (int j = 0; j < 128; ++j) ASSERT_EQ(a.file(n, j), c.file(n, j));
+
+  // System settings travel through a .qsp file.
+  ASSERT_EQ(
+      run_qbank("params export " + q(dir / "lib" / "Demo.qbs") + " " + q(dir / "g.qsp")).exit_code,
+      0);
+  EXPECT_EQ(read_whole_file(dir / "g.qsp").size(), 2048u);
+  ASSERT_EQ(run_qbank("params import " + q(dir / "g.qsp") + " " + q(dir / "back.qbs") + " -o " +
+                      q(dir / "p.qbs"))
+                .exit_code,
+            0);
+}
+
+}  // namespace
+}  // namespace qbank
