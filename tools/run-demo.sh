@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Sets up, writes the demo library into ./demo and runs the main job on it.
+# Sets up, writes the demo library into ./demo (or the folder given), builds it into a bank file
+# and reads the bank file back.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/tools/setup.sh" "$here/build"
 qbank="$here/build/src/cli/qbank"
 demo=${1:-$here/demo}
 "$qbank" demo "$demo"
-"$qbank" info "$demo/Demo.qbs"
+"$qbank" build "$demo/Demo.qbs"
+"$qbank" info "$demo/Demo.qbb"
