@@ -1,6 +1,7 @@
 // qbank: the bank manager's operations from the command line.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -27,14 +28,6 @@ constexpr int exit_done = 0;
 constexpr int exit_refused = 1;
 constexpr int exit_usage = 2;
 constexpr int exit_file = 3;
-
-// Options every subcommand that reads an input shares.
-void add_input_options(CLI::App* cmd, input_options& in) {
-  cmd->add_option("--from-version", in.from_version,
-                  "Read the input as a script of this layout version")
-      ->check(CLI::Range(1, 6));
-  cmd->add_flag("--bank", in.bank, "Read the input as a bank file");
-}
 
 int bank_version_of(const fs::path& path, input_kind kind, const input_options& in) {
   if (kind == input_kind::script) return in.from_version == 0 ? 6 : in.from_version;
@@ -91,125 +84,110 @@ int main(int argc, char** argv) {
     };
   });
 
+  // Subcommands that read one input: IN (or TARGET) with --from-version / --bank. `when_loaded`
+  // makes the command: reset a bank, read the input into it, and unless the reader reported an
+  // error go on with `then`.
+  struct input_arg {
+    fs::path path;
+    input_options options;
+  };
+  std::deque<input_arg> inputs;  // stable addresses for CLI11's bindings
+  auto add_input = [&](CLI::App* cmd, const char* name) -> input_arg& {
+    input_arg& in = inputs.emplace_back();
+    cmd->add_option(name, in.path, "Script or bank file")->required();
+    cmd->add_option("--from-version", in.options.from_version,
+                    "Read the input as a script of this layout version")
+        ->check(CLI::Range(1, 6));
+    cmd->add_flag("--bank", in.options.bank, "Read the input as a bank file");
+    return in;
+  };
+  auto when_loaded = [&](CLI::App* cmd, input_arg& in, auto then) {
+    cmd->callback([&, then, input = &in] {
+      run = [&, then, input] {
+        terminal_host& th = the_host();
+        bank b;
+        load_input(b, input->path, input->options, th);
+        if (th.saw_error()) return exit_refused;
+        return then(b, th);
+      };
+    });
+  };
+
   // info IN [--json]
-  fs::path info_in;
-  input_options info_opts;
   bool info_json = false;
   auto* cmd_info = app.add_subcommand("info", "Summarise a script or a bank file");
-  cmd_info->add_option("IN", info_in, "Script or bank file")->required();
-  add_input_options(cmd_info, info_opts);
+  input_arg& info_in = add_input(cmd_info, "IN");
   cmd_info->add_flag("--json", info_json, "Print the summary as JSON");
   cmd_info->callback([&] {
     run = [&] {
       terminal_host& th = the_host();
       bank b;
-      const input_kind kind = detect_input(info_in, info_opts);
-      load_input(b, info_in, info_opts, th);
+      const input_kind kind = detect_input(info_in.path, info_in.options);
+      load_input(b, info_in.path, info_in.options, th);
       const input_summary s =
-          summarise(b, info_in, kind, bank_version_of(info_in, kind, info_opts));
-      std::fputs((info_json ? summary_json(s, info_in) : summary_text(s)).c_str(), stdout);
+          summarise(b, info_in.path, kind, bank_version_of(info_in.path, kind, info_in.options));
+      std::fputs((info_json ? summary_json(s, info_in.path) : summary_text(s)).c_str(), stdout);
       return th.saw_error() ? exit_refused : exit_done;
     };
   });
 
   // convert IN -o OUT
-  fs::path conv_in, conv_out;
-  input_options conv_opts;
+  fs::path conv_out;
   auto* cmd_conv = app.add_subcommand(
       "convert", "Read a script of any version or a bank file, write a version-6 script");
-  cmd_conv->add_option("IN", conv_in, "Script or bank file")->required();
+  input_arg& conv_in = add_input(cmd_conv, "IN");
   cmd_conv->add_option("-o,--output", conv_out, "The version-6 script to write")->required();
-  add_input_options(cmd_conv, conv_opts);
-  cmd_conv->callback([&] {
-    run = [&] {
-      terminal_host& th = the_host();
-      bank b;
-      load_input(b, conv_in, conv_opts, th);
-      if (th.saw_error()) return exit_refused;
-      save_script(b, conv_out, th);
-      return exit_done;
-    };
+  when_loaded(cmd_conv, conv_in, [&](bank& b, terminal_host& th) {
+    save_script(b, conv_out, th);
+    return exit_done;
   });
 
   // validate IN
-  fs::path val_in;
-  input_options val_opts;
   auto* cmd_val =
       app.add_subcommand("validate", "Pre-build validation and the estimated bank size");
-  cmd_val->add_option("IN", val_in, "Script or bank file")->required();
-  add_input_options(cmd_val, val_opts);
-  cmd_val->callback([&] {
-    run = [&] {
-      terminal_host& th = the_host();
-      bank b;
-      load_input(b, val_in, val_opts, th);
-      if (th.saw_error()) return exit_refused;
-      return calculate_bank_size(b, th).errors() == 0 ? exit_done : exit_refused;
-    };
+  input_arg& val_in = add_input(cmd_val, "IN");
+  when_loaded(cmd_val, val_in, [&](bank& b, terminal_host& th) {
+    return calculate_bank_size(b, th).errors() == 0 ? exit_done : exit_refused;
   });
 
   // build IN [-o OUT] [--no-split]
-  fs::path build_in, build_out;
-  input_options build_opts;
+  fs::path build_out;
   bool no_split = false;
   auto* cmd_build = app.add_subcommand("build", "Validate and build the bank file");
-  cmd_build->add_option("IN", build_in, "Script or bank file")->required();
+  input_arg& build_in = add_input(cmd_build, "IN");
   cmd_build->add_option("-o,--output", build_out,
                         "The bank file (default: IN with the extension .qbb)");
   cmd_build->add_flag("--no-split", no_split, "Write one file, however large");
-  add_input_options(cmd_build, build_opts);
-  cmd_build->callback([&] {
-    run = [&] {
-      terminal_host& th = the_host();
-      bank b;
-      load_input(b, build_in, build_opts, th);
-      if (th.saw_error()) return exit_refused;
-      const fs::path out =
-          build_out.empty() ? fs::path(replace_extension(build_in.string(), ".qbb")) : build_out;
-      build_options options;
-      options.split = !no_split;
-      return build_bank_file(b, out, th, options) ? exit_done : exit_refused;
-    };
+  when_loaded(cmd_build, build_in, [&](bank& b, terminal_host& th) {
+    const fs::path out =
+        build_out.empty() ? fs::path(replace_extension(build_in.path.string(), ".qbb")) : build_out;
+    build_options options;
+    options.split = !no_split;
+    return build_bank_file(b, out, th, options) ? exit_done : exit_refused;
   });
 
   // params export IN OUT.qsp | params import IN.qsp TARGET -o OUT
   auto* cmd_params = app.add_subcommand("params", "System parameter files (.qsp)");
   cmd_params->require_subcommand(1);
-  fs::path pex_in, pex_out;
-  input_options pex_opts;
+  fs::path pex_out;
   auto* cmd_pex =
       cmd_params->add_subcommand("export", "Write the system settings of IN to OUT.qsp");
-  cmd_pex->add_option("IN", pex_in, "Script or bank file")->required();
+  input_arg& pex_in = add_input(cmd_pex, "IN");
   cmd_pex->add_option("OUT", pex_out, "The .qsp file to write")->required();
-  add_input_options(cmd_pex, pex_opts);
-  cmd_pex->callback([&] {
-    run = [&] {
-      terminal_host& th = the_host();
-      bank b;
-      load_input(b, pex_in, pex_opts, th);
-      if (th.saw_error()) return exit_refused;
-      save_system_parameters(b, pex_out, th);
-      return exit_done;
-    };
+  when_loaded(cmd_pex, pex_in, [&](bank& b, terminal_host& th) {
+    save_system_parameters(b, pex_out, th);
+    return exit_done;
   });
-  fs::path pim_in, pim_target, pim_out;
-  input_options pim_opts;
+  fs::path pim_qsp, pim_out;
   auto* cmd_pim =
       cmd_params->add_subcommand("import", "Read IN.qsp into TARGET, write a version-6 script");
-  cmd_pim->add_option("IN", pim_in, "The .qsp file to read")->required();
-  cmd_pim->add_option("TARGET", pim_target, "Script or bank file")->required();
+  cmd_pim->add_option("IN", pim_qsp, "The .qsp file to read")->required();
+  input_arg& pim_target = add_input(cmd_pim, "TARGET");
   cmd_pim->add_option("-o,--output", pim_out, "The version-6 script to write")->required();
-  add_input_options(cmd_pim, pim_opts);
-  cmd_pim->callback([&] {
-    run = [&] {
-      terminal_host& th = the_host();
-      bank b;
-      load_input(b, pim_target, pim_opts, th);
-      if (th.saw_error()) return exit_refused;
-      read_system_parameters(b, pim_in, th);
-      save_script(b, pim_out, th);
-      return exit_done;
-    };
+  when_loaded(cmd_pim, pim_target, [&](bank& b, terminal_host& th) {
+    read_system_parameters(b, pim_qsp, th);
+    save_script(b, pim_out, th);
+    return exit_done;
   });
 
   try {
