@@ -56,13 +56,11 @@ input_kind detect_input(const std::filesystem::path& path, const input_options& 
   return input_kind::script;
 }
 
-bool load_input(bank& b, const std::filesystem::path& path, const input_options& options, host& h) {
-  if (detect_input(path, options) == input_kind::bank) {
+void load_input(bank& b, const std::filesystem::path& path, const input_options& options, host& h) {
+  if (detect_input(path, options) == input_kind::bank)
     open_bank_file(b, path, h);
-    return true;
-  }
-  open_script(b, path, options.from_version == 0 ? 6 : options.from_version, h);
-  return true;
+  else
+    open_script(b, path, options.from_version == 0 ? 6 : options.from_version, h);
 }
 
 input_summary summarise(const bank& b, const std::filesystem::path& path, input_kind kind,
