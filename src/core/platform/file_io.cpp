@@ -49,9 +49,11 @@ std::size_t input_file::read(void* buffer, std::size_t count) {
       if (errno == EINTR) continue;
       throw file_error::from_errno(path_, errno);
     }
-    if (n == 0) break;
     done += static_cast<std::size_t>(n);
     position_ += static_cast<std::uint64_t>(n);
+    // At the size the file had when it was opened, one more call would only return 0: many
+    // small files are read whole (validation of every WAV file), so that call is saved.
+    if (n == 0 || position_ >= size_) break;
   }
   return done;
 }
