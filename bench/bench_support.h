@@ -147,6 +147,35 @@ inline void write_in_one_call(const std::filesystem::path& path, const void* dat
   ::close(fd);
 }
 
+// Runs `command` through /bin/sh and waits; exits the program when it fails.
+inline void shell(const std::string& command) {
+  std::fflush(nullptr);
+  if (std::system(command.c_str()) != 0) {
+    std::fprintf(stderr, "failed: %s\n", command.c_str());
+    std::exit(2);
+  }
+}
+
+// Writes a file without syncing it: for generating inputs, where durability does not matter.
+inline void write_plain_file(const std::filesystem::path& path, const void* data,
+                             std::size_t size) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0 || ::write(fd, data, size) != static_cast<ssize_t>(size)) {
+    std::perror(path.c_str());
+    std::exit(2);
+  }
+  ::close(fd);
+}
+
+// The stored path of slot j of multisample n in a full bank's worth of distinct paths: 60 bytes.
+inline std::string full_bank_path(int n, int j) {
+  char text[96];
+  std::snprintf(text, sizeof text,
+                "D:\\Samples\\Lib %02d\\Instrument %05d\\Layer %d\\Note %03d %s.wav", n % 37, n,
+                j % 3, j, j % 2 ? "soft" : "hard");
+  return text;
+}
+
 // One result line: "name  measured  baseline  ratio  goal  ok|MISSED".
 struct ratio_table {
   int missed = 0;

@@ -21,15 +21,6 @@
 namespace qbank::bench {
 namespace {
 
-// The stored path of slot j of multisample n: distinct for every slot, 60 bytes.
-std::string bench_path(int n, int j) {
-  char text[96];
-  std::snprintf(text, sizeof text,
-                "D:\\Samples\\Lib %02d\\Instrument %05d\\Layer %d\\Note %03d %s.wav", n % 37, n,
-                j % 3, j, j % 2 ? "soft" : "hard");
-  return text;
-}
-
 // Writes the script directly (not through save_script, which is measured): the records of a
 // reset bank, then every path. Returns the bytes of path text (without line ends).
 std::uint64_t write_bench_script(const std::filesystem::path& path) {
@@ -45,7 +36,7 @@ std::uint64_t write_bench_script(const std::filesystem::path& path) {
   std::uint64_t text = 0;
   for (int n = 0; n < multisample_count; ++n) {
     for (int j = 0; j < slots_per_multisample; ++j) {
-      const std::string p = bench_path(n, j);
+      const std::string p = full_bank_path(n, j);
       put(p.data(), p.size());
       put("\r\n", 2);
       text += p.size();
@@ -102,7 +93,7 @@ int run(int runs) {
   const double load = best_of(
       runs, [&] { load_script(b, script, 6, h); }, [&] { b.reset(); });
   // The records hold a few 0x0A bytes too, so the count is a little above the 1,280,000 lines.
-  if (lines < 1'280'000u || b.file(9999, 127) != bench_path(9999, 127)) {
+  if (lines < 1'280'000u || b.file(9999, 127) != full_bank_path(9999, 127)) {
     std::fprintf(stderr, "the script did not load back as written\n");
     return 2;
   }
