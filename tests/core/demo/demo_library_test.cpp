@@ -10,6 +10,7 @@
 
 #include "audio/wav_file.h"
 #include "bank/bank.h"
+#include "bank/bank_build.h"
 #include "bank/script_file.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
@@ -173,6 +174,10 @@ TEST_F(DemoLibrary, ScriptLoadsBackWithNamedMultisamplesProgramsAndAbsolutePaths
     }
   }
   EXPECT_EQ(slots, lib.wav_files);
+  // Every slot passes the pre-build validation: the library builds as it is.
+  const validation_result checked = validate_for_build(b, host);
+  EXPECT_EQ(checked.errors(), 0u);
+  EXPECT_TRUE(host.questions.empty());
   ASSERT_EQ(multisamples.size(), 4u);
   for (const char* name : {"Demo Lead", "Demo Pad", "Demo Bass", "Demo Drums"})
     EXPECT_TRUE(multisamples.count(name)) << name;
