@@ -116,13 +116,13 @@ int frames_of_ms(int ms) {
 // Unscaled audio: one vector of samples per channel.
 using render = std::vector<std::vector<std::int32_t>>;
 
-enum class spectrum { saw, square, soft };
+enum class timbre { saw, square, soft };
 
 // A tone made of harmonics of one note, one or more slightly detuned voices per channel.
 struct tone {
   int note = 60;
   int frames = sample_rate;
-  spectrum kind = spectrum::saw;
+  timbre kind = timbre::saw;
   int max_harmonics = 24;
   int attack = frames_of_ms(5);    // linear rise
   int release = frames_of_ms(30);  // linear fall at the very end
@@ -131,13 +131,13 @@ struct tone {
   std::vector<std::vector<std::int64_t>> detune;  // per channel, one Q30 ratio per voice
 };
 
-std::int64_t harmonic_amplitude(spectrum kind, int k) {
+std::int64_t harmonic_amplitude(timbre kind, int k) {
   switch (kind) {
-    case spectrum::saw:
+    case timbre::saw:
       return 32768 / k;
-    case spectrum::square:
+    case timbre::square:
       return k % 2 == 1 ? 32768 / k : 0;
-    case spectrum::soft:
+    case timbre::soft:
       return 32768 / (k * k);
   }
   return 0;
@@ -309,7 +309,7 @@ std::vector<sample_file> demo_samples() {
     tone t;
     t.note = note;
     t.frames = sample_rate * 3 / 2;
-    t.kind = spectrum::saw;
+    t.kind = timbre::saw;
     t.decay = sample_rate * 9 / 10;
     t.brightness = sample_rate / 3;
     t.detune = {{in_tune}};
@@ -319,7 +319,7 @@ std::vector<sample_file> demo_samples() {
     tone t;
     t.note = note;
     t.frames = sample_rate * 2;
-    t.kind = spectrum::soft;
+    t.kind = timbre::soft;
     t.max_harmonics = 10;
     t.attack = frames_of_ms(700);
     t.release = frames_of_ms(400);
@@ -330,7 +330,7 @@ std::vector<sample_file> demo_samples() {
     tone t;
     t.note = note;
     t.frames = sample_rate * 6 / 5;
-    t.kind = spectrum::square;
+    t.kind = timbre::square;
     t.max_harmonics = 15;
     t.attack = frames_of_ms(3);
     t.decay = sample_rate / 2;
