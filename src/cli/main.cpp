@@ -108,7 +108,8 @@ int main(int argc, char** argv) {
         bank b;
         load_input(b, input->path, input->options, th);
         if (th.saw_error()) return exit_refused;
-        return then(b, th);
+        const int code = then(b, th);
+        return code == exit_done && th.saw_error() ? exit_refused : code;
       };
     });
   };
