@@ -119,17 +119,12 @@ int main(int argc, char** argv) {
   auto* cmd_info = app.add_subcommand("info", "Summarise a script or a bank file");
   input_arg& info_in = add_input(cmd_info, "IN");
   cmd_info->add_flag("--json", info_json, "Print the summary as JSON");
-  cmd_info->callback([&] {
-    run = [&] {
-      terminal_host& th = the_host();
-      bank b;
-      const input_kind kind = detect_input(info_in.path, info_in.options);
-      load_input(b, info_in.path, info_in.options, th);
-      const input_summary s =
-          summarise(b, info_in.path, kind, bank_version_of(info_in.path, kind, info_in.options));
-      std::fputs((info_json ? summary_json(s, info_in.path) : summary_text(s)).c_str(), stdout);
-      return th.saw_error() ? exit_refused : exit_done;
-    };
+  when_loaded(cmd_info, info_in, [&](bank& b, terminal_host&) {
+    const input_kind kind = detect_input(info_in.path, info_in.options);
+    const input_summary s =
+        summarise(b, info_in.path, kind, bank_version_of(info_in.path, kind, info_in.options));
+    std::fputs((info_json ? summary_json(s, info_in.path) : summary_text(s)).c_str(), stdout);
+    return exit_done;
   });
 
   // convert IN -o OUT

@@ -92,6 +92,22 @@ TEST(Cli, FileErrorsExitWithThreeAndName) {
   EXPECT_EQ(r.exit_code, 3);
   EXPECT_NE(r.out.find("missing.qbs"), std::string::npos) << r.out;
   EXPECT_EQ(run_qbank("new " + q(dir / "no" / "such" / "x.qbs")).exit_code, 3);
+  EXPECT_EQ(run_qbank("info " + q(dir / "missing.qbb")).exit_code, 3);
+  EXPECT_EQ(run_qbank("info " + q(dir.path())).exit_code, 3);
+}
+
+TEST(Cli, RefusedBankFilesExitWithOneAndNoSummary) {
+  temp_dir dir;
+  write_whole_file(dir / "empty.qbb", "", 0);
+  run_result empty = run_qbank("info " + q(dir / "empty.qbb"));
+  EXPECT_EQ(empty.exit_code, 1);
+  EXPECT_EQ(empty.out, "[Error] Problem with opening bank file!\n");
+  const std::string junk(4096, 'j');
+  write_whole_file(dir / "junk.qbb", junk.data(), junk.size());
+  run_result foreign = run_qbank("convert " + q(dir / "junk.qbb") + " -o " + q(dir / "x.qbs"));
+  EXPECT_EQ(foreign.exit_code, 1);
+  EXPECT_EQ(foreign.out.rfind("[Error] Invalid Ample LEAD Sampler Bank!", 0), 0u) << foreign.out;
+  EXPECT_FALSE(std::filesystem::exists(dir / "x.qbs"));
 }
 
 TEST(Cli, ValidateAndBuildRefuseMissingFiles) {
