@@ -57,8 +57,6 @@ input_kind detect_input(const std::filesystem::path& path, const input_options& 
 }
 
 void load_input(bank& b, const std::filesystem::path& path, const input_options& options, host& h) {
-  // An input that cannot be opened is a file error (exit 3) before anything is reset or shown.
-  input_file{path};
   if (detect_input(path, options) == input_kind::bank)
     open_bank_file(b, path, h);
   else

@@ -8,6 +8,7 @@
 #include "bank/split_file.h"
 #include "bank/start_sector.h"
 #include "platform/file_error.h"
+#include "platform/file_io.h"
 #include "ui/host.h"
 #include "util/text_format.h"
 
@@ -111,6 +112,8 @@ bool read_bank_file(bank& b, const std::filesystem::path& path, reader_variant v
 }
 
 bool open_bank_file(bank& b, const std::filesystem::path& path, host& h) {
+  // A file that cannot be opened stops the command before the reset, so the bank is kept.
+  input_file{path};
   b.reset();
   try {
     const bool whole = read_bank_file(b, path, reader_variant::main, h);

@@ -122,6 +122,8 @@ void load_script(bank& b, const std::filesystem::path& path, int version, host& 
 }
 
 void open_script(bank& b, const std::filesystem::path& path, int version, host& h) {
+  // A file that cannot be opened stops the command before the reset, so the bank is kept.
+  input_file{path};
   b.reset();
   load_script(b, path, version, h);
   b.set_loaded_file_name(path.string());

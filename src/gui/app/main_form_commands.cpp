@@ -7,7 +7,6 @@
 #include "bank/bank_reader.h"
 #include "bank/param_file.h"
 #include "bank/script_file.h"
-#include "platform/file_io.h"
 
 namespace qbank::gui {
 
@@ -26,13 +25,6 @@ QString parameter_filter() {
                        QStringLiteral("qsp"));
 }
 
-// The open commands reset the bank before they read; a file that cannot be opened at all
-// must stop the command before that, so the user's bank is not lost to a typo or a missing
-// permission. Throws file_error.
-void check_readable(const std::filesystem::path& path) {
-  input_file probe(path);
-}
-
 }  // namespace
 
 void TForm1::clear_all() {
@@ -44,7 +36,6 @@ void TForm1::open_script_command(int version) {
   const auto path = dialogs_->choose_open_file(
       QStringLiteral("Open Quorvatek Samplers SCRIPT file!"), script_filter());
   if (!path) return;
-  check_readable(*path);
   open_script(*main_, *path, version, *host_);
 }
 
@@ -59,7 +50,6 @@ void TForm1::open_bank_command() {
   const auto path = dialogs_->choose_open_file(QStringLiteral("Read Quorvatek Samplers BANK file!"),
                                                bank_filter());
   if (!path) return;
-  check_readable(*path);
   open_bank_file(*main_, *path, *host_);
 }
 

@@ -214,8 +214,15 @@ TEST_F(BankReader, APathAreaAcrossPartsAndMissingOrEmptyPartsAreHandled) {
 }
 
 TEST_F(BankReader, OpeningRemembersThePathWhateverTheOutcome) {
-  EXPECT_FALSE(open_bank_file(b, dir / "missing.qbb", h));
-  EXPECT_EQ(b.loaded_file_name(), (dir / "missing.qbb").string());
+  // A file that cannot be opened stops before the reset: the bank and its name stay.
+  b.set_file(3, 3, "kept.wav");
+  EXPECT_THROW(open_bank_file(b, dir / "missing.qbb", h), file_error);
+  EXPECT_EQ(b.loaded_file_name(), "No loaded bank!");
+  EXPECT_EQ(b.file(3, 3), "kept.wav");
+  testing::write_file(path, {});
+  EXPECT_FALSE(open_bank_file(b, path, h));
+  EXPECT_EQ(h.messages.back(), "[Error] Problem with opening bank file!");
+  EXPECT_EQ(b.loaded_file_name(), path.string());
   testing::write_file(path, bank_file(source, 6, 1));
   EXPECT_THROW(open_bank_file(b, path, h), command_error);
   EXPECT_EQ(b.loaded_file_name(), path.string());

@@ -271,6 +271,17 @@ TEST(ScriptFiles, MissingFileThrowsFileErrorAndFailedSaveLeavesTargetIntact) {
   std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all);
 }
 
+TEST(ScriptOpen, AFileThatCannotBeOpenedKeepsTheBank) {
+  temp_dir dir;
+  bank b;
+  recording_host h;
+  b.set_file(5, 5, "x.wav");
+  b.set_loaded_file_name("/my/bank.qbs");
+  EXPECT_THROW(open_script(b, dir / "missing.qbs", 6, h), file_error);
+  EXPECT_EQ(b.file(5, 5), "x.wav");
+  EXPECT_EQ(b.loaded_file_name(), "/my/bank.qbs");
+}
+
 TEST(ScriptOpen, ResetsLoadsAndRemembersThePath) {
   temp_dir dir;
   bank b;
