@@ -1,4 +1,4 @@
-// Shared helpers of the benchmark programs: a host that shows nothing, a scratch folder, a
+// Shared helpers of the benchmark programs: a scratch folder, a
 // stopwatch, memory figures from /proc, measurements in a fresh child process, and the ratio
 // lines every program prints. Header only: each *_bench.cpp is its own program.
 #pragma once
@@ -22,24 +22,9 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/host.h"
+#include "ui/null_host.h"
 
 namespace qbank::bench {
-
-// A host whose windows do nothing and whose questions are answered Yes.
-class null_host : public host {
- public:
-  void progress_show(char, std::int32_t*) override {}
-  void progress_set_title(std::string_view) override {}
-  void progress_set_text(std::string_view) override {}
-  void progress_set_percent(std::uint8_t) override {}
-  void progress_hide() override {}
-  void process_events() override {}
-  void report_show(std::string_view, const std::vector<std::string>&) override {}
-  void report_hide() override {}
-  void message(std::string_view, std::string_view) override {}
-  bool ask(std::string_view, std::string_view) override { return true; }
-};
 
 // A fresh folder removed with its contents at the end. Under $QBANK_BENCH_DIR when set, else
 // under `fallback` (for example /dev/shm, so that disk noise stays out of CPU-bound ratios).

@@ -11,9 +11,9 @@
 #include "bank/bank.h"
 #include "bank/bank_reader.h"
 #include "bank/start_sector.h"
-#include "fuzz_host.h"
 #include "platform/file_error.h"
 #include "platform/file_io.h"
+#include "ui/null_host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(bytes.data() + first_records + 256 + k, data + 2 + k, 6);
   bytes.append(reinterpret_cast<const char*>(data + 2 + slot_bytes), size - 2 - slot_bytes);
   qbank::write_whole_file(path, bytes.data(), bytes.size());
-  qbank::fuzz::silent_host h;
+  qbank::null_host h;
   for (auto variant : {qbank::reader_variant::main, qbank::reader_variant::manager}) {
     b.reset();
     try {

@@ -12,7 +12,7 @@ targets=("$@")
 build="$root/build-fuzz"
 mkdir -p "$build" "$here/out"
 flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
-       -I"$root/src/core" -I"$here")
+       -I"$root/src/core")
 core_sources=$(find "$root/src/core" -name '*.cpp')
 for t in "${targets[@]}"; do
   echo "fuzz: building $t"

@@ -9,9 +9,9 @@
 #include "bank/bank.h"
 #include "bank/script_file.h"
 #include "bank/start_sector.h"
-#include "fuzz_host.h"
 #include "platform/file_error.h"
 #include "platform/file_io.h"
+#include "ui/null_host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string bytes(binary, '\0');
   bytes.append(reinterpret_cast<const char*>(data + 1), size - 1);
   qbank::write_whole_file(path, bytes.data(), bytes.size());
-  qbank::fuzz::silent_host h;
+  qbank::null_host h;
   b.reset();
   try {
     qbank::load_script(b, path, version, h);

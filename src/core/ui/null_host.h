@@ -1,11 +1,12 @@
-// A host that shows nothing, for the fuzz targets.
+// A host that shows nothing and answers every question Yes: for benchmarks, fuzzing and batch
+// code that reports by other means.
 #pragma once
 
 #include "ui/host.h"
 
-namespace qbank::fuzz {
+namespace qbank {
 
-class silent_host : public host {
+class null_host : public host {
  public:
   void progress_show(char, std::int32_t*) override {}
   void progress_set_title(std::string_view) override {}
@@ -19,4 +20,4 @@ class silent_host : public host {
   bool ask(std::string_view, std::string_view) override { return true; }
 };
 
-}  // namespace qbank::fuzz
+}  // namespace qbank
