@@ -184,6 +184,11 @@ struct ratio_table {
     std::printf("%-44s %12.4f %12.4f %8.2f %8s %s\n", name, measured, baseline, ratio,
                 (">= " + std::to_string(goal).substr(0, 4)).c_str(), ok ? "ok" : "MISSED");
   }
+  // A figure without a goal, printed for comparison.
+  void row_info(const char* name, double measured, double baseline) {
+    std::printf("%-44s %12.4f %12.4f %8.2f %8s\n", name, measured, baseline, measured / baseline,
+                "-");
+  }
   // The program's exit status: 0 when every goal was met, 1 otherwise.
   int done() const {
     std::printf("%s\n", missed == 0 ? "all goals met" : "some goals MISSED");
