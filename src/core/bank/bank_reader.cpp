@@ -71,7 +71,7 @@ read_outcome read_records(bank& b, const std::filesystem::path& path, reader_var
   split_file_source source(reader);
   read_programs(b, source, programs);
   for (int i = programs; i < program_count; ++i) b.reset_program(i);
-  for (int n = 0; n < multisamples; ++n) reader.Read(&b.multisample(n), sizeof(multisample));
+  reader.Read(b.image().multisamples, static_cast<std::size_t>(multisamples) * sizeof(multisample));
 
   if (const std::uint64_t audio_end = end_of_audio(b, multisamples); audio_end != 0) {
     // Slot tables that point into the header or past the end of the file do not lead to the

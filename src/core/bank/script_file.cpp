@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <vector>
 
 #include "bank/bank.h"
 #include "bank/start_sector.h"
@@ -37,13 +38,10 @@ const char* old_version_notice(int version) {
 }
 
 void read_programs(bank& b, byte_source& in, int programs) {
-  for (int i = 0; i < programs; ++i) {
-    blend loaded;
-    std::memcpy(&loaded, &b.program(i), sizeof loaded);
-    in.read(&loaded, sizeof loaded);
-    repair_loaded_program(loaded);
-    std::memcpy(&b.program(i), &loaded, sizeof loaded);
-  }
+  // One read for all records (thousands of small reads cost more than the bytes): a short
+  // source fills what it holds and the rest keeps its reset values, which need no repair.
+  in.read(b.image().blends, static_cast<std::size_t>(programs) * sizeof(blend));
+  for (int i = 0; i < programs; ++i) repair_loaded_program(b.program(i));
 }
 
 void read_file_lists(bank& b, byte_source& text, int multisamples, host& h, std::string_view what) {
@@ -115,7 +113,12 @@ void load_script(bank& b, const std::filesystem::path& path, int version, host& 
     const int programs = programs_in_version(version);
     const int multisamples = multisamples_in_version(version);
     read_programs(b, in, programs);
-    for (int n = 0; n < multisamples; ++n) in.read(&b.multisample(n), multisample_head_size);
+    // The names and comments in one read, then each into its record.
+    std::vector<char> heads(static_cast<std::size_t>(multisamples) * multisample_head_size);
+    heads.resize(in.read(heads.data(), heads.size()));
+    for (std::size_t at = 0, n = 0; at < heads.size(); at += multisample_head_size, ++n)
+      std::memcpy(&b.multisample(static_cast<int>(n)), heads.data() + at,
+                  std::min(multisample_head_size, heads.size() - at));
     read_file_lists(b, in, multisamples, h, "The script file");
   }
   if (const char* notice = old_version_notice(version)) h.message(notice, "Info");
