@@ -66,14 +66,20 @@ QColor TProgressForm::gauge_color() const {
   return gauge_->palette().color(QPalette::Highlight);
 }
 
+bool TProgressForm::repaint_text_now() {
+  if (since_text_repaint_.isValid() && since_text_repaint_.elapsed() < 40) return false;
+  since_text_repaint_.start();
+  return true;
+}
+
 void TProgressForm::set_title(const QString& text) {
   title_->setText(text);
-  repaint();
+  if (repaint_text_now()) repaint();
 }
 
 void TProgressForm::set_text(const QString& text) {
   text_->setText(text);
-  text_->repaint();
+  if (repaint_text_now()) text_->repaint();
 }
 
 void TProgressForm::set_percent(std::uint8_t percent) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <cstdint>
 
 class QLabel;
@@ -45,6 +46,10 @@ class TProgressForm : public QDialog {
   QPushButton* cancel_;
   std::int32_t* cancel_flag_;
   std::uint8_t last_percent_ = 0;
+  // Texts repaint at once, but not more often than the eye can follow: a build sets the title
+  // once per WAV file, and a repaint per file would cost more than the copying.
+  QElapsedTimer since_text_repaint_;
+  bool repaint_text_now();
 };
 
 }  // namespace qbank::gui
