@@ -1,0 +1,42 @@
+#include "cli/commands.h"
+
+#include "bank/bank.h"
+
+namespace qbank::cli {
+
+command_context::command_context(CLI::App& app) : app_(app), quiet_host_(false) {
+  app_.add_flag("-i,--interactive", interactive_, "Ask every question on the terminal")
+      ->trigger_on_parse();
+}
+
+terminal_host& command_context::host() {
+  if (!interactive_) return quiet_host_;
+  if (!asking_host_) asking_host_ = std::make_unique<terminal_host>(true);
+  return *asking_host_;
+}
+
+input_arg& command_context::add_input(CLI::App* cmd, const char* name) {
+  input_arg& in = inputs_.emplace_back();
+  cmd->add_option(name, in.path, "Script or bank file")->required();
+  cmd->add_option("--from-version", in.options.from_version,
+                  "Read the input as a script of this layout version")
+      ->check(CLI::Range(1, 6));
+  cmd->add_flag("--bank", in.options.bank, "Read the input as a bank file");
+  return in;
+}
+
+void command_context::when_loaded(CLI::App* cmd, input_arg& in,
+                                  std::function<int(bank&, terminal_host&)> then) {
+  cmd->callback([this, then = std::move(then), input = &in] {
+    set_run([this, then, input] {
+      terminal_host& th = host();
+      bank b;
+      load_input(b, input->path, input->options, th);
+      if (th.saw_error()) return exit_refused;
+      const int code = then(b, th);
+      return code == exit_done && th.saw_error() ? exit_refused : code;
+    });
+  });
+}
+
+}  // namespace qbank::cli

@@ -1,0 +1,136 @@
+// The subcommands that read, write and build whole banks: new, demo, info, convert, validate,
+// build, params.
+#include <cstdio>
+#include <filesystem>
+
+#include "bank/bank.h"
+#include "bank/bank_build.h"
+#include "bank/param_file.h"
+#include "bank/script_file.h"
+#include "bank/start_sector.h"
+#include "cli/commands.h"
+#include "demo/demo_library.h"
+#include "platform/file_io.h"
+#include "platform/paths.h"
+
+namespace fs = std::filesystem;
+
+namespace qbank::cli {
+namespace {
+
+int bank_version_of(const fs::path& path, input_kind kind, const input_options& in) {
+  if (kind == input_kind::script) return in.from_version == 0 ? 6 : in.from_version;
+  std::uint8_t sector[512] = {};
+  try {
+    input_file f(path);
+    if (f.read(sector, 512) == 512)
+      if (auto v = bank_file_version(sector)) return *v;
+  } catch (const std::exception&) {
+  }
+  return 0;
+}
+
+// The options of these subcommands, bound by the parser; they live as long as the run.
+struct file_options {
+  fs::path new_out, demo_dir, conv_out, build_out, pex_out, pim_qsp, pim_out;
+  bool info_json = false;
+  bool no_split = false;
+};
+
+}  // namespace
+
+void add_file_commands(command_context& ctx) {
+  static file_options o;
+  // new OUT
+  auto* cmd_new = ctx.app().add_subcommand("new", "Write a freshly reset bank as a script");
+  cmd_new->add_option("OUT", o.new_out, "The script to write")->required();
+  cmd_new->callback([&ctx] {
+    ctx.set_run([&ctx] {
+      bank b;
+      save_script(b, o.new_out, ctx.host());
+      return exit_done;
+    });
+  });
+
+  // demo DIR
+  auto* cmd_demo =
+      ctx.app().add_subcommand("demo", "Write the demo library: WAV files and DIR/Demo.qbs");
+  cmd_demo->add_option("DIR", o.demo_dir, "The folder to write into")->required();
+  cmd_demo->callback([&ctx] {
+    ctx.set_run([&ctx] {
+      demo_library lib = write_demo_library(fs::absolute(o.demo_dir), ctx.host());
+      std::printf("%s: %u WAV files, %llu bytes\n", lib.script.string().c_str(), lib.wav_files,
+                  static_cast<unsigned long long>(lib.wav_bytes));
+      return exit_done;
+    });
+  });
+
+  // info IN [--json]
+  auto* cmd_info = ctx.app().add_subcommand("info", "Summarise a script or a bank file");
+  input_arg* info_in = &ctx.add_input(cmd_info, "IN");
+  cmd_info->add_flag("--json", o.info_json, "Print the summary as JSON");
+  ctx.when_loaded(cmd_info, *info_in, [=](bank& b, terminal_host&) {
+    const input_kind kind = detect_input(info_in->path, info_in->options);
+    const input_summary s =
+        summarise(b, info_in->path, kind, bank_version_of(info_in->path, kind, info_in->options));
+    std::fputs((o.info_json ? summary_json(s, info_in->path) : summary_text(s)).c_str(), stdout);
+    return exit_done;
+  });
+
+  // convert IN -o OUT
+  auto* cmd_conv = ctx.app().add_subcommand(
+      "convert", "Read a script of any version or a bank file, write a version-6 script");
+  input_arg* conv_in = &ctx.add_input(cmd_conv, "IN");
+  cmd_conv->add_option("-o,--output", o.conv_out, "The version-6 script to write")->required();
+  ctx.when_loaded(cmd_conv, *conv_in, [=](bank& b, terminal_host& th) {
+    save_script(b, o.conv_out, th);
+    return exit_done;
+  });
+
+  // validate IN
+  auto* cmd_val =
+      ctx.app().add_subcommand("validate", "Pre-build validation and the estimated bank size");
+  input_arg* val_in = &ctx.add_input(cmd_val, "IN");
+  ctx.when_loaded(cmd_val, *val_in, [=](bank& b, terminal_host& th) {
+    return calculate_bank_size(b, th).errors() == 0 ? exit_done : exit_refused;
+  });
+
+  // build IN [-o OUT] [--no-split]
+  auto* cmd_build = ctx.app().add_subcommand("build", "Validate and build the bank file");
+  input_arg* build_in = &ctx.add_input(cmd_build, "IN");
+  cmd_build->add_option("-o,--output", o.build_out,
+                        "The bank file (default: IN with the extension .qbb)");
+  cmd_build->add_flag("--no-split", o.no_split, "Write one file, however large");
+  ctx.when_loaded(cmd_build, *build_in, [=](bank& b, terminal_host& th) {
+    const fs::path out = o.build_out.empty()
+                             ? fs::path(replace_extension(build_in->path.string(), ".qbb"))
+                             : o.build_out;
+    build_options options;
+    options.split = !o.no_split;
+    return build_bank_file(b, out, th, options) ? exit_done : exit_refused;
+  });
+
+  // params export IN OUT.qsp | params import IN.qsp TARGET -o OUT
+  auto* cmd_params = ctx.app().add_subcommand("params", "System parameter files (.qsp)");
+  cmd_params->require_subcommand(1);
+  auto* cmd_pex =
+      cmd_params->add_subcommand("export", "Write the system settings of IN to OUT.qsp");
+  input_arg* pex_in = &ctx.add_input(cmd_pex, "IN");
+  cmd_pex->add_option("OUT", o.pex_out, "The .qsp file to write")->required();
+  ctx.when_loaded(cmd_pex, *pex_in, [=](bank& b, terminal_host& th) {
+    save_system_parameters(b, o.pex_out, th);
+    return exit_done;
+  });
+  auto* cmd_pim =
+      cmd_params->add_subcommand("import", "Read IN.qsp into TARGET, write a version-6 script");
+  cmd_pim->add_option("IN", o.pim_qsp, "The .qsp file to read")->required();
+  input_arg* pim_target = &ctx.add_input(cmd_pim, "TARGET");
+  cmd_pim->add_option("-o,--output", o.pim_out, "The version-6 script to write")->required();
+  ctx.when_loaded(cmd_pim, *pim_target, [=](bank& b, terminal_host& th) {
+    read_system_parameters(b, o.pim_qsp, th);
+    save_script(b, o.pim_out, th);
+    return exit_done;
+  });
+}
+
+}  // namespace qbank::cli
