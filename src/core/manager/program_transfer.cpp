@@ -14,16 +14,18 @@ constexpr std::string_view last_position =
 constexpr std::string_view outside_last =
     "Not possible!\nGo outside last program position in destination bank!";
 
-std::uint64_t mix(std::uint64_t h, std::uint64_t v) {
-  h ^= v + 0x9E37'79B9'7F4A'7C15ull + (h << 6) + (h >> 2);
-  return h * 0xFF51'AFD7'ED55'8CCDull;
-}
-
+// A 64-bit key of a name and a file list. Four independent lanes over the ids keep the
+// multiplications from waiting on one another; collisions are settled by a full comparison.
 std::uint64_t key(std::string_view name, const file_list& files) {
-  std::uint64_t h = 0xCBF2'9CE4'8422'2325ull;
-  for (char c : name) h = (h ^ static_cast<std::uint8_t>(c)) * 0x100'0000'01B3ull;
-  for (path_id id : files) h = mix(h, id);
-  return h;
+  constexpr std::uint64_t prime = 0x100'0000'01B3ull;
+  std::uint64_t lanes[4] = {0xCBF2'9CE4'8422'2325ull, 0x9E37'79B9'7F4A'7C15ull,
+                            0xC2B2'AE3D'27D4'EB4Full, 0x1656'67B1'9E37'79F9ull};
+  for (char c : name) lanes[0] = (lanes[0] ^ static_cast<std::uint8_t>(c)) * prime;
+  for (std::size_t j = 0; j < files.size(); j += 4)
+    for (std::size_t k = 0; k < 4; ++k) lanes[k] = (lanes[k] ^ files[j + k]) * prime;
+  std::uint64_t h = lanes[0];
+  for (std::size_t k = 1; k < 4; ++k) h = (h ^ (lanes[k] >> 29)) * prime + lanes[k];
+  return h | 1;  // 0 stays free for "never matches"
 }
 
 bool all_empty(const file_list& files) {
@@ -49,43 +51,31 @@ std::array<std::uint16_t*, 14> multisample_references(blend& b) {
   return refs;
 }
 
-multisample_index::multisample_index(const bank& main) : main_(main), keys_(multisample_count) {
-  by_key_.reserve(multisample_count);
-  for (int n = 1; n < multisample_count; ++n) add(n);
+multisample_index::multisample_index(const bank& main)
+    : main_(main), keys_(multisample_count, 0), free_(multisample_count, false) {
+  for (int n = 1; n < multisample_count; ++n) index(n);
 }
 
-std::uint64_t multisample_index::key_of(int n) const {
-  return key(name_view(main_.multisample(n).name), main_.files(n));
-}
-
-void multisample_index::add(int n) {
-  keys_[n] = key_of(n);
-  std::vector<int>& same = by_key_[keys_[n]];
-  same.insert(std::lower_bound(same.begin(), same.end(), n), n);
-  if (all_empty(main_.files(n))) free_.insert(n);
-}
-
-void multisample_index::remove(int n) {
-  auto it = by_key_.find(keys_[n]);
-  if (it != by_key_.end()) {
-    std::vector<int>& same = it->second;
-    same.erase(std::remove(same.begin(), same.end(), n), same.end());
-    if (same.empty()) by_key_.erase(it);
-  }
-  free_.erase(n);
+void multisample_index::index(int n) {
+  keys_[n] = key(name_view(main_.multisample(n).name), main_.files(n));
+  free_[n] = all_empty(main_.files(n));
+  if (free_[n] && n < first_free_) first_free_ = n;
 }
 
 void multisample_index::update(int n) {
   if (n <= 0 || n >= multisample_count) return;
-  remove(n);
-  add(n);
+  index(n);
+  if (n == first_free_ && !free_[n]) {
+    while (first_free_ < multisample_count && !free_[first_free_]) ++first_free_;
+  }
 }
 
 int multisample_index::find_equal(std::string_view name, const file_list& files) const {
-  auto it = by_key_.find(key(name, files));
-  if (it == by_key_.end()) return 0;
-  for (int n : it->second)
-    if (name_view(main_.multisample(n).name) == name && main_.files(n) == files) return n;
+  const std::uint64_t wanted = key(name, files);
+  for (int n = 1; n < multisample_count; ++n)
+    if (keys_[n] == wanted && name_view(main_.multisample(n).name) == name &&
+        main_.files(n) == files)
+      return n;
   return 0;
 }
 

@@ -5,9 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <set>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "bank/bank.h"
@@ -24,26 +22,25 @@ inline constexpr int last_program = program_count - 1;  // 9998
 std::array<std::uint16_t*, 14> multisample_references(blend& b);
 
 // The main bank's multisamples 1..9999 by name and file list, and its free ones, so that each
-// reference of a transfer is placed with lookups instead of scans over the whole bank.
+// reference of a transfer is placed with one pass over a table of 64-bit keys instead of
+// comparing names and file lists over the whole bank. Built in one pass over the file lists.
 class multisample_index {
  public:
   explicit multisample_index(const bank& main);
   // The lowest multisample whose name text and 128 entries equal these; 0 when none.
   int find_equal(std::string_view name, const file_list& files) const;
   // The lowest multisample whose 128 entries are all the empty slot marker; 0 when none.
-  int first_free() const { return free_.empty() ? 0 : *free_.begin(); }
+  int first_free() const { return first_free_ < multisample_count ? first_free_ : 0; }
   // Multisample n of the main bank changed its name or file list.
   void update(int n);
 
  private:
-  std::uint64_t key_of(int n) const;
-  void add(int n);
-  void remove(int n);
+  void index(int n);
 
   const bank& main_;
-  std::vector<std::uint64_t> keys_;
-  std::unordered_map<std::uint64_t, std::vector<int>> by_key_;
-  std::set<int> free_;
+  std::vector<std::uint64_t> keys_;  // by multisample number; keys_[0] is never a match
+  std::vector<bool> free_;
+  int first_free_ = multisample_count;
 };
 
 // Copies manager program `s` over main program `d` and places every multisample it plays: an
