@@ -42,11 +42,9 @@ void transfer_rows(ratio_table& table, int runs) {
     *refs[r] = static_cast<std::uint16_t>(n);
     std::memcpy(source->multisample(n).name, "Instrument      ", 16);
     const int like = r < 7 ? 1400 * (r + 1) : 20000 + r;
-    for (int j = 0; j < slots_per_multisample; ++j)
-      source->set_file(n, j, full_bank_path(like, j));
+    for (int j = 0; j < slots_per_multisample; ++j) source->set_file(n, j, full_bank_path(like, j));
   }
-  const double transfer =
-      best_of(runs * 5, [&] { transfer_program(*main, *source, 0, 0, h); });
+  const double transfer = best_of(runs * 5, [&] { transfer_program(*main, *source, 0, 0, h); });
   std::uint64_t sum = 0;
   const double scan = best_of(runs * 5, [&] {
     for (int n = 0; n < multisample_count; ++n)

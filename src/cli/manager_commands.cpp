@@ -82,8 +82,9 @@ void add_manager_commands(command_context& ctx) {
   input_arg* tr_main = &ctx.add_input(cmd_tr, "MAIN");
   cmd_tr->add_option("SOURCE", o.source, "Script or bank file to take the programs from")
       ->required();
-  cmd_tr->add_option("--source-version", o.source_options.from_version,
-                     "Read SOURCE as a script of this layout version")
+  cmd_tr
+      ->add_option("--source-version", o.source_options.from_version,
+                   "Read SOURCE as a script of this layout version")
       ->check(CLI::Range(1, 6));
   cmd_tr->add_option("--from", o.from, "First source program (0..9998)")
       ->required()

@@ -114,8 +114,8 @@ TEST(ManagerCli, S2InfoAndImport) {
                 "1\naudio sectors: 3\n");
 
   ASSERT_EQ(run_qbank("new " + q(dir / "main.qbs")).exit_code, 0);
-  r = run_qbank("s2 import " + q(dir / "main.qbs") + " " + q(dir / "s2.qbb") +
-                " --sounds 5-7 -o " + q(dir / "out.qbs"));
+  r = run_qbank("s2 import " + q(dir / "main.qbs") + " " + q(dir / "s2.qbb") + " --sounds 5-7 -o " +
+                q(dir / "out.qbs"));
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "[Info] Bank loading OK!\n");
   const auto bp = load(dir / "out.qbs");
@@ -151,8 +151,7 @@ TEST(ManagerCli, S2DamagedBankExitsOne) {
 
 TEST(ManagerCli, ExportOneMultisampleAndTheLibrary) {
   demo_bank d;
-  run_result r =
-      run_qbank("export " + q(d.bank_file) + " --multisample 1 " + q(d.dir / "one"));
+  run_result r = run_qbank("export " + q(d.bank_file) + " --multisample 1 " + q(d.dir / "one"));
   EXPECT_EQ(r.exit_code, 0) << r.out;
   const auto demo_ptr = load(d.script);
   const bank& demo = *demo_ptr;
@@ -179,9 +178,9 @@ TEST(ManagerCli, ExportOneMultisampleAndTheLibrary) {
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.out, "[Error!] Not loaded VALID BANK FILE!\n");
   EXPECT_EQ(run_qbank("export " + q(d.bank_file) + " " + q(d.dir / "x")).exit_code, 2);
-  EXPECT_EQ(run_qbank("export " + q(d.bank_file) + " --all --multisample 1 " + q(d.dir / "x"))
-                .exit_code,
-            2);
+  EXPECT_EQ(
+      run_qbank("export " + q(d.bank_file) + " --all --multisample 1 " + q(d.dir / "x")).exit_code,
+      2);
 }
 
 }  // namespace

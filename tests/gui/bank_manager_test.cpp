@@ -3,11 +3,11 @@
 // sound import, and the WAV exports with their refusals.
 #include <QAbstractItemModelTester>
 #include <QApplication>
-#include <QTimer>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <QtTest>
 #include <cstring>
 
@@ -59,8 +59,8 @@ void select_range(QTableView* grid, int top, int bottom) {
   QItemSelection range(grid->model()->index(top, 0), grid->model()->index(bottom, 1));
   grid->selectionModel()->setCurrentIndex(grid->model()->index(bottom, 1),
                                           QItemSelectionModel::NoUpdate);
-  grid->selectionModel()->select(range, QItemSelectionModel::ClearAndSelect |
-                                            QItemSelectionModel::Rows);
+  grid->selectionModel()->select(range,
+                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 }  // namespace
@@ -212,8 +212,7 @@ class bank_manager_test : public QObject {
     form.action("Export Selected Multisample WAV Files...")->trigger();
     closer.stop();
     QVERIFY2(answers.errors.isEmpty(), qPrintable(answers.errors.join('\n')));
-    QCOMPARE(folder_titles,
-             QStringList({"Sellect Path For Multisample WAV Files Export..."}));
+    QCOMPARE(folder_titles, QStringList({"Sellect Path For Multisample WAV Files Export..."}));
     QCOMPARE(std::filesystem::file_size(dir / "out" / "a.wav"), std::uintmax_t{44 + 1024});
     QVERIFY(std::filesystem::exists(dir / "out" / "Alpha           .msn"));
 

@@ -11,8 +11,8 @@
 
 #include "app/main_form.h"
 #include "app/start_screen.h"
-#include "manager/bank_manager_page.h"
 #include "gui_test_support.h"
+#include "manager/bank_manager_page.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

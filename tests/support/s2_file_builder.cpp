@@ -62,8 +62,9 @@ std::vector<std::uint8_t> s2_file_builder::head() const {
   for (const s2_multisample& m : im.multisamples)
     for (const s2_slot& s : m.slots)
       if (s.first_sector() != 0) audio += std::uint64_t{s.sector_count} * 512;
-  const std::uint64_t own_header =
-      layout == 1 ? s2_header_size_v1 : layout == 2 ? s2_header_size_v2 : s2_header_size_v3;
+  const std::uint64_t own_header = layout == 1   ? s2_header_size_v1
+                                   : layout == 2 ? s2_header_size_v2
+                                                 : s2_header_size_v3;
   im.bank_file_info.header_size = header_size != 0 ? header_size : own_header;
   im.bank_file_info.sample_data_size = audio;
   im.bank_file_info.names_size = names_text().size();
@@ -104,8 +105,7 @@ void s2_file_builder::write(const std::filesystem::path& path, std::uint64_t par
       const int part = static_cast<int>(from / part_limit);
       const std::uint64_t offset = from % part_limit;
       const std::uint64_t n = std::min(size, part_limit - offset);
-      std::fstream f(split_part_path(path, part),
-                     std::ios::in | std::ios::out | std::ios::binary);
+      std::fstream f(split_part_path(path, part), std::ios::in | std::ios::out | std::ios::binary);
       if (!f) throw std::runtime_error("cannot open a part of the test bank");
       f.seekp(static_cast<std::streamoff>(offset));
       f.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(n));

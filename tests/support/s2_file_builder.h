@@ -46,8 +46,7 @@ class s2_file_builder {
   std::vector<std::uint8_t> bytes() const;
   // Writes the file at `path`, split into parts of `part_limit` bytes like the bank writer
   // does; the audio area is left as a hole, so files of several gigabytes cost no disk space.
-  void write(const std::filesystem::path& path,
-             std::uint64_t part_limit = 4'293'918'720ull) const;
+  void write(const std::filesystem::path& path, std::uint64_t part_limit = 4'293'918'720ull) const;
 
  private:
   std::vector<std::uint8_t> names_text() const;

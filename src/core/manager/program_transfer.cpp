@@ -9,8 +9,7 @@
 namespace qbank {
 namespace {
 
-constexpr std::string_view last_position =
-    "Not possible!\nThis is last program position!";
+constexpr std::string_view last_position = "Not possible!\nThis is last program position!";
 constexpr std::string_view outside_last =
     "Not possible!\nGo outside last program position in destination bank!";
 
@@ -99,8 +98,8 @@ void transfer_program(bank& main, const bank& source, int d, int s, multisample_
     const struct multisample& m = source.multisample(from);
     file_list files;
     for (int j = 0; j < slots_per_multisample; ++j)
-      files[j] = source.slot_is_empty(from, j) ? empty_path_id
-                                               : main.paths().intern(source.file(from, j));
+      files[j] =
+          source.slot_is_empty(from, j) ? empty_path_id : main.paths().intern(source.file(from, j));
     int to = index.find_equal(name_view(m.name), files);
     if (to == 0) {
       to = index.first_free();
@@ -155,8 +154,8 @@ void import_s2_multisample(bank& main, const s2_bank& s2, int k) {
 }
 
 void import_sound(bank& main, const s2_bank& s2, int n) {
-  static constexpr std::uint8_t osc_table[28] = {0,  1,  2,  3, 4, 5, 6, 0, 0, 9, 10, 11, 12, 0,
-                                                 14, 15, 16, 17, 0, 0, 0, 0, 0, 0, 0, 0,  0,  0};
+  static constexpr std::uint8_t osc_table[28] = {0,  1,  2,  3,  4, 5, 6, 0, 0, 9, 10, 11, 12, 0,
+                                                 14, 15, 16, 17, 0, 0, 0, 0, 0, 0, 0,  0,  0,  0};
   static constexpr std::uint8_t speed_table[11] = {20, 32, 41, 50, 57, 62, 70, 77, 81, 90, 90};
   // (program byte, sound byte) of the parameters copied unchanged.
   static constexpr std::pair<std::uint16_t, std::uint16_t> copied[] = {

@@ -121,10 +121,11 @@ bool s2_reader::sizes_agree() {
     }
     std::uint64_t remaining = bank_size - limit;
     for (int k = 1; remaining > 0; ++k) {
-      const std::string stored = replace_extension(path_.string(), format(".Q%02u", k));
-      const std::filesystem::path part(stored);
       // Parts past the 99th are never opened, so they count as missing.
-      if (k >= max_split_parts || !file_exists(part)) {
+      const std::string stored = k < max_split_parts
+                                     ? split_part_path(path_, k).string()
+                                     : replace_extension(path_.string(), format(".Q%02u", k));
+      if (k >= max_split_parts || !file_exists(split_part_path(path_, k))) {
         abort("File " + stored + " not exist!");
         return false;
       }
@@ -253,7 +254,8 @@ s2_read_result s2_reader::run() {
     progress_scope progress(host_, 'r', "Reading QBB file...");
     if (!reader_.Open(path_, true)) return result_;
     sector_bytes start{};
-    if (reader_.TotalSize() < sector_size || reader_.Read(start.data(), sector_size) != sector_size ||
+    if (reader_.TotalSize() < sector_size ||
+        reader_.Read(start.data(), sector_size) != sector_size ||
         !std::equal(start.begin(), start.begin() + 511, bank_.image().start_sector)) {
       host_.message(
           "Invalid Ample LEAD 2 Sampler Bank!\n...OR...\n...my be this is PROTECTED!!! Ample LEAD "
@@ -284,10 +286,9 @@ s2_read_result s2_reader::run() {
     }
     if (!read_names()) return result_;
     sector_bytes last{};
-    const bool complete = reader_.TotalSize() - reader_.Position() >= 511 &&
-                          reader_.Read(last.data(), 511) == 511 &&
-                          std::equal(last.begin(), last.begin() + 511,
-                                     s2_end_sector_template().begin());
+    const bool complete =
+        reader_.TotalSize() - reader_.Position() >= 511 && reader_.Read(last.data(), 511) == 511 &&
+        std::equal(last.begin(), last.begin() + 511, s2_end_sector_template().begin());
     if (!complete) {
       abort("Uncown last sector!\n My be bank is not loaded correctly!");
       return result_;

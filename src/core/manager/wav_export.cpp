@@ -173,8 +173,8 @@ unsigned export_multisample(const bank& b, int m, const folder_chooser& choose, 
     h.message("Not possible to EXPORT EMPTY multisample!", "Error!");
     return 0;
   }
-  const auto folder = choose("Sellect Path For Multisample WAV Files Export...",
-                             "Start WAV FIles Export...");
+  const auto folder =
+      choose("Sellect Path For Multisample WAV Files Export...", "Start WAV FIles Export...");
   if (!folder) return 0;
   std::vector<std::string> lines;
   unsigned written = 0;
@@ -230,7 +230,8 @@ unsigned export_library(const bank& b, const folder_chooser& choose, host& h) {
              "size for this operation!\n\nAre You Sure to contonue?",
              "WARNING!!!"))
     return 0;
-  const auto folder = choose("Sellect Common Path For Exported Library...", "Start Library Export...");
+  const auto folder =
+      choose("Sellect Common Path For Exported Library...", "Start Library Export...");
   if (!folder) return 0;
   const fs::path bank_path(b.loaded_file_name());
   std::uint64_t total_size = 0;

@@ -244,13 +244,14 @@ QWidget* TForm1::build_manager_tab() {
   layout->addWidget(grid_box(QStringLiteral("Programs in MAIN BANK"), StringGridBlendsORG,
                              main_bank_model_, QStringLiteral("StringGridBlendsORG"), false));
   // Two-line captions of "<< Execute + 1 Down <<" and "<< Execute Multiple <<".
-  layout->addLayout(
-      button_column({{QStringLiteral("<<  Execute  <<"), "ButtonExecute"},
-                     {QStringLiteral("<< Execute <<\nMove 1 Line Down"), "ButtonExecuteMoveOneDown"},
-                     {QStringLiteral("<< Execute <<\nMove Multiple"), "ButtonExecuteMoveMultiple"}}));
+  layout->addLayout(button_column(
+      {{QStringLiteral("<<  Execute  <<"), "ButtonExecute"},
+       {QStringLiteral("<< Execute <<\nMove 1 Line Down"), "ButtonExecuteMoveOneDown"},
+       {QStringLiteral("<< Execute <<\nMove Multiple"), "ButtonExecuteMoveMultiple"}}));
   layout->addWidget(grid_box(QStringLiteral("Programs in BANK 2"), StringGridBlendsMNG,
                              manager_model_, QStringLiteral("StringGridBlendsMNG"), true));
-  layout->addLayout(button_column({{QStringLiteral("<< Sampler 2 Sound <<"), "ButtonSampler2Sound"}}));
+  layout->addLayout(
+      button_column({{QStringLiteral("<< Sampler 2 Sound <<"), "ButtonSampler2Sound"}}));
   layout->addWidget(grid_box(QStringLiteral("Sampler 2 Sounds"), StringGridS2Sounds, s2_model_,
                              QStringLiteral("StringGridS2Sounds"), true));
   return tab;

@@ -22,7 +22,7 @@ class QTableView;
 namespace qbank {
 class bank;
 class s2_bank;
-}
+}  // namespace qbank
 
 namespace qbank::gui {
 

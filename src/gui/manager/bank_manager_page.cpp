@@ -33,12 +33,13 @@ bank_manager_page::bank_manager_page(TForm1& form, dialogs& d, s2_bank& s2)
     return b;
   };
   ButtonExecute = button("ButtonExecute", &bank_manager_page::execute);
-  ButtonExecuteMoveOneDown = button("ButtonExecuteMoveOneDown", &bank_manager_page::execute_one_down);
+  ButtonExecuteMoveOneDown =
+      button("ButtonExecuteMoveOneDown", &bank_manager_page::execute_one_down);
   ButtonExecuteMoveMultiple =
       button("ButtonExecuteMoveMultiple", &bank_manager_page::execute_multiple);
   ButtonSampler2Sound = button("ButtonSampler2Sound", &bank_manager_page::import_sounds);
-  connect(form_.StringGridBlendsMNG->selectionModel(), &QItemSelectionModel::selectionChanged,
-          this, [this] { update_buttons(); });
+  connect(form_.StringGridBlendsMNG->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { update_buttons(); });
   update_buttons();
 }
 
@@ -121,8 +122,8 @@ void bank_manager_page::execute_one_down() {
 
 void bank_manager_page::execute_multiple() {
   const auto [top, bottom] = selected_range(form_.StringGridBlendsMNG);
-  const auto rows = transfer_range(form_.main_bank(), form_.manager_bank(),
-                                   form_.current_program(), top, bottom, form_.host());
+  const auto rows = transfer_range(form_.main_bank(), form_.manager_bank(), form_.current_program(),
+                                   top, bottom, form_.host());
   if (!rows) return;
   select_row(form_.StringGridBlendsORG, rows->main);
   select_row(form_.StringGridBlendsMNG, rows->other);

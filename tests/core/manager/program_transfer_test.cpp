@@ -72,9 +72,9 @@ TEST(Transfer, SharedMultisampleIsPlacedOnceAndReusedByLaterTransfers) {
 TEST(Transfer, EqualNeedsTheSameNameAndTheSameListInOrder) {
   bank main, source;
   fill(source, 3, "Pad", "P");
-  fill(main, 5, "Pad", "P");   // equal
-  fill(main, 4, "pad", "P");   // name differs in case
-  fill(main, 1, "Pad", "Q");   // list differs
+  fill(main, 5, "Pad", "P");  // equal
+  fill(main, 4, "pad", "P");  // name differs in case
+  fill(main, 1, "Pad", "Q");  // list differs
   source.program(0).zones[0].multisample = 3;
   recording_host h;
   transfer_program(main, source, 0, 0, h);
@@ -134,7 +134,8 @@ TEST(TransferRows, MoveOneLine) {
   EXPECT_EQ(rows->main, 9997);
   EXPECT_EQ(rows->other, 9997);
   EXPECT_EQ(main.program_name_text(9996), "Moved           ");
-  for (manager_rows refused : {manager_rows{9997, 0}, manager_rows{0, 9997}, manager_rows{9998, 0}}) {
+  for (manager_rows refused :
+       {manager_rows{9997, 0}, manager_rows{0, 9997}, manager_rows{9998, 0}}) {
     EXPECT_FALSE(transfer_one_line(main, source, refused, h));
   }
   EXPECT_EQ(h.boxes, std::vector<std::string>(
@@ -199,8 +200,8 @@ TEST(SoundImport, ParametersFollowTheTable) {
   const bank fresh;
   EXPECT_EQ(p.lfo_waveform, fresh.program(0).lfo_waveform);  // reset, not copied
   const std::uint8_t* q = raw(p);
-  for (auto [at, from] : {std::pair{346, 32}, {363, 316}, {402, 250}, {458, 21}, {473, 22},
-                          {474, 225}, {477, 221}})
+  for (auto [at, from] :
+       {std::pair{346, 32}, {363, 316}, {402, 250}, {458, 21}, {473, 22}, {474, 225}, {477, 221}})
     EXPECT_EQ(q[at], b[from]) << at;
   EXPECT_EQ(q[328], 0);
   EXPECT_EQ(q[339], 0);
@@ -234,7 +235,7 @@ TEST(SoundImport, ZonesBringTheirMultisamples) {
   s2_bank s2;
   s2_sound& s = s2.sound(12);
   s.zones[0] = {40, 90, 1, 126, 36, 72, 60};
-  s.zones[1] = {41, 0, 0, 127, 0, 127, 64};     // silent: not taken
+  s.zones[1] = {41, 0, 0, 127, 0, 127, 64};      // silent: not taken
   s.zones[2] = {10000, 90, 0, 127, 0, 127, 64};  // no such multisample: not taken
   s.zones[9] = {42, 90, 0, 127, 0, 127, 64};     // zones 8..15 are not used
   s.zones[16] = {43, 80, 0, 127, 0, 127, 70};

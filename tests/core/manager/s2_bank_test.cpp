@@ -42,9 +42,10 @@ s2_file_builder sample_bank(int version) {
   std::memcpy(f.image().sounds[7].name, "Grand Piano     ", 16);
   f.image().sounds[7].zones[0] = {5, 100, 0, 127, 0, 127, 64};
   std::memcpy(f.image().multisamples[5].name, "Piano MS        ", 16);
-  const std::uint32_t first = static_cast<std::uint32_t>(
-      (version == 1 ? s2_header_size_v1 : version == 2 ? s2_header_size_v2 : s2_header_size_v3) /
-      512);
+  const std::uint32_t first = static_cast<std::uint32_t>((version == 1   ? s2_header_size_v1
+                                                          : version == 2 ? s2_header_size_v2
+                                                                         : s2_header_size_v3) /
+                                                         512);
   f.set_audio(5, 60, first | 0x4000'0000u, 3);  // a flag bit set: stored as read
   f.set_name(5, 60, "D:\\Lib\\Piano\\C3.wav");
   f.set_name(9999, 127, "D:\\Lib\\last.wav");
@@ -154,9 +155,9 @@ TEST(S2Read, VersionOneWithALaterHeaderSizeAsksAndFollowsTheAnswer) {
     int read_as;
     bool loaded;
   };
-  for (const row& c : {row{s2_header_size_v3, 3, true, 3, true},
-                       row{s2_header_size_v3, 1, false, 1, true},
-                       row{s2_header_size_v2, 2, true, 2, true}}) {
+  for (const row& c :
+       {row{s2_header_size_v3, 3, true, 3, true}, row{s2_header_size_v3, 1, false, 1, true},
+        row{s2_header_size_v2, 2, true, 2, true}}) {
     SCOPED_TRACE(c.header);
     temp_dir dir;
     s2_file_builder f(1);
@@ -240,7 +241,11 @@ INSTANTIATE_TEST_SUITE_P(
                 "PROTECTED!!! Ample LEAD 2 Sampler Bank!"}},
         damage{"FirstGenerationStartSector",
                nullptr,
-               [](const auto& p, const auto&) { patch(p, 0, {'Q', 'u', 'o', 'r', 'v', 'a', 't', 'e', 'k', ' ', 'A', 'm', 'p', 'l', 'e', ' ', 'T'}); },
+               [](const auto& p, const auto&) {
+                 patch(p, 0,
+                       {'Q', 'u', 'o', 'r', 'v', 'a', 't', 'e', 'k', ' ', 'A', 'm', 'p', 'l', 'e',
+                        ' ', 'T'});
+               },
                {"[Error] Invalid Ample LEAD 2 Sampler Bank!\n...OR...\n...my be this is "
                 "PROTECTED!!! Ample LEAD 2 Sampler Bank!"}},
         damage{"Version5",
