@@ -57,8 +57,8 @@ TDeleteMultiProgramForm::TDeleteMultiProgramForm(QWidget* parent, int current_pr
 TDeleteMultipleMultisampleForm::TDeleteMultipleMultisampleForm(QWidget* parent,
                                                                int current_multisample)
     : range_remove_dialog(parent, QStringLiteral("Remove Multisamples"),
-                          QStringLiteral("From Multisample:"), QStringLiteral("To Multisample:"),
-                          1, 2047, current_multisample) {
+                          QStringLiteral("From Multisample:"), QStringLiteral("To Multisample:"), 1,
+                          2047, current_multisample) {
   setObjectName(QStringLiteral("DeleteMultipleMultisampleForm"));
 }
 
