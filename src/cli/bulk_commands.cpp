@@ -37,33 +37,30 @@ int save_if(bool changed, const bank& b, const fs::path& out, terminal_host& th)
   return exit_done;
 }
 
+// A range removal: IN FROM TO -o OUT, both ends in low..high and FROM not above TO.
+void add_range_command(command_context& ctx, const char* name, const char* help, int low, int high,
+                       int& from, int& to, fs::path& out, bool (*remove)(bank&, host&, int, int)) {
+  auto* cmd = ctx.app().add_subcommand(name, help);
+  input_arg* in = &ctx.add_input(cmd, "IN");
+  cmd->add_option("FROM", from, "First of the range")->required()->check(CLI::Range(low, high));
+  cmd->add_option("TO", to, "Last of the range")->required()->check(CLI::Range(low, high));
+  cmd->add_option("-o,--output", out, "The version-6 script to write")->required();
+  cmd->parse_complete_callback([&from, &to] { check_order(from, to); });
+  ctx.when_loaded(cmd, *in, [&from, &to, &out, remove](bank& b, terminal_host& th) {
+    return save_if(remove(b, th, from, to), b, out, th);
+  });
+}
+
 }  // namespace
 
 void add_bulk_commands(command_context& ctx) {
   static bulk_options o;
 
-  // remove-programs IN FROM TO -o OUT
-  auto* rp = ctx.app().add_subcommand("remove-programs", "Reset programs FROM..TO (0..9998)");
-  input_arg* rp_in = &ctx.add_input(rp, "IN");
-  rp->add_option("FROM", o.rp_from, "First program")->required()->check(CLI::Range(0, 9998));
-  rp->add_option("TO", o.rp_to, "Last program")->required()->check(CLI::Range(0, 9998));
-  rp->add_option("-o,--output", o.rp_out, "The version-6 script to write")->required();
-  rp->parse_complete_callback([] { check_order(o.rp_from, o.rp_to); });
-  ctx.when_loaded(rp, *rp_in, [](bank& b, terminal_host& th) {
-    return save_if(remove_program_range(b, th, o.rp_from, o.rp_to), b, o.rp_out, th);
-  });
-
-  // remove-multisamples IN FROM TO -o OUT
-  auto* rm =
-      ctx.app().add_subcommand("remove-multisamples", "Reset multisamples FROM..TO (1..9999)");
-  input_arg* rm_in = &ctx.add_input(rm, "IN");
-  rm->add_option("FROM", o.rm_from, "First multisample")->required()->check(CLI::Range(1, 9999));
-  rm->add_option("TO", o.rm_to, "Last multisample")->required()->check(CLI::Range(1, 9999));
-  rm->add_option("-o,--output", o.rm_out, "The version-6 script to write")->required();
-  rm->parse_complete_callback([] { check_order(o.rm_from, o.rm_to); });
-  ctx.when_loaded(rm, *rm_in, [](bank& b, terminal_host& th) {
-    return save_if(remove_multisample_range(b, th, o.rm_from, o.rm_to), b, o.rm_out, th);
-  });
+  // remove-programs IN FROM TO -o OUT, remove-multisamples IN FROM TO -o OUT
+  add_range_command(ctx, "remove-programs", "Reset programs FROM..TO (0..9998)", 0, last_program,
+                    o.rp_from, o.rp_to, o.rp_out, remove_program_range);
+  add_range_command(ctx, "remove-multisamples", "Reset multisamples FROM..TO (1..9999)", 1,
+                    last_multisample, o.rm_from, o.rm_to, o.rm_out, remove_multisample_range);
 
   // unused IN -o OUT
   auto* un = ctx.app().add_subcommand("unused", "Remove the multisamples no program uses");

@@ -13,6 +13,7 @@
 #include "platform/file_io.h"
 #include "platform/paths.h"
 #include "ui/host.h"
+#include "ui/percent_gauge.h"
 #include "util/text_format.h"
 
 namespace qbank {
@@ -40,23 +41,18 @@ std::vector<std::uint8_t> flag_multisamples(const bank& b, std::uint32_t& flagge
 // The per-multisample progress of both searches: the text, then the percentage when it moved.
 class search_progress {
  public:
-  search_progress(host& h, std::uint32_t total) : host_(h), total_(total == 0 ? 1 : total) {}
+  search_progress(host& h, std::uint32_t total) : host_(h), gauge_(h), total_(total) {}
   void done(int multisample) {
-    ++done_;
     host_.progress_set_text(format("Checking Multisample: MS%04u", unsigned(multisample)));
-    const auto p = static_cast<int>(std::uint64_t{done_} * 100 / total_);
-    if (p != percent_) {
-      percent_ = p;
-      host_.progress_set_percent(static_cast<std::uint8_t>(p));
-    }
+    gauge_.set(++done_, total_);
     host_.process_events();
   }
 
  private:
   host& host_;
+  percent_gauge gauge_;
   std::uint32_t total_;
   std::uint32_t done_ = 0;
-  int percent_ = -1;
 };
 
 std::string utf8_name(const bank& b, int multisample) {
@@ -314,19 +310,16 @@ std::vector<content_group> find_duplicate_content(const bank& b, host& h) {
   // from the headers, and read the audio of the groups that have more than one file.
   std::vector<audio_file> files;
   std::unordered_map<std::uint64_t, std::vector<std::size_t>> by_shape;
-  int last_percent = -1;
-  auto show_percent = [&](std::size_t done, std::size_t total, int from, int span) {
-    const int p = from + static_cast<int>(done * span / (total == 0 ? 1 : total));
-    if (p != last_percent) {
-      last_percent = p;
-      h.progress_set_percent(static_cast<std::uint8_t>(p));
+  // Reading the headers fills the first half of the gauge, comparing audio the second.
+  percent_gauge gauge(h);
+  auto show_percent = [&](std::size_t done, std::size_t total, int half) {
+    if (gauge.set(half * (total == 0 ? 1 : total) + done, 2 * (total == 0 ? 1 : total)))
       h.process_events();
-    }
   };
   for (std::size_t i = 0; i < order.size(); ++i) {
     const std::string_view stored = b.paths().text(order[i]);
     audio_file f{order[i], native_path(stored), 0, 0, 0, 0};
-    show_percent(i, order.size(), 0, 50);
+    show_percent(i, order.size(), 0);
     if (!file_exists(f.path)) continue;
     h.progress_set_title(native_path_text(stored));
     try {
@@ -359,7 +352,7 @@ std::vector<content_group> find_duplicate_content(const bank& b, host& h) {
     std::unordered_map<std::uint64_t, std::vector<std::size_t>> by_hash;
     for (std::size_t i : members) {
       h.progress_set_title(native_path_text(b.paths().text(files[i].id)));
-      show_percent(++compared, files.size(), 50, 50);
+      show_percent(++compared, files.size(), 1);
       try {
         std::vector<std::size_t>& firsts = by_hash[hash_audio(files[i])];
         bool placed = false;

@@ -11,6 +11,7 @@
 #include "platform/file_io.h"
 #include "platform/paths.h"
 #include "ui/host.h"
+#include "ui/percent_gauge.h"
 #include "util/text_format.h"
 
 namespace qbank {
@@ -195,7 +196,7 @@ template <typename Visit>
 void for_each_listed_file(const bank& b, host& h, Visit&& visit) {
   const std::uint64_t listed = b.count_used_slots();
   std::uint64_t processed = 0;
-  int last_percent = -1;
+  percent_gauge gauge(h);
   for (int n = 0; n < multisample_count; ++n) {
     const file_list& list = b.files(n);
     bool any = false;
@@ -205,11 +206,7 @@ void for_each_listed_file(const bank& b, host& h, Visit&& visit) {
       if (visit(id, b.paths().text(id))) ++processed;
     }
     if (!any) continue;  // the percentage cannot have moved
-    const auto percent = static_cast<int>(processed * 100 / listed);
-    if (percent != last_percent) {
-      last_percent = percent;
-      h.progress_set_percent(static_cast<std::uint8_t>(percent));
-    }
+    gauge.set(processed, listed);
     h.process_events();
   }
 }

@@ -9,6 +9,7 @@
 #include "platform/file_io.h"
 #include "platform/paths.h"
 #include "ui/host.h"
+#include "ui/percent_gauge.h"
 #include "util/text_format.h"
 
 namespace qbank {
@@ -25,24 +26,6 @@ void for_each_reference(const blend& p, Visit&& visit) {
   visit(9, p.release_zone.multisample);
   for (int z = 0; z < 4; ++z) visit(10 + z, p.mod_zones[z].multisample);
 }
-
-// Sets the percentage only when it changed, and lets the window breathe then: the loops run
-// 10000 times, the gauge has 101 steps.
-class percent_gauge {
- public:
-  explicit percent_gauge(host& h) : host_(h) {}
-  void set(std::uint64_t done, std::uint64_t total) {
-    const auto p = static_cast<int>(done * 100 / (total == 0 ? 1 : total));
-    if (p == last_) return;
-    last_ = p;
-    host_.progress_set_percent(static_cast<std::uint8_t>(p));
-    host_.process_events();
-  }
-
- private:
-  host& host_;
-  int last_ = -1;
-};
 
 void check_range(int first, int last, int low, int high) {
   if (first < low || last > high || first > last)
@@ -119,7 +102,8 @@ std::uint32_t remove_unused_multisamples(bank& b, host& h) {
         }
         b.reset_multisample(m);
       }
-      gauge.set(m, multisample_count);
+      // The window breathes whenever the gauge moves.
+      if (gauge.set(m, multisample_count)) h.process_events();
     }
   }
   if (count > 0) {
@@ -166,12 +150,12 @@ void export_program_names(const bank& b, const std::filesystem::path& path, host
   text += "Program Names:\r\n" + rule + "\r\n";
   for (int p = 0; p < program_count; ++p) {
     text += format("%03d. ", p) + b.program_name_text(p) + "\r\n";
-    gauge.set(p, program_count);
+    if (gauge.set(p, program_count)) h.process_events();
   }
   text += "\r\n\r\nMultisamples:\r\n" + rule + "\r\n";
   for (int m = 1; m <= last_multisample; ++m) {
     text += format("MS%04d. ", m) + b.multisample_name_text(m) + "\r\n";
-    gauge.set(m, multisample_count);
+    if (gauge.set(m, multisample_count)) h.process_events();
   }
   atomic_output_file out(path);
   out.write(text);
