@@ -11,7 +11,7 @@
 #include "bank/script_file.h"
 #include "platform/file_io.h"
 #include "support/recording_host.h"
-#include "support/run_qbank.h"
+#include "support/cli_runner.h"
 #include "support/temp_dir.h"
 #include "support/wav_writer.h"
 
