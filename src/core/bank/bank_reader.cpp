@@ -147,7 +147,7 @@ read_outcome read_records(bank& b, const std::filesystem::path& path, reader_var
   if (reader.Position() + needed >= reader.TotalSize()) {
     // Only the first generation (code 0xAA, read as version 2) wrote banks without the area;
     // any later version that ends with its audio has lost its end.
-    if (version != 2) {
+    if (version != 2 && reader.Position() >= reader.TotalSize()) {
       h.message(format("The bank file is damaged: %s\nA version %d bank file has the paths of "
                        "its WAV files after its audio, and this one ends with its audio.\nThe "
                        "file lists are not loaded.",
