@@ -7,6 +7,7 @@
 
 #include "app/main_form.h"
 #include "edit/bulk_menu.h"
+#include "manager/bank_manager_page.h"
 
 namespace qbank::gui {
 
@@ -97,7 +98,8 @@ void TForm1::build_menus() {
   file->addSeparator();
   add_item(file, QStringLiteral("Export All Program Names to Text File..."),
            [this] { export_program_names_command(*this); });
-  add_item(file, QStringLiteral("Export ALL Samples From Loaded Bank File..."), none());
+  add_item(file, QStringLiteral("Export ALL Samples From Loaded Bank File..."),
+           [this] { manager_page_->export_library(); });
   file->addSeparator();
   add_item(file, QStringLiteral("Exit"), [this] { close(); });
 
@@ -204,29 +206,36 @@ void TForm1::build_menus() {
            [this] { remove_selected_multisample(*this); });
   add_item(multisamples, QStringLiteral("Remove Multiple Multisamples..."),
            [this] { remove_multiple_multisamples(*this); });
-  add_item(multisamples, QStringLiteral("Export Selected Multisample WAV Files..."), none());
+  add_item(multisamples, QStringLiteral("Export Selected Multisample WAV Files..."),
+           [this] { manager_page_->export_selected_multisample(); });
   add_item(multisamples, QStringLiteral("Where is used this multisample?"),
            [this] { where_is_used(*this); });
   attach_context_menu(StringGridMultisamples, multisamples);
 
   auto* main_bank = new QMenu(this);
-  add_item(main_bank, QStringLiteral("Remove Selected Program"), none());
+  add_item(main_bank, QStringLiteral("Remove Selected Program"),
+           [this] { manager_page_->remove_selected_program(); });
   attach_context_menu(StringGridBlendsORG, main_bank);
 
   auto* manager = new QMenu(this);
-  for (const char* caption :
-       {"Clear Bank Manager", "Open Sampler Script File (Version 1, 2 / 128 programs)...",
-        "Open Sampler Script File (Version 3 / 256 programs)...",
-        "Open Sampler Script File (Version 4 / 999 programs)...",
-        "Open Sampler Script File (Version 5 / 9999 programs)...",
-        "Open Scampler Script File (Version 6 / 9999 PG / 1000 MS)...",
-        "Load Bank in BANK Manager..."})
-    add_item(manager, QString::fromLatin1(caption), none());
+  bank_manager_page* page = manager_page_;
+  add_item(manager, QStringLiteral("Clear Bank Manager"), [page] { page->clear_manager(); });
+  const std::pair<const char*, int> scripts[] = {
+      {"Open Sampler Script File (Version 1, 2 / 128 programs)...", 2},
+      {"Open Sampler Script File (Version 3 / 256 programs)...", 3},
+      {"Open Sampler Script File (Version 4 / 999 programs)...", 4},
+      {"Open Sampler Script File (Version 5 / 9999 programs)...", 5},
+      {"Open Scampler Script File (Version 6 / 9999 PG / 1000 MS)...", 6}};
+  for (const auto& [caption, version] : scripts)
+    add_item(manager, QString::fromLatin1(caption),
+             [page, version] { page->open_manager_script(version); });
+  add_item(manager, QStringLiteral("Load Bank in BANK Manager..."),
+           [page] { page->load_manager_bank(); });
   attach_context_menu(StringGridBlendsMNG, manager);
 
   auto* s2 = new QMenu(this);
-  add_item(s2, QStringLiteral("Clear S2 Bank"), none());
-  add_item(s2, QStringLiteral("Open Sampler 2 Bank..."), none());
+  add_item(s2, QStringLiteral("Clear S2 Bank"), [page] { page->clear_s2(); });
+  add_item(s2, QStringLiteral("Open Sampler 2 Bank..."), [page] { page->open_s2_bank(); });
   attach_context_menu(StringGridS2Sounds, s2);
 }
 
