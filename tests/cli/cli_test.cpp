@@ -9,7 +9,6 @@
 #include "platform/file_io.h"
 #include "support/cli_runner.h"
 #include "support/recording_host.h"
-#include "support/run_qbank.h"
 #include "support/temp_dir.h"
 
 namespace qbank {
