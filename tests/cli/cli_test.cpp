@@ -1,8 +1,6 @@
 // Runs the real `qbank` binary and checks what a person would see: output, order, exit codes.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <string>
 
 #include "bank/bank.h"
@@ -11,6 +9,7 @@
 #include "platform/file_io.h"
 #include "support/cli_runner.h"
 #include "support/recording_host.h"
+#include "support/run_qbank.h"
 #include "support/temp_dir.h"
 
 namespace qbank {

@@ -57,6 +57,8 @@ class TForm1 : public QMainWindow {
   s2_bank& s2() { return *s2_; }
   bank_manager_page* manager_page() const { return manager_page_; }
   gui_host& host() { return *host_; }
+  // The file dialogs and message boxes of the window (scripted in tests).
+  dialogs& dialog_boxes() { return *dialogs_; }
   int current_program() const { return current_program_; }
   int current_multisample() const { return current_multisample_; }
   int current_manager_program() const { return current_manager_program_; }
