@@ -61,5 +61,6 @@ class command_context {
 
 // The groups of subcommands, in the order `--help` lists them.
 void add_file_commands(command_context& ctx);  // new, demo, info, convert, validate, build, params
+void add_sdcard_commands(command_context& ctx);  // sd-write
 
 }  // namespace qbank::cli
