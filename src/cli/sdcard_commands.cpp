@@ -1,4 +1,5 @@
 // The subcommand that fills an SD card: sd-write.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -6,6 +7,8 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "platform/file_error.h"
+#include "platform/file_io.h"
 #include "platform/volume.h"
 #include "sdcard/sd_write_assistant.h"
 
@@ -30,6 +33,46 @@ std::unique_ptr<volume_layer> destination_volumes() {
   return std::make_unique<fixed_volume_layer>(*stat);
 }
 
+// Ctrl-C during the copy is the progress window's "Cancel": the copy in progress stops between
+// blocks and leaves nothing behind, and the run ends with the cancelled notice.
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void on_interrupt(int) {
+  interrupted = 1;
+}
+
+// The terminal's host, with Ctrl-C handed to the cancel flag each time events are processed.
+class interruptible_host : public host {
+ public:
+  explicit interruptible_host(host& inner) : inner_(inner) {}
+  void progress_show(char kind, std::int32_t* cancel_flag) override {
+    flag_ = cancel_flag;
+    inner_.progress_show(kind, cancel_flag);
+  }
+  void progress_set_title(std::string_view text) override { inner_.progress_set_title(text); }
+  void progress_set_text(std::string_view text) override { inner_.progress_set_text(text); }
+  void progress_set_percent(std::uint8_t percent) override { inner_.progress_set_percent(percent); }
+  void progress_hide() override { inner_.progress_hide(); }
+  void process_events() override {
+    if (interrupted && flag_) *flag_ = 1;
+    inner_.process_events();
+  }
+  void report_show(std::string_view title, const std::vector<std::string>& lines) override {
+    inner_.report_show(title, lines);
+  }
+  void report_hide() override { inner_.report_hide(); }
+  void message(std::string_view text, std::string_view caption) override {
+    inner_.message(text, caption);
+  }
+  bool ask(std::string_view text, std::string_view caption) override {
+    return inner_.ask(text, caption);
+  }
+
+ private:
+  host& inner_;
+  std::int32_t* flag_ = nullptr;
+};
+
 void print_line(const std::string& line) {
   std::printf("%s\n", line.c_str());
 }
@@ -48,6 +91,11 @@ void add_sdcard_commands(command_context& ctx) {
   cmd->callback([&ctx, cmd] {
     ctx.set_run([&ctx, cmd] {
       terminal_host& th = ctx.host();
+      // A window's dialogs offer only files that exist; a name typed wrong stops the command.
+      for (const std::vector<fs::path>* files : {&o.os, &o.mp3})
+        for (const fs::path& file : *files)
+          if (!file_exists(file)) throw file_error(file, "No such file");
+      if (!file_exists(o.bank)) throw file_error(o.bank, "No such file");
       std::unique_ptr<volume_layer> volumes = destination_volumes();
       sd_write_assistant assistant;
       assistant.choose_destination(o.dest, *volumes);

@@ -87,6 +87,10 @@ TEST_F(SdWriteCli, RefusalsExitWithOneAndWriteNothing) {
   EXPECT_TRUE(fs::is_empty(card));
 
   EXPECT_EQ(run_qbank("sd-write " + q(card)).exit_code, 2);
+  run_result typo = run_qbank("sd-write " + q(card) + " --bank " + q(src / "Typo.qbb"), true);
+  EXPECT_EQ(typo.exit_code, 3);
+  EXPECT_NE(typo.out.find("Typo.qbb"), std::string::npos);
+  EXPECT_EQ(run_qbank(args + " --os " + q(src / "none.bin")).exit_code, 3);
   EXPECT_EQ(run_qbank(args, false, fake("size=3")).exit_code, 1);
 }
 

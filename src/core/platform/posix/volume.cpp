@@ -83,6 +83,15 @@ bool is_pseudo(const std::string& type) {
   return std::find(std::begin(pseudo), std::end(pseudo), type) != std::end(pseudo);
 }
 
+// Folders of the system itself (/proc, /sys, /dev, /run except /run/media), never a card.
+bool is_system_place(const fs::path& point) {
+  const std::string text = point.string();
+  for (const char* place : {"/proc", "/sys", "/dev", "/run"})
+    if (text == place || text.starts_with(std::string(place) + "/"))
+      return !text.starts_with("/run/media/");
+  return false;
+}
+
 // The mount that holds `path`: the longest mount point that is a prefix of it (the last one
 // mounted when several share a point).
 const mount_entry* mount_of(const std::vector<mount_entry>& mounts, const fs::path& path) {
@@ -160,7 +169,9 @@ class posix_volume_layer : public volume_layer {
   std::vector<mounted_volume> mounted() override {
     std::vector<mounted_volume> out;
     for (const mount_entry& m : read_mounts()) {
-      if (is_pseudo(m.type)) continue;
+      std::error_code ec;
+      // Files bound over files (a container's /etc/hosts) are no place to write a card to.
+      if (is_pseudo(m.type) || is_system_place(m.point) || !fs::is_directory(m.point, ec)) continue;
       out.push_back({m.point, label_of(m.source), m.type, is_removable(m)});
     }
     std::stable_partition(out.begin(), out.end(),
