@@ -166,6 +166,12 @@ class sd_card_tab_test : public QObject {
     QCOMPARE(f.tab.LabelFileSystem->text(), QStringLiteral("File system: FAT32"));
     QCOMPARE(f.tab.LabelFreeSpace->text(), QStringLiteral("Free space: 1073741824"));
     QCOMPARE(sd_card_tab::picture_of(f.tab.ImageFat32), 1);
+    // Listing the volumes again (a visit to the tab) keeps the chosen folder chosen.
+    const QString chosen = f.tab.ComboBoxDrive->currentText();
+    f.tab.fill_drive_box();
+    QCOMPARE(f.tab.ComboBoxDrive->currentText(), chosen);
+    QCOMPARE(f.tab.ComboBoxDrive->itemText(f.tab.ComboBoxDrive->count() - 1),
+             QStringLiteral("Other folder..."));
 
     f.tab.ButtonWrite->click();
     QCOMPARE(f.dialogs.boxes, QStringList({"[SD Write Assystant] Write COMPLETE!"}));
@@ -196,6 +202,7 @@ class sd_card_tab_test : public QObject {
       TProgressForm* progress = f.host.progress_window();
       if (!progress) return;
       QVERIFY(progress->cancel_button()->isEnabled());
+      QVERIFY(!f.tab.ButtonBank->isEnabled());  // no other choice while the copy runs
       progress->cancel_button()->click();
       clicked = true;
     });
@@ -206,6 +213,7 @@ class sd_card_tab_test : public QObject {
                           "card is not complete."}));
     QVERIFY(fs::is_empty(f.card_root));
     QVERIFY(!f.host.progress_window());
+    QVERIFY(f.tab.ButtonBank->isEnabled());
   }
 
   void main_window_shows_the_tab_enabled() {

@@ -238,8 +238,16 @@ void sd_card_tab::fill_drive_box() {
     if (!facts.isEmpty()) text += QStringLiteral("   (") + facts.join(QStringLiteral(", ")) + ')';
     ComboBoxDrive->addItem(text, text_of(v.root));
   }
+  // A folder chosen earlier stays in the list.
+  if (!current.isEmpty() && ComboBoxDrive->findData(current) < 0)
+    ComboBoxDrive->addItem(current, current);
   ComboBoxDrive->addItem(QStringLiteral("Other folder..."), QString());
   ComboBoxDrive->setCurrentIndex(current.isEmpty() ? -1 : ComboBoxDrive->findData(current));
+}
+
+void sd_card_tab::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  fill_drive_box();
 }
 
 void sd_card_tab::drive_chosen(int index) {
@@ -277,7 +285,11 @@ void sd_card_tab::choose_destination(const fs::path& root) {
 }
 
 void sd_card_tab::write_command() {
+  // The copy lets events through for "Cancel": nothing on the tab may change the selection the
+  // copy is walking meanwhile.
+  setEnabled(false);
   run_([this] { assistant_.write(host_, cancel_flag_); });
+  setEnabled(true);
 }
 
 }  // namespace qbank::gui

@@ -76,6 +76,10 @@ class sd_card_tab : public QWidget {
   QLabel* ImageFat32 = nullptr;
   QPushButton* ButtonWrite = nullptr;
 
+ protected:
+  // Each visit to the tab lists the volumes anew: a card may have been inserted meanwhile.
+  void showEvent(QShowEvent* event) override;
+
  private:
   void refresh_displays();
   void drive_chosen(int index);
