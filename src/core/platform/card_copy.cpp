@@ -43,17 +43,22 @@ struct temporary_guard {
   }
 };
 
-// Reads both files block by block; true when they hold the same bytes.
-bool same_contents(input_file& a, input_file& b, std::vector<char>& buffer_a) {
-  if (a.size() != b.size()) return false;
+enum class comparison { same, different, stopped };
+
+// Reads both files block by block. `keep_going` runs after each block; false stops the reading.
+comparison compare_contents(input_file& a, input_file& b, std::vector<char>& buffer_a,
+                            const std::function<bool()>& keep_going) {
+  if (a.size() != b.size()) return comparison::different;
   std::vector<char> buffer_b(buffer_a.size());
   a.seek(0);
   b.seek(0);
   for (;;) {
     const std::size_t na = a.read(buffer_a.data(), buffer_a.size());
     const std::size_t nb = b.read(buffer_b.data(), buffer_b.size());
-    if (na != nb || std::memcmp(buffer_a.data(), buffer_b.data(), na) != 0) return false;
-    if (na == 0) return true;
+    if (na != nb || std::memcmp(buffer_a.data(), buffer_b.data(), na) != 0)
+      return comparison::different;
+    if (na == 0) return comparison::same;
+    if (!keep_going()) return comparison::stopped;
   }
 }
 
@@ -125,8 +130,15 @@ copy_outcome copy_file_checked(const fs::path& from, const fs::path& to,
     }
     out->finish();
     out.reset();
+    // Reading back takes as long as writing: the progress routine keeps being called (at the
+    // full count) so that the window stays responsive and "Cancel" still works.
     input_file copy(guard.path);
-    if (!same_contents(*source, copy, buffer)) return {copy_status::mismatch, {}};
+    const comparison compared = compare_contents(*source, copy, buffer, [&] {
+      if (progress) progress(total, copied);
+      return !(cancel_flag && *cancel_flag != 0);
+    });
+    if (compared == comparison::stopped) return {copy_status::cancelled, {}};
+    if (compared == comparison::different) return {copy_status::mismatch, {}};
     rename_no_replace(guard.path, to);
     guard.keep = true;
   } catch (const write_failure& f) {

@@ -132,6 +132,19 @@ TEST(CardCopy, CancelDuringACopyLeavesNothing) {
       &flag);
   EXPECT_EQ(out.status, copy_status::cancelled);
   EXPECT_EQ(folder_entry_names(dir.path()).size(), 1u);
+
+  // While the copy is read back: the progress routine still runs, "Cancel" still works.
+  flag = 0;
+  int full_counts = 0;
+  const copy_outcome late = copy_file_checked(
+      dir / "a", dir / "b",
+      [&](std::uint64_t total, std::uint64_t copied) {
+        if (copied == total && ++full_counts == 2) flag = 1;
+      },
+      &flag);
+  EXPECT_EQ(late.status, copy_status::cancelled);
+  EXPECT_EQ(full_counts, 2);
+  EXPECT_EQ(folder_entry_names(dir.path()).size(), 1u);
 }
 
 }  // namespace
