@@ -9,17 +9,17 @@
 #include "platform/file_io.h"
 #include "support/cli_runner.h"
 #include "support/recording_host.h"
+#include "support/run_qbank.h"
 #include "support/temp_dir.h"
 
 namespace qbank {
 namespace {
 
-using testing::recording_host;
-using testing::temp_dir;
-
 using testing::q;
+using testing::recording_host;
 using testing::run_qbank;
 using testing::run_result;
+using testing::temp_dir;
 
 TEST(Cli, VersionHelpAndBadCommandLines) {
   run_result v = run_qbank("--version");

@@ -1,5 +1,4 @@
-// Runs the real `qbank` binary (QBANK_CLI_PATH, defined by the test target) and collects what it
-// printed and its exit code.
+// Runs the real `qbank` binary for the command-line tests (QBANK_CLI_PATH names it).
 #pragma once
 
 #include <sys/wait.h>
