@@ -7,7 +7,6 @@
 #include "bank/script_file.h"
 #include "bank/start_sector.h"
 #include "platform/file_io.h"
-#include "support/cli_runner.h"
 #include "support/recording_host.h"
 #include "support/run_qbank.h"
 #include "support/temp_dir.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/file_io.h"
-#include "support/cli_runner.h"
+#include "support/run_qbank.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
