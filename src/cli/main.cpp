@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
   add_file_commands(ctx);
   add_bulk_commands(ctx);
   add_manager_commands(ctx);
+  add_sdcard_commands(ctx);
 
   try {
     app.parse(argc, argv);

@@ -10,7 +10,7 @@
 #include "bank/bank.h"
 #include "bank/script_file.h"
 #include "platform/file_io.h"
-#include "support/cli_runner.h"
+#include "support/run_qbank.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_writer.h"
