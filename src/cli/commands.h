@@ -60,5 +60,6 @@ class command_context {
 
 // The groups of subcommands, in the order `--help` lists them.
 void add_file_commands(command_context& ctx);  // new, demo, info, convert, validate, build, params
+void add_edit_commands(command_context& ctx);  // common-path, replace-path, place, octave
 
 }  // namespace qbank::cli

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "bank/start_sector.h"
 #include "platform/paths.h"
@@ -126,14 +128,32 @@ void bank::reset_multisample(int n) {
 
 void bank::replace_in_paths(std::string_view old_text, std::string_view new_text) {
   if (old_text.empty()) return;  // nothing to find; replacing "" would never end
-  std::string replaced;
-  for (file_list& list : lists_) {
-    for (path_id& id : list) {
-      if (id == empty_path_id) continue;
+  // Each distinct text is rewritten once, however many slots hold it. The texts still in use
+  // then move into a fresh pool: texts that became equal share one id there, and the texts no
+  // slot names any more are dropped, so repeated replaces never make the pool grow.
+  constexpr path_id unseen = ~path_id{0};
+  std::vector<path_id> order;                         // old ids in use, in first-seen order
+  std::vector<path_id> index(paths_.size(), unseen);  // old id -> position in `order`
+  index[empty_path_id] = 0;
+  order.push_back(empty_path_id);
+  bool changed = false;
+  std::string replaced;                                    // the rewritten texts, one after another
+  std::vector<std::pair<std::size_t, std::size_t>> spans;  // per position: in `replaced`, or
+  constexpr std::size_t kept = ~std::size_t{0};            // `kept` for an unchanged text
+  spans.emplace_back(kept, 0);
+  for (const file_list& list : lists_) {
+    for (const path_id id : list) {
+      if (index[id] != unseen) continue;
+      index[id] = static_cast<path_id>(order.size());
+      order.push_back(id);
       const std::string_view text = paths_.text(id);
       std::size_t at = text.find(old_text);
-      if (at == std::string_view::npos) continue;
-      replaced.clear();
+      if (at == std::string_view::npos) {
+        spans.emplace_back(kept, 0);
+        continue;
+      }
+      changed = true;
+      const std::size_t start = replaced.size();
       std::size_t from = 0;
       while (at != std::string_view::npos) {
         replaced.append(text, from, at - from);
@@ -142,9 +162,23 @@ void bank::replace_in_paths(std::string_view old_text, std::string_view new_text
         at = text.find(old_text, from);
       }
       replaced.append(text, from);
-      id = paths_.intern(replaced);
+      spans.emplace_back(start, replaced.size() - start);
     }
   }
+  if (!changed) return;
+
+  std::vector<std::string_view> texts(order.size());
+  for (std::size_t k = 0; k < order.size(); ++k)
+    texts[k] = spans[k].first == kept
+                   ? paths_.text(order[k])
+                   : std::string_view(replaced).substr(spans[k].first, spans[k].second);
+  path_pool fresh;
+  fresh.reserve(order.size(), 0);
+  std::vector<path_id> fresh_ids(order.size());
+  fresh.intern_all(texts, fresh_ids);
+  for (file_list& list : lists_)
+    for (path_id& id : list) id = fresh_ids[index[id]];
+  paths_.swap(fresh);
 }
 
 std::string bank::program_name_text(int i) const {
