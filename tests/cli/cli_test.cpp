@@ -1,46 +1,23 @@
 // Runs the real `qbank` binary and checks what a person would see: output, order, exit codes.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
 #include <string>
 
 #include "bank/bank.h"
 #include "bank/script_file.h"
 #include "platform/file_io.h"
+#include "support/qbank_runner.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
 namespace qbank {
 namespace {
 
+using testing::q;
 using testing::recording_host;
+using testing::run_qbank;
+using testing::run_result;
 using testing::temp_dir;
-
-struct run_result {
-  int exit_code = -1;
-  std::string out;  // standard output; standard error is folded in when `with_stderr`
-};
-
-run_result run_qbank(const std::string& args, bool with_stderr = false) {
-  const std::string command =
-      std::string("'") + QBANK_CLI_PATH + "' " + args + (with_stderr ? " 2>&1" : " 2>/dev/null");
-  run_result r;
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return r;
-  std::array<char, 4096> buffer;
-  std::size_t n;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-    r.out.append(buffer.data(), n);
-  const int status = ::pclose(pipe);
-  r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
-
-std::string q(const std::filesystem::path& p) {
-  return "'" + p.string() + "'";
-}
 
 TEST(Cli, VersionHelpAndBadCommandLines) {
   run_result v = run_qbank("--version");

@@ -1,6 +1,6 @@
 // Note names as the instrument's users write them: three tables of twelve entries, indexed by
 // the note number modulo 12, followed by the octave (note number divided by 12) in decimal.
-// Note 0 is "C 0" / "C0" / "c0", note 127 is "G10" / "G10" / "g10".
+// Note 0 is "C 0" / "C0" / "c0", note 127 is "G 10" / "G10" / "g10".
 #pragma once
 
 #include <cstdint>
