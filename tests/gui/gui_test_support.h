@@ -6,6 +6,8 @@
 #include <deque>
 #include <filesystem>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "app/dialogs.h"
 
@@ -21,6 +23,31 @@ class scripted_dialogs : public dialogs {
                                                         const QString& filter) override {
     return next_file(title, filter);
   }
+  std::vector<std::filesystem::path> choose_open_files(const QString& title,
+                                                       const QString& filter) override {
+    titles << title;
+    filters << filter;
+    if (file_sets.empty()) return {};
+    auto set = file_sets.front();
+    file_sets.pop_front();
+    return set;
+  }
+  std::optional<QString> choose_folder(const QString& caption,
+                                       const QString& confirm_text) override {
+    titles << caption + QStringLiteral(" / ") + confirm_text;
+    if (folders.empty()) return std::nullopt;
+    auto folder = folders.front();
+    folders.pop_front();
+    return folder;
+  }
+  std::pair<QString, QString> replace_strings(const QString& old_text,
+                                              const QString& new_text) override {
+    replace_offers << QStringList{old_text, new_text};
+    if (replacements.empty()) return {};
+    auto answer = replacements.front();
+    replacements.pop_front();
+    return answer;
+  }
   void message(const QString& text, const QString& caption) override {
     boxes << QStringLiteral("[%1] %2").arg(caption, text);
   }
@@ -35,6 +62,10 @@ class scripted_dialogs : public dialogs {
 
   // Files the next dialogs return, in order; none left means the dialog is cancelled.
   std::deque<std::optional<std::filesystem::path>> files;
+  std::deque<std::vector<std::filesystem::path>> file_sets;  // for multiple-file dialogs
+  std::deque<std::optional<QString>> folders;                // for the folder dialog
+  std::deque<std::pair<QString, QString>> replacements;      // for the replace dialog
+  QList<QStringList> replace_offers;  // the texts the replace dialog was opened with
   std::deque<bool> answers;
   bool default_answer = false;
   QStringList titles;   // dialog titles, in order

@@ -3,6 +3,9 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "edit/replace_string_form.h"
+#include "edit/select_directory_form.h"
+
 namespace qbank::gui {
 
 namespace {
@@ -29,6 +32,37 @@ std::optional<std::filesystem::path> qt_dialogs::choose_open_file(const QString&
 std::optional<std::filesystem::path> qt_dialogs::choose_save_file(const QString& title,
                                                                   const QString& filter) {
   return run_file_dialog(parent_, title, filter, QFileDialog::AcceptSave);
+}
+
+std::vector<std::filesystem::path> qt_dialogs::choose_open_files(const QString& title,
+                                                                 const QString& filter) {
+  QFileDialog dialog(parent_, title, QString(), filter);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  std::vector<std::filesystem::path> files;
+  if (dialog.exec() != QDialog::Accepted) return files;
+  for (const QString& file : dialog.selectedFiles()) files.push_back(native_path_of(file));
+  return files;
+}
+
+std::optional<QString> qt_dialogs::choose_folder(const QString& caption,
+                                                 const QString& confirm_text) {
+  TSellectDyrectoryForm form(caption, confirm_text, parent_);
+  if (form.exec() != QDialog::Accepted) return std::nullopt;
+  return form.selected_folder();
+}
+
+std::pair<QString, QString> qt_dialogs::replace_strings(const QString& old_text,
+                                                        const QString& new_text) {
+  TMyReplaceStringForm form(
+      old_text, new_text,
+      [this] {
+        return choose_folder(QStringLiteral("Choice new library path..."), QStringLiteral("OK"));
+      },
+      parent_);
+  form.exec();
+  return {form.old_text(), form.new_text()};
 }
 
 void qt_dialogs::message(const QString& text, const QString& caption) {
