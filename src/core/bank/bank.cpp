@@ -128,56 +128,72 @@ void bank::reset_multisample(int n) {
 
 void bank::replace_in_paths(std::string_view old_text, std::string_view new_text) {
   if (old_text.empty()) return;  // nothing to find; replacing "" would never end
-  // Each distinct text is rewritten once, however many slots hold it. The texts still in use
-  // then move into a fresh pool: texts that became equal share one id there, and the texts no
-  // slot names any more are dropped, so repeated replaces never make the pool grow.
+  bool found = false;
+  for (path_id id = 1; id < paths_.size() && !found; ++id)
+    found = paths_.text(id).find(old_text) != std::string_view::npos;
+  if (!found) return;
+
+  // Each distinct text in use is rewritten once, however many slots hold it, and moves into a
+  // fresh pool: texts that became equal share one id there, and texts no slot names any more
+  // are left behind, so repeated replaces never make the pool grow. The texts go into the
+  // fresh pool in batches (intern_all overlaps the table's cache misses).
   constexpr path_id unseen = ~path_id{0};
-  std::vector<path_id> order;                         // old ids in use, in first-seen order
-  std::vector<path_id> index(paths_.size(), unseen);  // old id -> position in `order`
-  index[empty_path_id] = 0;
-  order.push_back(empty_path_id);
-  bool changed = false;
-  std::string replaced;                                    // the rewritten texts, one after another
-  std::vector<std::pair<std::size_t, std::size_t>> spans;  // per position: in `replaced`, or
-  constexpr std::size_t kept = ~std::size_t{0};            // `kept` for an unchanged text
-  spans.emplace_back(kept, 0);
+  constexpr path_id pending = unseen - 1;
+  std::vector<path_id> remap(paths_.size(), unseen);
+  remap[empty_path_id] = empty_path_id;
+  path_pool fresh;
+  fresh.reserve(paths_.size(), 0);
+
+  constexpr std::size_t batch_bytes = std::size_t{1} << 20;
+  std::string rewritten;  // the batch's rewritten texts; never grows past its reserve
+  rewritten.reserve(batch_bytes);
+  std::vector<path_id> batch_old;
+  std::vector<std::string_view> batch_texts;
+  std::vector<path_id> batch_ids;
+  auto flush = [&] {
+    batch_ids.resize(batch_texts.size());
+    fresh.intern_all(batch_texts, batch_ids);
+    for (std::size_t k = 0; k < batch_old.size(); ++k) remap[batch_old[k]] = batch_ids[k];
+    batch_old.clear();
+    batch_texts.clear();
+    rewritten.clear();
+  };
+  std::string one;  // a rewritten text
   for (const file_list& list : lists_) {
     for (const path_id id : list) {
-      if (index[id] != unseen) continue;
-      index[id] = static_cast<path_id>(order.size());
-      order.push_back(id);
+      if (remap[id] != unseen) continue;
+      remap[id] = pending;
       const std::string_view text = paths_.text(id);
       std::size_t at = text.find(old_text);
       if (at == std::string_view::npos) {
-        spans.emplace_back(kept, 0);
-        continue;
+        batch_old.push_back(id);
+        batch_texts.push_back(text);
+      } else {
+        one.clear();
+        std::size_t from = 0;
+        while (at != std::string_view::npos) {
+          one.append(text, from, at - from);
+          one.append(new_text);
+          from = at + old_text.size();
+          at = text.find(old_text, from);
+        }
+        one.append(text, from);
+        if (rewritten.size() + one.size() > rewritten.capacity()) flush();
+        if (one.size() > rewritten.capacity()) {
+          remap[id] = fresh.intern(one);  // longer than a whole batch: on its own
+          continue;
+        }
+        const std::size_t start = rewritten.size();
+        rewritten.append(one);
+        batch_old.push_back(id);
+        batch_texts.push_back(std::string_view(rewritten).substr(start));
       }
-      changed = true;
-      const std::size_t start = replaced.size();
-      std::size_t from = 0;
-      while (at != std::string_view::npos) {
-        replaced.append(text, from, at - from);
-        replaced.append(new_text);
-        from = at + old_text.size();
-        at = text.find(old_text, from);
-      }
-      replaced.append(text, from);
-      spans.emplace_back(start, replaced.size() - start);
+      if (batch_old.size() == 4096) flush();
     }
   }
-  if (!changed) return;
-
-  std::vector<std::string_view> texts(order.size());
-  for (std::size_t k = 0; k < order.size(); ++k)
-    texts[k] = spans[k].first == kept
-                   ? paths_.text(order[k])
-                   : std::string_view(replaced).substr(spans[k].first, spans[k].second);
-  path_pool fresh;
-  fresh.reserve(order.size(), 0);
-  std::vector<path_id> fresh_ids(order.size());
-  fresh.intern_all(texts, fresh_ids);
+  flush();
   for (file_list& list : lists_)
-    for (path_id& id : list) id = fresh_ids[index[id]];
+    for (path_id& id : list) id = remap[id];
   paths_.swap(fresh);
 }
 

@@ -77,6 +77,23 @@ TEST(ReplaceInPaths, EntriesThatBecomeEqualShareOneText) {
   EXPECT_EQ(b.file(3, 7), "X:\\E:\\Samples\\E:\\Samples\\x.wav");
 }
 
+TEST(ReplaceInPaths, ManyTextsAndOneLongerThanABatch) {
+  bank b;
+  for (int n = 0; n < 50; ++n)
+    for (int j = 0; j < 128; ++j)
+      b.set_file(n, j, "D:\\Lib\\" + std::to_string(n) + "\\" + std::to_string(j % 100) + ".wav");
+  const std::string huge = "D:\\Lib\\" + std::string(1 << 21, 'h');
+  b.set_file(60, 0, huge);
+  b.set_file(60, 1, "kept.wav");
+  b.replace_in_paths("D:\\Lib\\", "E:\\");
+  for (int n = 0; n < 50; ++n)
+    for (int j = 0; j < 128; ++j)
+      ASSERT_EQ(b.file(n, j), "E:\\" + std::to_string(n) + "\\" + std::to_string(j % 100) + ".wav");
+  EXPECT_EQ(b.file(60, 0), "E:\\" + std::string(1 << 21, 'h'));
+  EXPECT_EQ(b.file(60, 1), "kept.wav");
+  EXPECT_EQ(b.paths().size(), 1u + 50 * 100 + 2);
+}
+
 TEST(ReplaceInPaths, EmptyTextsAndTextsTheCodePageCannotHoldChangeNothing) {
   set_active_codepage(1252);
   bank b;
