@@ -14,6 +14,7 @@
 #include "bank/bank.h"
 #include "bench_support.h"
 #include "edit/auto_position.h"
+#include "edit/path_tools.h"
 
 namespace qbank::bench {
 namespace {
@@ -95,6 +96,9 @@ void replace_rows(ratio_table& table, int runs) {
   table.row("replace in 1.28M paths / one find pass", measured, baseline, 60.0);
   table.row_info("floor: rewrite into std::strings / find pass", rewrite, baseline);
   table.row_info("replace in 1.28M paths / floor", measured, rewrite);
+  // The refresh after every command recomputes the library common path.
+  const double common = best_of(runs, [&] { sink = library_common_path(*b).size(); });
+  table.row("library common path of 1.28M paths / find pass", common, baseline, 1.0);
   // Every text changed in every run; the pool still holds one text per slot and the marker.
   const double expected = double(texts.size()) + 1;
   table.row("path pool texts after replaces / in use", double(b->paths().size()), expected, 1.0);

@@ -1,6 +1,8 @@
 #include "edit/path_tools.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "bank/bank.h"
@@ -13,10 +15,10 @@ std::string library_common_path(const bank& b) {
   // The prefix shared by all entries is the prefix shared by their distinct texts, so each
   // text in use is compared once, in the order the pool holds them (its memory order).
   const path_pool& pool = b.paths();
-  std::vector<bool> used(pool.size(), false);
+  std::vector<std::uint8_t> used(pool.size(), 0);
   for (int n = 0; n < multisample_count; ++n)
-    for (path_id id : b.files(n)) used[id] = true;
-  used[empty_path_id] = false;
+    for (path_id id : b.files(n)) used[id] = 1;
+  used[empty_path_id] = 0;
 
   std::string_view prefix;
   bool seen = false;
@@ -28,6 +30,8 @@ std::string library_common_path(const bank& b) {
       seen = true;
       continue;
     }
+    if (text.size() >= prefix.size() && std::memcmp(text.data(), prefix.data(), prefix.size()) == 0)
+      continue;  // the usual case: the text begins with the whole prefix
     const std::size_t limit = std::min(prefix.size(), text.size());
     const auto at = std::mismatch(prefix.begin(), prefix.begin() + limit, text.begin()).first;
     prefix = prefix.substr(0, static_cast<std::size_t>(at - prefix.begin()));
