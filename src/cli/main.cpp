@@ -15,6 +15,8 @@ int main(int argc, char** argv) {
   command_context ctx(app);
   add_file_commands(ctx);
   add_edit_commands(ctx);
+  add_bulk_commands(ctx);
+  add_manager_commands(ctx);
 
   try {
     app.parse(argc, argv);

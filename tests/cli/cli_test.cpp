@@ -7,8 +7,8 @@
 #include "bank/script_file.h"
 #include "bank/start_sector.h"
 #include "platform/file_io.h"
-#include "support/qbank_runner.h"
 #include "support/recording_host.h"
+#include "support/run_qbank.h"
 #include "support/temp_dir.h"
 
 namespace qbank {

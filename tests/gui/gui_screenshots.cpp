@@ -14,6 +14,7 @@
 #include "app/main_form.h"
 #include "app/start_screen.h"
 #include "gui_test_support.h"
+#include "manager/bank_manager_page.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -28,6 +29,9 @@ int main(int argc, char** argv) {
   if (argc > 2) {
     answers.files.push_back(qbank::gui::native_path_of(QString::fromLocal8Bit(argv[2])));
     window.open_script_command(6);
+    // The bank manager shows the same script as its source bank.
+    answers.files.push_back(qbank::gui::native_path_of(QString::fromLocal8Bit(argv[2])));
+    window.manager_page()->open_manager_script(6);
     window.refresh();
     // A multisample placed from the demo's lead samples by the note numbers in their names,
     // shown with note names, one slot selected.

@@ -3,9 +3,23 @@
 #include <algorithm>
 #include <system_error>
 
+#include "platform/file_error.h"
 #include "platform/paths.h"
 
 namespace qbank {
+
+std::uint64_t free_space(const std::filesystem::path& folder) {
+  std::error_code ec;
+  const std::filesystem::space_info info = std::filesystem::space(folder, ec);
+  if (ec) throw file_error(folder, ec.message());
+  return info.available;
+}
+
+bool create_folders(const std::filesystem::path& folder) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  return !ec && std::filesystem::is_directory(folder, ec);
+}
 
 std::vector<std::filesystem::path> files_with_extension(const std::filesystem::path& folder,
                                                         std::string_view extension) {

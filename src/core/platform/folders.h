@@ -1,11 +1,20 @@
-// Listing a folder's files.
+// Folders: the space on their drives, creating them, listing their files.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string_view>
 #include <vector>
 
 namespace qbank {
+
+// Bytes free for this user on the drive that holds `folder`. Throws file_error when the drive
+// cannot be asked.
+std::uint64_t free_space(const std::filesystem::path& folder);
+
+// Creates `folder` with every missing parent. False when it cannot (a file of that name is in
+// the way, no permission); an existing folder is true.
+bool create_folders(const std::filesystem::path& folder);
 
 // The regular files directly in `folder` whose extension (with its dot) equals `extension` in
 // any letter case, sorted by name. Empty when the folder cannot be read.

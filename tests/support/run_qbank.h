@@ -1,5 +1,5 @@
-// Runs the real `qbank` binary (QBANK_CLI_PATH, set by the test target) and returns what a
-// person would see: the exit code and the output.
+// Runs the real `qbank` binary (QBANK_CLI_PATH, defined by the test target) and captures what a
+// person would see: standard output (and standard error on request) and the exit code.
 #pragma once
 
 #include <sys/wait.h>
@@ -16,7 +16,8 @@ struct run_result {
   std::string out;  // standard output; standard error is folded in when `with_stderr`
 };
 
-// `args` is shell text (quote paths with q()). `input`, when not empty, is the standard input.
+// `args` is shell text (quote paths with q()). `input`, when not empty, is what the command
+// reads on its standard input (answers to -i questions); otherwise it reads nothing.
 inline run_result run_qbank(const std::string& args, bool with_stderr = false,
                             const std::string& input = {}) {
   std::string command;
