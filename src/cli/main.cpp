@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
   install_interrupt_cleanup();
   command_context ctx(app);
   add_file_commands(ctx);
+  add_edit_commands(ctx);
   add_bulk_commands(ctx);
   add_manager_commands(ctx);
   add_sdcard_commands(ctx);

@@ -3,12 +3,14 @@
 // With a version-6 script, the window shows it loaded, as a user would see it.
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QPixmap>
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QTableView>
 #include <cstdio>
 
+#include "app/grid_view.h"
 #include "app/main_form.h"
 #include "app/start_screen.h"
 #include "gui_test_support.h"
@@ -31,9 +33,23 @@ int main(int argc, char** argv) {
     answers.files.push_back(qbank::gui::native_path_of(QString::fromLocal8Bit(argv[2])));
     window.manager_page()->open_manager_script(6);
     window.refresh();
-    // The demo's lead starts at C4: show its filled slots.
-    window.StringGridFiles->scrollTo(window.StringGridFiles->model()->index(46, 2),
+    // A multisample placed from the demo's lead samples by the note numbers in their names,
+    // shown with note names, one slot selected.
+    const QDir library = QFileInfo(QString::fromLocal8Bit(argv[2])).dir();
+    std::vector<std::filesystem::path> lead;
+    for (const QString& name :
+         library.entryList({QStringLiteral("Lead *.wav")}, QDir::Files, QDir::Name))
+      lead.push_back(qbank::gui::native_path_of(library.filePath(name)));
+    qbank::gui::select_row(window.StringGridMultisamples, 4);
+    answers.file_lists.push_back(lead);
+    window.action(QStringLiteral("Add MULTIPLE WAV files - to AUTO position by NAME..."))
+        ->trigger();
+    QAbstractItemModel* names = window.StringGridMultisamples->model();
+    names->setData(names->index(4, 1), QStringLiteral("Placed Lead"));
+    window.action(QStringLiteral("Show Note Number"))->trigger();
+    window.StringGridFiles->scrollTo(window.StringGridFiles->model()->index(52, 2),
                                      QAbstractItemView::PositionAtTop);
+    window.StringGridFiles->selectRow(66);
   }
   window.show();
   static const char* const names[4] = {"program", "multisamples", "bank_manager", "sd_card"};

@@ -6,6 +6,7 @@
 #include <deque>
 #include <filesystem>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "app/dialogs.h"
@@ -34,6 +35,22 @@ class scripted_dialogs : public dialogs {
   std::optional<std::filesystem::path> choose_folder(const QString& title) override {
     return next_file(title, QString());
   }
+  std::optional<QString> choose_folder(const QString& caption,
+                                       const QString& confirm_text) override {
+    titles << caption + QStringLiteral(" / ") + confirm_text;
+    if (folders.empty()) return std::nullopt;
+    auto folder = folders.front();
+    folders.pop_front();
+    return folder;
+  }
+  std::pair<QString, QString> replace_strings(const QString& old_text,
+                                              const QString& new_text) override {
+    replace_offers << QStringList{old_text, new_text};
+    if (replacements.empty()) return {};
+    auto answer = replacements.front();
+    replacements.pop_front();
+    return answer;
+  }
   void message(const QString& text, const QString& caption) override {
     boxes << QStringLiteral("[%1] %2").arg(caption, text);
   }
@@ -50,6 +67,9 @@ class scripted_dialogs : public dialogs {
   std::deque<std::optional<std::filesystem::path>> files;
   // Answers of the multiple-file dialogs; none left means cancelled.
   std::deque<std::optional<std::vector<std::filesystem::path>>> file_lists;
+  std::deque<std::optional<QString>> folders;                // for the folder dialog
+  std::deque<std::pair<QString, QString>> replacements;      // for the replace dialog
+  QList<QStringList> replace_offers;  // the texts the replace dialog was opened with
   std::deque<bool> answers;
   bool default_answer = false;
   QStringList titles;   // dialog titles, in order

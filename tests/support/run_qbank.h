@@ -16,11 +16,15 @@ struct run_result {
   std::string out;  // standard output; standard error is folded in when `with_stderr`
 };
 
-// `args` is a shell command line after the program name; `env` (for example "A=1 ") prefixes it.
+// `args` is shell text (quote paths with q()). `input`, when not empty, is what the command
+// reads on its standard input (answers to -i questions); otherwise it reads nothing. `env`
+// (for example "A=1 ") prefixes the command.
 inline run_result run_qbank(const std::string& args, bool with_stderr = false,
-                            const std::string& env = {}) {
-  const std::string command = env + std::string("'") + QBANK_CLI_PATH + "' " + args +
-                              (with_stderr ? " 2>&1" : " 2>/dev/null");
+                            const std::string& input = {}, const std::string& env = {}) {
+  std::string command;
+  if (!input.empty()) command = "printf '%s' '" + input + "' | ";
+  command += env + std::string("'") + QBANK_CLI_PATH + "' " + args +
+             (with_stderr ? " 2>&1" : " 2>/dev/null") + (input.empty() ? " </dev/null" : "");
   run_result r;
   std::FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return r;

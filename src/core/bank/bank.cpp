@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "bank/start_sector.h"
 #include "platform/paths.h"
@@ -126,25 +128,73 @@ void bank::reset_multisample(int n) {
 
 void bank::replace_in_paths(std::string_view old_text, std::string_view new_text) {
   if (old_text.empty()) return;  // nothing to find; replacing "" would never end
-  std::string replaced;
-  for (file_list& list : lists_) {
-    for (path_id& id : list) {
-      if (id == empty_path_id) continue;
+  bool found = false;
+  for (path_id id = 1; id < paths_.size() && !found; ++id)
+    found = paths_.text(id).find(old_text) != std::string_view::npos;
+  if (!found) return;
+
+  // Each distinct text in use is rewritten once, however many slots hold it, and moves into a
+  // fresh pool: texts that became equal share one id there, and texts no slot names any more
+  // are left behind, so repeated replaces never make the pool grow. The texts go into the
+  // fresh pool in batches (intern_all overlaps the table's cache misses).
+  constexpr path_id unseen = ~path_id{0};
+  constexpr path_id pending = unseen - 1;
+  std::vector<path_id> remap(paths_.size(), unseen);
+  remap[empty_path_id] = empty_path_id;
+  path_pool fresh;
+  fresh.reserve(paths_.size(), 0);
+
+  constexpr std::size_t batch_bytes = std::size_t{1} << 20;
+  std::string rewritten;  // the batch's rewritten texts; never grows past its reserve
+  rewritten.reserve(batch_bytes);
+  std::vector<path_id> batch_old;
+  std::vector<std::string_view> batch_texts;
+  std::vector<path_id> batch_ids;
+  auto flush = [&] {
+    batch_ids.resize(batch_texts.size());
+    fresh.intern_all(batch_texts, batch_ids);
+    for (std::size_t k = 0; k < batch_old.size(); ++k) remap[batch_old[k]] = batch_ids[k];
+    batch_old.clear();
+    batch_texts.clear();
+    rewritten.clear();
+  };
+  std::string one;  // a rewritten text
+  for (const file_list& list : lists_) {
+    for (const path_id id : list) {
+      if (remap[id] != unseen) continue;
+      remap[id] = pending;
       const std::string_view text = paths_.text(id);
       std::size_t at = text.find(old_text);
-      if (at == std::string_view::npos) continue;
-      replaced.clear();
-      std::size_t from = 0;
-      while (at != std::string_view::npos) {
-        replaced.append(text, from, at - from);
-        replaced.append(new_text);
-        from = at + old_text.size();
-        at = text.find(old_text, from);
+      if (at == std::string_view::npos) {
+        batch_old.push_back(id);
+        batch_texts.push_back(text);
+      } else {
+        one.clear();
+        std::size_t from = 0;
+        while (at != std::string_view::npos) {
+          one.append(text, from, at - from);
+          one.append(new_text);
+          from = at + old_text.size();
+          at = text.find(old_text, from);
+        }
+        one.append(text, from);
+        if (rewritten.size() + one.size() > rewritten.capacity()) flush();
+        if (one.size() > rewritten.capacity()) {
+          remap[id] = fresh.intern(one);  // longer than a whole batch: on its own
+          continue;
+        }
+        const std::size_t start = rewritten.size();
+        rewritten.append(one);
+        batch_old.push_back(id);
+        batch_texts.push_back(std::string_view(rewritten).substr(start));
       }
-      replaced.append(text, from);
-      id = paths_.intern(replaced);
+      if (batch_old.size() == 4096) flush();
     }
   }
+  flush();
+  for (file_list& list : lists_)
+    for (path_id& id : list) id = remap[id];
+  paths_.swap(fresh);
 }
 
 std::string bank::program_name_text(int i) const {

@@ -57,7 +57,9 @@ class bank {
   path_pool& paths() { return paths_; }
   const path_pool& paths() const { return paths_; }
 
-  // Replaces every occurrence of `old_text` by `new_text` (exact case) in every non-empty entry.
+  // Replaces every occurrence of `old_text` by `new_text` (exact case, left to right, replaced
+  // text not searched again) in every non-empty entry. Entries that become equal share one
+  // text, and texts no entry names any more leave the pool, so the pool holds only texts in use.
   void replace_in_paths(std::string_view old_text, std::string_view new_text);
 
   // The 16-byte names as text: all 16 bytes, ended early by an embedded 0.

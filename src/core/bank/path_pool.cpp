@@ -1,6 +1,7 @@
 #include "bank/path_pool.h"
 
 #include <cstring>
+#include <utility>
 
 namespace qbank {
 namespace {
@@ -64,6 +65,14 @@ void path_pool::clear() {
   entries_.clear();
   table_.assign(1024, 0);
   intern(empty_slot_marker);
+}
+
+void path_pool::swap(path_pool& other) noexcept {
+  blocks_.swap(other.blocks_);
+  std::swap(block_used_, other.block_used_);
+  entries_.swap(other.entries_);
+  table_.swap(other.table_);
+  hashes_.swap(other.hashes_);
 }
 
 void path_pool::reserve(std::size_t count, std::size_t /*text_bytes*/) {

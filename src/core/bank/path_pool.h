@@ -44,6 +44,9 @@ class path_pool {
   std::size_t size() const { return entries_.size(); }
   // Forgets every text but the marker. Invalidates all ids but empty_path_id and all views.
   void clear();
+  // Exchanges the texts and ids of two pools; views into either stay valid (they now belong
+  // to the other pool).
+  void swap(path_pool& other) noexcept;
   // Hint: at most about this many distinct texts of about this total length will follow. Only
   // address space is set aside; memory is used as texts arrive.
   void reserve(std::size_t count, std::size_t text_bytes);

@@ -7,6 +7,7 @@
 
 #include "bank/bank.h"
 #include "bank/split_file.h"
+#include "edit/path_tools.h"
 #include "platform/file_error.h"
 #include "platform/file_io.h"
 #include "platform/folders.h"
@@ -128,25 +129,6 @@ std::string skipped_line(std::string_view why, std::string_view entry) {
 }
 
 }  // namespace
-
-std::string library_common_path(const bank& b) {
-  std::vector<bool> seen(b.paths().size());
-  std::optional<std::string_view> common;
-  for (int n = 0; n < multisample_count; ++n) {
-    for (path_id id : b.files(n)) {
-      if (id == empty_path_id || seen[id]) continue;
-      seen[id] = true;
-      const std::string_view text = b.paths().text(id);
-      if (!common) {
-        common = text;
-        continue;
-      }
-      const auto end = std::mismatch(common->begin(), common->end(), text.begin(), text.end());
-      common = common->substr(0, static_cast<std::size_t>(end.first - common->begin()));
-    }
-  }
-  return common ? std::string(*common) : std::string();
-}
 
 std::array<std::uint8_t, 44> export_wav_header(std::uint32_t data_bytes) {
   std::array<std::uint8_t, 44> h{};

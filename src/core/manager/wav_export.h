@@ -25,10 +25,6 @@ class host;
 using folder_chooser = std::function<std::optional<std::filesystem::path>(
     std::string_view title, std::string_view confirm)>;
 
-// The longest run of leading characters shared by every entry but the empty slot marker of all
-// file lists (compared byte by byte, case-sensitively); empty when there is no entry.
-std::string library_common_path(const bank& b);
-
 // The 44-byte header of an exported file: mono, 48000 Hz, 16 bits, `data_bytes` of audio.
 std::array<std::uint8_t, 44> export_wav_header(std::uint32_t data_bytes);
 

@@ -1,8 +1,10 @@
 #include "platform/folders.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "platform/file_error.h"
+#include "platform/paths.h"
 
 namespace qbank {
 
@@ -22,6 +24,24 @@ bool create_folders(const std::filesystem::path& folder) {
 bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
   std::error_code ec;
   return std::filesystem::equivalent(a, b, ec) && !ec;
+std::vector<std::filesystem::path> files_with_extension(const std::filesystem::path& folder,
+                                                        std::string_view extension) {
+  std::vector<std::filesystem::path> found;
+  std::error_code error;
+  std::filesystem::directory_iterator it(folder, error);
+  if (error) return found;
+  for (; it != std::filesystem::directory_iterator(); it.increment(error)) {
+    if (error) break;
+    std::error_code type_error;
+    if (!it->is_regular_file(type_error)) continue;
+    const std::u8string name = it->path().filename().u8string();
+    if (has_extension(std::string_view(reinterpret_cast<const char*>(name.data()), name.size()),
+                      extension))
+      found.push_back(it->path());
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
 }
 
 }  // namespace qbank

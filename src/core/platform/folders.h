@@ -1,8 +1,10 @@
-// Folders and the space on their drives.
+// Folders: the space on their drives, creating them, listing their files.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <string_view>
+#include <vector>
 
 namespace qbank {
 
@@ -16,5 +18,9 @@ bool create_folders(const std::filesystem::path& folder);
 
 // True when both paths name one existing file (also through links or another spelling).
 bool same_file(const std::filesystem::path& a, const std::filesystem::path& b);
+// The regular files directly in `folder` whose extension (with its dot) equals `extension` in
+// any letter case, sorted by name. Empty when the folder cannot be read.
+std::vector<std::filesystem::path> files_with_extension(const std::filesystem::path& folder,
+                                                        std::string_view extension);
 
 }  // namespace qbank

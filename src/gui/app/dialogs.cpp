@@ -3,6 +3,9 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "edit/replace_string_form.h"
+#include "edit/select_directory_form.h"
+
 namespace qbank::gui {
 
 namespace {
@@ -47,6 +50,25 @@ std::optional<std::filesystem::path> qt_dialogs::choose_folder(const QString& ti
   const QString folder = QFileDialog::getExistingDirectory(parent_, title);
   if (folder.isEmpty()) return std::nullopt;
   return native_path_of(folder);
+}
+
+std::optional<QString> qt_dialogs::choose_folder(const QString& caption,
+                                                 const QString& confirm_text) {
+  TSellectDyrectoryForm form(caption, confirm_text, parent_);
+  if (form.exec() != QDialog::Accepted) return std::nullopt;
+  return form.selected_folder();
+}
+
+std::pair<QString, QString> qt_dialogs::replace_strings(const QString& old_text,
+                                                        const QString& new_text) {
+  TMyReplaceStringForm form(
+      old_text, new_text,
+      [this] {
+        return choose_folder(QStringLiteral("Choice new library path..."), QStringLiteral("OK"));
+      },
+      parent_);
+  form.exec();
+  return {form.old_text(), form.new_text()};
 }
 
 void qt_dialogs::message(const QString& text, const QString& caption) {

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <filesystem>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QWidget;
@@ -29,6 +30,18 @@ class dialogs {
   // A folder; none when the user cancels.
   virtual std::optional<std::filesystem::path> choose_folder(const QString& title) = 0;
 
+  // Several files chosen in one open dialog, in the dialog's order; empty when cancelled.
+  virtual std::vector<std::filesystem::path> choose_open_files(const QString& title,
+                                                               const QString& filter) = 0;
+  // `TSellectDyrectoryForm`: a folder (native text, no trailing separator but on a root), none
+  // when cancelled.
+  virtual std::optional<QString> choose_folder(const QString& caption,
+                                               const QString& confirm_text) = 0;
+  // `TMyReplaceStringForm` with both fields filled: the old and the new text as confirmed, or
+  // two empty texts when cancelled.
+  virtual std::pair<QString, QString> replace_strings(const QString& old_text,
+                                                      const QString& new_text) = 0;
+
   // A modal box with an OK button, no icon.
   virtual void message(const QString& text, const QString& caption) = 0;
   // A modal box with Yes and No; true only for Yes (closing the box counts as No).
@@ -48,6 +61,10 @@ class qt_dialogs : public dialogs {
   std::optional<std::vector<std::filesystem::path>> choose_open_files(
       const QString& title, const QString& filter) override;
   std::optional<std::filesystem::path> choose_folder(const QString& title) override;
+  std::optional<QString> choose_folder(const QString& caption,
+                                       const QString& confirm_text) override;
+  std::pair<QString, QString> replace_strings(const QString& old_text,
+                                              const QString& new_text) override;
   void message(const QString& text, const QString& caption) override;
   bool ask(const QString& text, const QString& caption) override;
   void show_error(const QString& text) override;

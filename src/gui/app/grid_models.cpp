@@ -7,6 +7,7 @@
 
 #include "app/gui_host.h"
 #include "bank/bank.h"
+#include "edit/note_names.h"
 #include "platform/codepage.h"
 
 namespace qbank::gui {
@@ -128,46 +129,21 @@ int file_slots_model::columnCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : 3;
 }
 
-namespace {
-
-// Note names with two-character, blank-padded note letters ("C 0", "C#4", "G10").
-QString note_name(int note) {
-  static const char* const names[12] = {"C ", "C#", "D ", "D#", "E ", "F ",
-                                        "F#", "G ", "G#", "A ", "A#", "H "};
-  return QString::asprintf("%s%u", names[note % 12], unsigned(note / 12));
-}
-
-bool is_black_key(int note) {
-  switch (note % 12) {
-    case 1:
-    case 3:
-    case 6:
-    case 8:
-    case 10:
-      return true;
-    default:
-      return false;
-  }
-}
-
-}  // namespace
-
 QVariant file_slots_model::data(const QModelIndex& index, int role) const {
   if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
   const int note = index.row();
   switch (index.column()) {
     case 0:
-      if (role == Qt::DisplayRole) return note_names_ ? note_name(note) : QString::number(note);
+      if (role == Qt::DisplayRole)
+        return note_names_ ? QString::fromLatin1(note_name(note_table::a, note))
+                           : QString::number(note);
       if (role == Qt::TextAlignmentRole) return int(Qt::AlignRight | Qt::AlignVCenter);
-      if (role == Qt::BackgroundRole) return QColor(226, 226, 226);
       return {};
     case 1:
-      if (role == Qt::BackgroundRole)
-        return is_black_key(note) ? QColor(24, 24, 24) : QColor(255, 255, 255);
+      if (role == key_picture_role) return static_cast<int>(key_picture_of(note));
       return {};
     default:
       if (role == Qt::DisplayRole) return to_qstring(to_utf8(bank_.file(multisample_, note)));
-      if (role == Qt::BackgroundRole) return QColor(245, 245, 245);
       return {};
   }
 }

@@ -71,11 +71,14 @@ class zone_list_model : public QAbstractListModel {
 };
 
 // The 128 file slots of one multisample: the slot number (or its note name), the key picture,
-// the path.
+// the path. The cells are painted by the file-slot delegate.
 class file_slots_model : public QAbstractTableModel {
   Q_OBJECT
 
  public:
+  // Column 1: the `key_picture` of the row's note, as an int.
+  static constexpr int key_picture_role = Qt::UserRole + 1;
+
   explicit file_slots_model(const bank& b, QObject* parent = nullptr);
 
   int rowCount(const QModelIndex& parent = {}) const override;

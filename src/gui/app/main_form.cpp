@@ -26,6 +26,8 @@
 #include "app/start_screen.h"
 #include "app/window_util.h"
 #include "bank/bank.h"
+#include "edit/multisample_edit.h"
+#include "edit/multisample_editor.h"
 #include "manager/bank_manager_page.h"
 #include "manager/s2_bank.h"
 #include "sdcard/sd_card_tab.h"
@@ -100,6 +102,7 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
   // 7. The grids read their headers and row labels from their models.
   for (std::uint8_t step : {60, 70, 80, 90, 99}) progress(step);
 
+  multisample_editor_ = new multisample_editor(*this, *dialogs_);
   manager_page_ = new bank_manager_page(*this, *dialogs_, *s2_);
   build_menus();
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] { refresh(); });
@@ -285,9 +288,8 @@ void TForm1::refresh() {
   // 3, 5, 8. The program's parameters, zone lists (with their colours) and zone display.
   program_tab_->show_program(current_program_);
   // 6. The current multisample's comment, its last byte always 0, and its file slots.
-  auto& comment = b.multisample(current_multisample_).comment;
-  comment[comment_size - 1] = 0;
-  const QString comment_text = name_text(comment, comment_size);
+  const QString comment_text =
+      QString::fromStdString(multisample_comment_text(b, current_multisample_));
   if (MemoComment->toPlainText() != comment_text) MemoComment->setPlainText(comment_text);
   slots_model_->show(current_multisample_, show_note_number_ && show_note_number_->isChecked());
   // 7, 9. Program names in the programs grid and the three bank-manager grids.
@@ -297,7 +299,8 @@ void TForm1::refresh() {
   s2_model_->names_changed();
   // 10. The title.
   setWindowTitle(to_qstring(b.window_title()));
-  // 11. The library common path is computed by the path tools when they exist.
+  // 11. The library common path.
+  multisample_editor_->show_common_path();
   refreshing_ = false;
 }
 

@@ -29,6 +29,7 @@ namespace qbank::gui {
 class bank_manager_page;
 class dialogs;
 class file_slots_model;
+class multisample_editor;
 class name_grid_model;
 class program_tab;
 class zone_list_model;
@@ -75,6 +76,7 @@ class TForm1 : public QMainWindow {
   QLabel* LabelLibraryCommonPath = nullptr;
 
   program_tab* programs() const { return program_tab_; }
+  multisample_editor* multisamples_editor() const { return multisample_editor_; }
   zone_list_model* zone_lists_model() const { return zone_model_; }
   // A menu item by its caption; the first in menu order when a caption repeats.
   QAction* action(const QString& caption) const;
@@ -119,6 +121,7 @@ class TForm1 : public QMainWindow {
   name_grid_model* s2_model_ = nullptr;
   file_slots_model* slots_model_ = nullptr;
   program_tab* program_tab_ = nullptr;
+  multisample_editor* multisample_editor_ = nullptr;
 
   std::vector<QAction*> actions_;
   std::vector<QString> pending_;

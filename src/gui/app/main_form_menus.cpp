@@ -7,6 +7,7 @@
 
 #include "app/main_form.h"
 #include "edit/bulk_menu.h"
+#include "edit/multisample_editor.h"
 #include "manager/bank_manager_page.h"
 
 namespace qbank::gui {
@@ -122,7 +123,8 @@ void TForm1::build_menus() {
   QMenu* tools = bar->addMenu(QStringLiteral("Tools"));
   add_item(tools, QStringLiteral("Save ALL Used Multisamples Names To Multisamples Folders"),
            [this] { save_name_markers_command(*this); });
-  add_item(tools, QStringLiteral("Extract library common path"), none());
+  add_item(tools, QStringLiteral("Extract library common path"),
+           [this] { multisample_editor_->show_common_path(); });
   QMenu* silence = tools->addMenu(
       QStringLiteral("Remove silence from end of WAV files included in multisamples"));
   QAction* fade = silence->addAction(QString::fromLatin1(fade_option_caption));
@@ -180,9 +182,12 @@ void TForm1::build_menus() {
   attach_context_menu(StringGridBlends, programs);
 
   auto* files = new QMenu(this);
-  add_item(files, QStringLiteral("Remove sellected file/s"), none());
-  add_item(files, QStringLiteral("Add ONE WAV file to sellected position..."), none());
-  add_item(files, QStringLiteral("Add MULTIPLE WAV files - to AUTO position by NAME..."), none());
+  multisample_editor* ms = multisample_editor_;
+  add_item(files, QStringLiteral("Remove sellected file/s"), [ms] { ms->remove_selected(); });
+  add_item(files, QStringLiteral("Add ONE WAV file to sellected position..."),
+           [ms] { ms->add_one(); });
+  add_item(files, QStringLiteral("Add MULTIPLE WAV files - to AUTO position by NAME..."),
+           [ms] { ms->add_multiple(); });
   QMenu* criteria = files->addMenu(QStringLiteral("Sellect AUTO position criteria..."));
   std::vector<QAction*> criterion_items;
   for (const char* caption :
@@ -196,10 +201,13 @@ void TForm1::build_menus() {
   for (const char* caption : {"-48", "-36", "-24", "-12", "0", "+12", "+24", "+36", "+48"})
     transpose_items.push_back(add_item(import_transpose, QString::fromLatin1(caption), [] {}));
   radio_group(this, transpose_items, 4);
-  add_item(files, QStringLiteral("Replace text in file path..."), none());
-  add_item(files, QStringLiteral("Move assigned files 1 Octave Down..."), none());
-  add_item(files, QStringLiteral("Move assigned files 1 Octave Up..."), none());
+  add_item(files, QStringLiteral("Replace text in file path..."), [ms] { ms->replace_text(); });
+  add_item(files, QStringLiteral("Move assigned files 1 Octave Down..."),
+           [ms] { ms->move_octave(false); });
+  add_item(files, QStringLiteral("Move assigned files 1 Octave Up..."),
+           [ms] { ms->move_octave(true); });
   attach_context_menu(StringGridFiles, files);
+  ms->set_choice_items(criterion_items, transpose_items);
 
   auto* multisamples = new QMenu(this);
   add_item(multisamples, QStringLiteral("Remove Selected Multisample..."),

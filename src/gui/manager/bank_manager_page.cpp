@@ -1,6 +1,5 @@
 #include "manager/bank_manager_page.h"
 
-#include <QFileDialog>
 #include <QItemSelectionModel>
 #include <QPushButton>
 #include <QTableView>
@@ -20,10 +19,11 @@ namespace qbank::gui {
 bank_manager_page::bank_manager_page(TForm1& form, dialogs& d, s2_bank& s2)
     : QObject(&form), form_(form), dialogs_(d), s2_(s2) {
   choose_folder_ = [this](std::string_view title,
-                          std::string_view) -> std::optional<std::filesystem::path> {
-    const QString folder = QFileDialog::getExistingDirectory(&form_, to_qstring(title));
-    if (folder.isEmpty()) return std::nullopt;
-    return native_path_of(folder);
+                          std::string_view confirm) -> std::optional<std::filesystem::path> {
+    const std::optional<QString> folder =
+        dialogs_.choose_folder(to_qstring(title), to_qstring(confirm));
+    if (!folder || folder->isEmpty()) return std::nullopt;
+    return native_path_of(*folder);
   };
   auto button = [this](const char* name, void (bank_manager_page::*command)()) {
     auto* b = form_.findChild<QPushButton*>(QString::fromLatin1(name));

@@ -12,6 +12,7 @@
 #include "bank/bank_build.h"
 #include "bank/bank_reader.h"
 #include "bank/script_file.h"
+#include "edit/path_tools.h"
 #include "demo/demo_library.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"

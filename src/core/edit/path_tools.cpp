@@ -1,0 +1,66 @@
+#include "edit/path_tools.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "bank/bank.h"
+#include "edit/multisample_edit.h"
+#include "platform/codepage.h"
+
+namespace qbank {
+
+std::string library_common_path(const bank& b) {
+  // The prefix shared by all entries is the prefix shared by their distinct texts, so each
+  // text in use is compared once, in the order the pool holds them (its memory order).
+  const path_pool& pool = b.paths();
+  std::vector<std::uint8_t> used(pool.size(), 0);
+  for (int n = 0; n < multisample_count; ++n)
+    for (path_id id : b.files(n)) used[id] = 1;
+  used[empty_path_id] = 0;
+
+  std::string_view prefix;
+  bool seen = false;
+  for (path_id id = 0; id < used.size(); ++id) {
+    if (!used[id]) continue;
+    const std::string_view text = pool.text(id);
+    if (!seen) {
+      prefix = text.substr(0, common_path_max);
+      seen = true;
+      continue;
+    }
+    if (text.size() >= prefix.size() && std::memcmp(text.data(), prefix.data(), prefix.size()) == 0)
+      continue;  // the usual case: the text begins with the whole prefix
+    const std::size_t limit = std::min(prefix.size(), text.size());
+    const auto at = std::mismatch(prefix.begin(), prefix.begin() + limit, text.begin()).first;
+    prefix = prefix.substr(0, static_cast<std::size_t>(at - prefix.begin()));
+    if (prefix.empty()) break;
+  }
+  return std::string(prefix);
+}
+
+std::string library_common_path_caption(const bank& b) {
+  return "Library Common Path: " + to_utf8(library_common_path(b));
+}
+
+bool replace_text_in_paths(bank& b, std::string_view old_text, std::string_view new_text, host& h) {
+  if (old_text.empty() || new_text.empty()) return false;
+  const auto old_stored = typed_text(old_text, h);
+  if (!old_stored) return false;
+  const auto new_stored = typed_text(new_text, h);
+  if (!new_stored) return false;
+  b.replace_in_paths(*old_stored, *new_stored);
+  return true;
+}
+
+std::string folder_as_new_text(std::string_view folder, char separator) {
+  std::string text(folder);
+  text += separator;
+  const char doubled[3] = {separator, separator, '\0'};
+  for (std::size_t at = text.find(doubled); at != std::string::npos; at = text.find(doubled, at))
+    text.erase(at, 1);
+  return text;
+}
+
+}  // namespace qbank

@@ -1,0 +1,280 @@
+#include "edit/multisample_editor.h"
+
+#include <QAction>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QIdentityProxyModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QSignalBlocker>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QTextCursor>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
+
+#include "app/dialogs.h"
+#include "app/grid_view.h"
+#include "app/main_form.h"
+#include "bank/bank.h"
+#include "edit/file_slot_delegate.h"
+#include "edit/multisample_edit.h"
+#include "edit/path_tools.h"
+#include "platform/codepage.h"
+#include "platform/paths.h"
+
+namespace qbank::gui {
+
+const char* const multisample_editor::wav_filter_description =
+    "Standard WAV audio files 16b/48k/Mono";
+
+namespace {
+
+const QString refused_drop =
+    QStringLiteral("Only WAV files (*.wav) can be dropped on the file slots.");
+
+std::string utf8_of(const QString& text) {
+  return text.toStdString();
+}
+
+QString wav_filter() {
+  return dialog_filter(QString::fromLatin1(multisample_editor::wav_filter_description),
+                       QStringLiteral("wav"));
+}
+
+// The multisamples grid with its name column editable: an edit goes to `edit(row, text)`.
+class editable_names : public QIdentityProxyModel {
+ public:
+  editable_names(QAbstractItemModel* source, std::function<void(int, const QString&)> edit,
+                 QObject* parent)
+      : QIdentityProxyModel(parent), edit_(std::move(edit)) {
+    setSourceModel(source);
+  }
+  Qt::ItemFlags flags(const QModelIndex& index) const override {
+    Qt::ItemFlags f = QIdentityProxyModel::flags(index);
+    if (index.isValid() && index.column() == 1) f |= Qt::ItemIsEditable;
+    return f;
+  }
+  QVariant data(const QModelIndex& index, int role) const override {
+    return QIdentityProxyModel::data(index, role == Qt::EditRole ? Qt::DisplayRole : role);
+  }
+  bool setData(const QModelIndex& index, const QVariant& value, int role) override {
+    if (!index.isValid() || index.column() != 1 || role != Qt::EditRole) return false;
+    edit_(index.row(), value.toString());
+    return true;
+  }
+
+ private:
+  std::function<void(int, const QString&)> edit_;
+};
+
+// Names are typed into a field that takes at most 16 characters.
+class name_delegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const override {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) line->setMaxLength(name_size);
+    return editor;
+  }
+};
+
+}  // namespace
+
+multisample_editor::multisample_editor(TForm1& form, dialogs& d)
+    : QObject(&form), form_(form), dialogs_(d) {
+  // Names: edited in place in the multisamples grid.
+  QTableView* names = form_.StringGridMultisamples;
+  QItemSelectionModel* old_selection = names->selectionModel();
+  names->setModel(new editable_names(
+      names->model(),
+      [this](int row, const QString& text) {
+        form_.run_command(
+            [&] { set_multisample_name(form_.main_bank(), row + 1, utf8_of(text), form_.host()); });
+      },
+      names));
+  delete old_selection;
+  names->setItemDelegateForColumn(1, new name_delegate(names));
+  names->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                         QAbstractItemView::AnyKeyPressed);
+  select_row(names, 0);
+
+  // The comment box: every change is stored; entering it selects all its text.
+  QPlainTextEdit* comment = form_.MemoComment;
+  comment->setReadOnly(false);
+  comment->installEventFilter(this);
+  connect(comment, &QPlainTextEdit::textChanged, this, [this] { comment_changed(); });
+
+  // The file-slot grid: painted cell by cell, and a target for WAV files from the desktop.
+  QTableView* files = form_.StringGridFiles;
+  files->setItemDelegate(new file_slot_delegate(files));
+  files->setAcceptDrops(true);
+  files->viewport()->setAcceptDrops(true);
+  files->viewport()->installEventFilter(this);
+}
+
+void multisample_editor::set_choice_items(std::vector<QAction*> criteria,
+                                          std::vector<QAction*> transposes) {
+  criteria_ = std::move(criteria);
+  transposes_ = std::move(transposes);
+  // "Add ONE WAV file..." is offered only for exactly one selected slot, checked as the menu opens.
+  if (QMenu* menu = form_.context_menu(QStringLiteral("StringGridFiles"))) {
+    connect(menu, &QMenu::aboutToShow, this, [this] {
+      if (QAction* one = form_.action(QStringLiteral("Add ONE WAV file to sellected position...")))
+        one->setEnabled(selected_slots().size() == 1);
+    });
+  }
+}
+
+position_criterion multisample_editor::criterion() const {
+  for (std::size_t i = 0; i < criteria_.size(); ++i)
+    if (criteria_[i]->isChecked()) return static_cast<position_criterion>(i);
+  // No item marked: an out-of-range value, which the placement refuses.
+  return static_cast<position_criterion>(position_criterion_count);
+}
+
+std::uint8_t multisample_editor::transpose() const {
+  for (std::size_t i = 0; i < transposes_.size() && i < import_transposes.size(); ++i)
+    if (transposes_[i]->isChecked()) return transpose_byte(import_transposes[i]);
+  return transpose_byte(0);
+}
+
+std::vector<int> multisample_editor::selected_slots() const {
+  std::vector<int> rows;
+  for (const QModelIndex& index : form_.StringGridFiles->selectionModel()->selectedRows())
+    rows.push_back(index.row());
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+void multisample_editor::remove_selected() {
+  for (int row : selected_slots())
+    remove_files(form_.main_bank(), form_.current_multisample(), row, row);
+}
+
+void multisample_editor::add_one() {
+  const std::vector<int> rows = selected_slots();
+  if (rows.size() != 1) return;
+  const auto file =
+      dialogs_.choose_open_file(QStringLiteral("Open ONE WAV audio file"), wav_filter());
+  if (!file) return;
+  form_.main_bank().set_file(form_.current_multisample(), rows.front(), stored_path(*file));
+}
+
+void multisample_editor::add_multiple() {
+  const auto files =
+      dialogs_.choose_open_files(QStringLiteral("Add MULTIPLE WAV audio files"), wav_filter());
+  if (!files || files->empty()) return;
+  place(*files);
+}
+
+void multisample_editor::place(const std::vector<std::filesystem::path>& files) {
+  // Every path is converted before anything changes: one the code page cannot hold stops here.
+  std::vector<std::string> paths;
+  paths.reserve(files.size());
+  for (const auto& file : files) paths.push_back(stored_path(file));
+  add_multiple_by_name(form_.main_bank(), form_.current_multisample(), paths, criterion(),
+                       transpose(), form_.host(), [this] { form_.refresh(); });
+}
+
+void multisample_editor::move_octave(bool up) {
+  qbank::move_octave(form_.main_bank(), form_.current_multisample(), up, form_.host());
+}
+
+void multisample_editor::replace_text() {
+  show_common_path();
+  const QString common = QString::fromStdString(to_utf8(library_common_path(form_.main_bank())));
+  const auto [old_text, new_text] = dialogs_.replace_strings(common, common);
+  replace_text_in_paths(form_.main_bank(), utf8_of(old_text), utf8_of(new_text), form_.host());
+}
+
+void multisample_editor::show_common_path() {
+  form_.LabelLibraryCommonPath->setText(
+      QString::fromStdString(library_common_path_caption(form_.main_bank())));
+}
+
+void multisample_editor::drop(const QMimeData& data, const QPoint& at) {
+  std::vector<std::filesystem::path> files;
+  bool only_wav = data.hasUrls() && !data.urls().isEmpty();
+  for (const QUrl& url : data.urls()) {
+    const QString file = url.toLocalFile();
+    if (file.isEmpty() || !file.endsWith(QStringLiteral(".wav"), Qt::CaseInsensitive) ||
+        !QFileInfo(file).isFile()) {
+      only_wav = false;
+      break;
+    }
+    files.push_back(native_path_of(file));
+  }
+  if (!only_wav) {
+    form_.host().message(utf8_of(refused_drop), "Info");
+    return;
+  }
+  if (files.size() > 1) {
+    form_.run_command([&] { place(files); });
+    return;
+  }
+  const int row = form_.StringGridFiles->indexAt(at).row();
+  if (row < 0) {
+    form_.host().message("Drop the WAV file on the slot it belongs to.", "Info");
+    return;
+  }
+  form_.run_command([&] {
+    form_.main_bank().set_file(form_.current_multisample(), row, stored_path(files.front()));
+  });
+}
+
+void multisample_editor::comment_changed() {
+  QPlainTextEdit* box = form_.MemoComment;
+  bank& b = form_.main_bank();
+  const int n = form_.current_multisample();
+  const std::string typed = utf8_of(box->toPlainText());
+  const std::string stored_before = multisample_comment_text(b, n);
+  if (typed == stored_before) return;  // the refresh showing the comment
+  if (!set_multisample_comment(b, n, typed, form_.host())) {
+    const QSignalBlocker quiet(box);
+    box->setPlainText(QString::fromStdString(stored_before));
+    return;
+  }
+  // The box takes at most 239 characters: what did not fit is taken back out of it.
+  const std::string kept = multisample_comment_text(b, n);
+  if (kept != typed) {
+    const QSignalBlocker quiet(box);
+    box->setPlainText(QString::fromStdString(kept));
+    box->moveCursor(QTextCursor::End);
+  }
+}
+
+bool multisample_editor::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == form_.MemoComment && event->type() == QEvent::FocusIn) {
+    // After the click that gave the focus has placed the cursor.
+    QTimer::singleShot(0, form_.MemoComment, [box = form_.MemoComment] { box->selectAll(); });
+    return false;
+  }
+  if (watched != form_.StringGridFiles->viewport()) return false;
+  switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+      // Everything is let in, so that a refused drop can say why.
+      auto* drag = static_cast<QDragMoveEvent*>(event);
+      drag->setDropAction(Qt::CopyAction);
+      drag->accept();
+      return true;
+    }
+    case QEvent::Drop: {
+      auto* dropped = static_cast<QDropEvent*>(event);
+      dropped->setDropAction(Qt::CopyAction);
+      dropped->accept();
+      drop(*dropped->mimeData(), dropped->position().toPoint());
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+}  // namespace qbank::gui
