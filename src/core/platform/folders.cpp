@@ -24,6 +24,8 @@ bool create_folders(const std::filesystem::path& folder) {
 bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
   std::error_code ec;
   return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
 std::vector<std::filesystem::path> files_with_extension(const std::filesystem::path& folder,
                                                         std::string_view extension) {
   std::vector<std::filesystem::path> found;
@@ -41,7 +43,6 @@ std::vector<std::filesystem::path> files_with_extension(const std::filesystem::p
   }
   std::sort(found.begin(), found.end());
   return found;
-}
 }
 
 }  // namespace qbank

@@ -30,9 +30,6 @@ class dialogs {
   // A folder; none when the user cancels.
   virtual std::optional<std::filesystem::path> choose_folder(const QString& title) = 0;
 
-  // Several files chosen in one open dialog, in the dialog's order; empty when cancelled.
-  virtual std::vector<std::filesystem::path> choose_open_files(const QString& title,
-                                                               const QString& filter) = 0;
   // `TSellectDyrectoryForm`: a folder (native text, no trailing separator but on a root), none
   // when cancelled.
   virtual std::optional<QString> choose_folder(const QString& caption,
