@@ -83,7 +83,8 @@ int zone_list_model::rowCount(const QModelIndex& parent) const {
 }
 
 QVariant zone_list_model::data(const QModelIndex& index, int role) const {
-  if (!checkIndex(index, CheckIndexOption::IndexIsValid) || role != Qt::DisplayRole) return {};
+  if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
+  if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
   const int n = index.row();
   if (n == 0) return QStringLiteral("No Multisample");
   return QString::asprintf("MS%04d ", n) + name_text(names_[n].data());
@@ -94,7 +95,7 @@ int zone_list_model::refresh(const bank& b) {
   int run_start = -1;
   auto end_run = [&](int end) {
     if (run_start < 0) return;
-    Q_EMIT dataChanged(index(run_start), index(end - 1), {Qt::DisplayRole});
+    Q_EMIT dataChanged(index(run_start), index(end - 1), {Qt::DisplayRole, Qt::ToolTipRole});
     run_start = -1;
   };
   for (int n = 1; n < multisample_count; ++n) {

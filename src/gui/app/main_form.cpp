@@ -34,10 +34,16 @@ namespace {
 // The second-generation bank is not read yet; its list shows the reset sound names.
 constexpr std::string_view s2_reset_name = "- - -           ";
 
+// Marks `control` as part of a feature that is not built yet: greyed, and its tool tip says so.
+template <class Widget>
+Widget* pending(Widget* control) {
+  control->setEnabled(false);
+  control->setToolTip(not_available_yet);
+  return control;
+}
+
 QPushButton* disabled_button(const QString& caption, QWidget* parent) {
-  auto* button = new QPushButton(caption, parent);
-  button->setEnabled(false);
-  return button;
+  return pending(new QPushButton(caption, parent));
 }
 
 }  // namespace
@@ -61,6 +67,12 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
   QFont compact = font();
   compact.setPointSize(8);
   setFont(compact);
+  // Every list opens as a pop-up of its visible rows with a scroll bar (some styles would
+  // otherwise open a 10000-entry list as one screen-filling menu), and a text box the user
+  // cannot type into looks it.
+  setStyleSheet(
+      QStringLiteral("QComboBox { combobox-popup: 0; }"
+                     "QPlainTextEdit[readOnly=\"true\"] { background: palette(window); }"));
   auto* central = new QWidget(this);
   central->setFixedSize(918, 657);
   setCentralWidget(central);
@@ -80,23 +92,24 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
       [](int row) { return QString::asprintf("%04u", unsigned(row)); },
       [](int) { return std::string(s2_reset_name); }, this);
   slots_model_ = new file_slots_model(*main_, this);
-
   PageControl1->addTab(build_multisamples_tab(), QStringLiteral("Multisamples"));
-  PageControl1->addTab(build_manager_tab(), QStringLiteral("Bank Manager"));
-  PageControl1->addTab(build_sd_card_tab(), QStringLiteral("SD Card Write Assistant"));
+  // The player's settings take effect with the player.
+  for (const char* name :
+       {"ComboBoxAudioOut", "RadioButtonAudioFromWAV", "RadioButtonAudioFromQBB"})
+    if (auto* control = findChild<QWidget*>(QLatin1String(name))) pending(control);
 
   // 2. The audio output list.
   fill_audio_outputs();
   // 3, 4. The banks were reset when they were made; the record sizes are checked by the build.
-  // 5. The bank-manager buttons got their two-line captions with the tab.
   progress(10);
-  // 6. The program tab with its value lists [20..50].
+  // 6, 7. The program tab: its value lists [20..50], the zone lists [60], the programs grid [70].
   program_tab_ = new program_tab(*main_, zone_model_, programs_model_, progress, PageControl1);
   StringGridBlends = program_tab_->grid();
   PageControl1->insertTab(0, program_tab_, QStringLiteral("Program"));
   PageControl1->setCurrentIndex(0);
-  // 7. The grids read their headers and row labels from their models.
-  for (std::uint8_t step : {60, 70, 80, 90, 99}) progress(step);
+  // 5, 7. The bank-manager tab with its two-line button captions and its grids [80..99].
+  PageControl1->addTab(build_manager_tab(progress), QStringLiteral("Bank Manager"));
+  PageControl1->addTab(build_sd_card_tab(), QStringLiteral("SD Card Write Assistant"));
 
   build_menus();
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] { refresh(); });
@@ -114,11 +127,10 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
 }
 
 // Destruction: the player's thread, plot and buffer go first once they exist; then the
-// controls, then the hosts' windows, then the banks the models read.
+// controls, taken from the window so that they go before the banks their grids read; the host's
+// windows and the banks go with the members.
 TForm1::~TForm1() {
-  host_->progress_hide();
-  host_->report_hide();
-  delete PageControl1;
+  std::unique_ptr<QWidget> controls(takeCentralWidget());
   PageControl1 = nullptr;
 }
 
@@ -212,18 +224,19 @@ QWidget* TForm1::build_multisamples_tab() {
   return tab;
 }
 
-QWidget* TForm1::build_manager_tab() {
+QWidget* TForm1::build_manager_tab(const std::function<void(std::uint8_t)>& progress) {
   auto* tab = new QWidget;
   auto* layout = new QHBoxLayout(tab);
   layout->setContentsMargins(6, 6, 6, 6);
-  auto grid_box = [tab](const QString& title, QTableView*& grid, name_grid_model* model,
-                        const QString& name, bool ranges) {
+  auto grid_box = [tab, &progress](const QString& title, QTableView*& grid, name_grid_model* model,
+                                   const QString& name, bool ranges, std::uint8_t percent) {
     auto* box = new QGroupBox(title, tab);
     auto* box_layout = new QVBoxLayout(box);
     box_layout->setContentsMargins(4, 4, 4, 4);
     grid = make_name_grid(model, box, name, 66, 104);
     if (ranges) grid->setSelectionMode(QAbstractItemView::ContiguousSelection);
     box_layout->addWidget(grid);
+    progress(percent);
     return box;
   };
   auto button_column = [tab](std::initializer_list<QString> captions) {
@@ -238,16 +251,16 @@ QWidget* TForm1::build_manager_tab() {
     return column;
   };
   layout->addWidget(grid_box(QStringLiteral("Programs in MAIN BANK"), StringGridBlendsORG,
-                             main_bank_model_, QStringLiteral("StringGridBlendsORG"), false));
+                             main_bank_model_, QStringLiteral("StringGridBlendsORG"), false, 80));
   // Two-line captions of "<< Execute + 1 Down <<" and "<< Execute Multiple <<".
   layout->addLayout(button_column({QStringLiteral("<<  Execute  <<"),
                                    QStringLiteral("<< Execute <<\nMove 1 Line Down"),
                                    QStringLiteral("<< Execute <<\nMove Multiple")}));
   layout->addWidget(grid_box(QStringLiteral("Programs in BANK 2"), StringGridBlendsMNG,
-                             manager_model_, QStringLiteral("StringGridBlendsMNG"), true));
+                             manager_model_, QStringLiteral("StringGridBlendsMNG"), true, 90));
   layout->addLayout(button_column({QStringLiteral("<< Sampler 2 Sound <<")}));
   layout->addWidget(grid_box(QStringLiteral("Sampler 2 Sounds"), StringGridS2Sounds, s2_model_,
-                             QStringLiteral("StringGridS2Sounds"), true));
+                             QStringLiteral("StringGridS2Sounds"), true, 99));
   return tab;
 }
 
@@ -270,7 +283,7 @@ QWidget* TForm1::build_sd_card_tab() {
       list->setEnabled(false);
       box_layout->addWidget(list, 1);
     }
-    box->setEnabled(false);  // the assistant comes with its own work
+    pending(box);  // the assistant comes with its own work
     return box;
   };
   layout->addWidget(step(QStringLiteral("Step 1: Bank file"),
@@ -337,7 +350,10 @@ void TForm1::refresh() {
   s2_model_->names_changed();
   // 10. The title.
   setWindowTitle(to_qstring(b.window_title()));
-  // 11. The library common path is computed by the path tools when they exist.
+  // 11. The library common path is computed by the path tools when they exist; the label shows
+  //     only when it has one.
+  LabelLibraryCommonPath->setVisible(LabelLibraryCommonPath->text() !=
+                                     QLatin1String("Library Common Path: "));
   refreshing_ = false;
 }
 

@@ -13,23 +13,32 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <type_traits>
 
 #include "app/grid_models.h"
 #include "app/grid_view.h"
 #include "bank/bank.h"
+#include "edit/zone_list_box.h"
 
 namespace qbank::gui {
 
-// A key or velocity window drawn as a bar, one pixel per step of 0..127.
+// A key or velocity window drawn as a bar over the range 0..127, scaled to the bar's width so
+// that the zone lists beside it keep room for their whole entries. A window whose high byte is
+// below its low byte is drawn with zero width.
 class zone_bar : public QWidget {
  public:
-  explicit zone_bar(QWidget* parent) : QWidget(parent) { setFixedSize(130, 12); }
+  explicit zone_bar(QWidget* parent) : QWidget(parent) { setFixedSize(98, 12); }
   void set_range(int low, int high) {
     if (low == low_ && high == high_) return;
     low_ = low;
     high_ = high;
     update();
   }
+  int low() const { return low_; }
+  int high() const { return high_; }
+  // The painted bar's left edge and width in pixels, inside the frame.
+  int bar_left() const { return 1 + low_ * inner() / 128; }
+  int bar_width() const { return high_ > low_ ? (high_ - low_) * inner() / 128 : 0; }
 
  protected:
   void paintEvent(QPaintEvent*) override {
@@ -37,11 +46,12 @@ class zone_bar : public QWidget {
     p.fillRect(rect(), QColor(250, 250, 250));
     p.setPen(QColor(160, 160, 160));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
-    if (high_ > low_)
-      p.fillRect(QRect(1 + low_, 2, high_ - low_, height() - 4), QColor(70, 120, 215));
+    if (bar_width() > 0)
+      p.fillRect(QRect(bar_left(), 2, bar_width(), height() - 4), QColor(70, 120, 215));
   }
 
  private:
+  int inner() const { return width() - 2; }
   int low_ = 0;
   int high_ = 0;
 };
@@ -99,15 +109,41 @@ QStringList fixed_list(list_kind kind) {
   }
 }
 
+// The groups of "Parameters for current program", by identity; the caption is only shown.
+enum class group_id { oscillator, sample_offset, lfo, effect, amplifier };
+
+struct group_info {
+  group_id id;
+  const char* caption;
+  int columns;
+};
+
+constexpr group_info group_infos[] = {{group_id::oscillator, "Oscilator Setup", 2},
+                                      {group_id::sample_offset, "Sample Offset", 1},
+                                      {group_id::lfo, "LFO Setup", 1},
+                                      {group_id::effect, "Effect Setup", 1},
+                                      {group_id::amplifier, "Amplifier Setup", 1}};
+
+// Reads and writes one named field of the program record (one or two bytes).
+template <auto Field>
+int get_field(const blend& b) {
+  return b.*Field;
+}
+template <auto Field>
+void set_field(blend& b, int value) {
+  b.*Field = static_cast<std::remove_cvref_t<decltype(b.*Field)>>(value);
+}
+
 }  // namespace
 
-// One parameter list: the field it edits (offset and width in the program record), how the
-// stored value relates to the list index, and where it sits.
+// One parameter list: the field it edits, how the stored value relates to the list index, and
+// where it sits.
 struct program_tab::parameter {
-  const char* group;
+  group_id group;
   const char* label;
-  int offset;
-  int width;      // bytes, 1 or 2 (little-endian)
+  const char* field;  // the record field's name; also names the list
+  int (*get)(const blend&);
+  void (*set)(blend&, int);
   int scale;      // stored value = index x scale
   int min_index;  // a smaller index is raised to this before it is stored
   bool editable;  // "Program Volume" is shown only
@@ -116,55 +152,64 @@ struct program_tab::parameter {
 
 namespace {
 
-constexpr int columns_of(const char* group) {
-  return group[0] == 'O' ? 2 : 1;  // "Oscilator Setup"
+template <auto Field>
+constexpr program_tab::parameter field_list(group_id group, const char* label, const char* field,
+                                            list_kind list, int scale = 1, int min_index = 0,
+                                            bool editable = true) {
+  return {group,     label,    field, &get_field<Field>, &set_field<Field>, scale,
+          min_index, editable, list};
 }
 
-}  // namespace
+using g = group_id;
+using k = list_kind;
 
-namespace {
-constexpr const char* osc = "Oscilator Setup";
-constexpr const char* offs = "Sample Offset";
-constexpr const char* lfo = "LFO Setup";
-constexpr const char* eff = "Effect Setup";
-constexpr const char* amp = "Amplifier Setup";
-}  // namespace
-
-static const program_tab::parameter parameters[] = {
-    {osc, "Mode", 18, 1, 1, 0, true, list_kind::osc_mode},
-    {osc, "Velo to Portamento", 23, 1, 1, 0, true, list_kind::off127},
-    {osc, "PitchBend Range", 24, 1, 1, 0, true, list_kind::pb_range},
-    {osc, "Program Transpose", 25, 1, 1, 0, true, list_kind::transpose},
-    {osc, "AfterTouch mode", 26, 1, 1, 0, true, list_kind::at_mode},
-    {osc, "Portamento Time", 27, 1, 1, 5, true, list_kind::porta},
-    {offs, "Sample start offset", 19, 1, 1, 0, true, list_kind::offset20},
-    {offs, "QS Porta -> Offset", 474, 1, 1, 0, true, list_kind::off32},
-    {offs, "Note Velo -> Offset", 476, 1, 1, 0, true, list_kind::off32},
-    {offs, "Max Auto sec offset", 477, 1, 1, 0, true, list_kind::off32},
-    {offs, "Auto Ofs Time Base", 478, 2, 100, 1, true, list_kind::time_base},
-    {lfo, "Waveform", 20, 1, 1, 0, true, list_kind::waveform},
-    {lfo, "LFO Speed", 21, 1, 1, 0, true, list_kind::n127},
-    {lfo, "LFO Depth", 22, 1, 1, 0, true, list_kind::n127},
-    {eff, "Delay MIX", 480, 1, 1, 0, true, list_kind::n127},
-    {eff, "Delay Feedback", 481, 1, 1, 0, true, list_kind::n127},
-    {eff, "Delay Time ms", 482, 2, 1, 1, true, list_kind::delay_time},
-    {amp, "Program Volume", 16, 1, 1, 0, false, list_kind::n127},
-    {amp, "Velocity Sensitive", 17, 1, 1, 0, true, list_kind::n127},
-    {amp, "Attack in ms", 508, 2, 1, 0, true, list_kind::ms4000},
-    {amp, "Release in ms", 510, 2, 1, 0, true, list_kind::ms4000},
+const program_tab::parameter parameters[] = {
+    field_list<&blend::osc_mode>(g::oscillator, "Mode", "osc_mode", k::osc_mode),
+    field_list<&blend::velo_to_porta>(g::oscillator, "Velo to Portamento", "velo_to_porta",
+                                      k::off127),
+    field_list<&blend::pb_range>(g::oscillator, "PitchBend Range", "pb_range", k::pb_range),
+    field_list<&blend::pg_transpose>(g::oscillator, "Program Transpose", "pg_transpose",
+                                     k::transpose),
+    field_list<&blend::at_mode>(g::oscillator, "AfterTouch mode", "at_mode", k::at_mode),
+    field_list<&blend::porta_time>(g::oscillator, "Portamento Time", "porta_time", k::porta, 1, 5),
+    field_list<&blend::sample_offset>(g::sample_offset, "Sample start offset", "sample_offset",
+                                      k::offset20),
+    field_list<&blend::qs_porta_offset>(g::sample_offset, "QS Porta -> Offset", "qs_porta_offset",
+                                        k::off32),
+    field_list<&blend::velo_sample_offset>(g::sample_offset, "Note Velo -> Offset",
+                                           "velo_sample_offset", k::off32),
+    field_list<&blend::auto_sample_offset_max_sectors>(g::sample_offset, "Max Auto sec offset",
+                                                       "auto_sample_offset_max_sectors", k::off32),
+    field_list<&blend::auto_sample_offset_time_base>(g::sample_offset, "Auto Ofs Time Base",
+                                                     "auto_sample_offset_time_base", k::time_base,
+                                                     100, 1),
+    field_list<&blend::lfo_waveform>(g::lfo, "Waveform", "lfo_waveform", k::waveform),
+    field_list<&blend::lfo_speed>(g::lfo, "LFO Speed", "lfo_speed", k::n127),
+    field_list<&blend::lfo_depth>(g::lfo, "LFO Depth", "lfo_depth", k::n127),
+    field_list<&blend::delay_mix>(g::effect, "Delay MIX", "delay_mix", k::n127),
+    field_list<&blend::delay_feedback>(g::effect, "Delay Feedback", "delay_feedback", k::n127),
+    field_list<&blend::delay_time>(g::effect, "Delay Time ms", "delay_time", k::delay_time, 1, 1),
+    field_list<&blend::program_volume>(g::amplifier, "Program Volume", "program_volume", k::n127, 1,
+                                       0, false),
+    field_list<&blend::velo_sensitive>(g::amplifier, "Velocity Sensitive", "velo_sensitive",
+                                       k::n127),
+    field_list<&blend::attack>(g::amplifier, "Attack in ms", "attack", k::ms4000),
+    field_list<&blend::release>(g::amplifier, "Release in ms", "release", k::ms4000),
 };
 
-namespace {
-
-int read_field(const blend& b, int offset, int width) {
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(&b) + offset;
-  return width == 1 ? bytes[0] : bytes[0] | (bytes[1] << 8);
-}
-
-void write_field(blend& b, int offset, int width, int value) {
-  auto* bytes = reinterpret_cast<std::uint8_t*>(&b) + offset;
-  bytes[0] = static_cast<std::uint8_t>(value);
-  if (width == 2) bytes[1] = static_cast<std::uint8_t>(value >> 8);
+// "porta_time" -> "ComboBoxPortaTime".
+QString list_name(const char* field) {
+  QString name = QStringLiteral("ComboBox");
+  bool upper = true;
+  for (const char* c = field; *c; ++c) {
+    if (*c == '_') {
+      upper = true;
+      continue;
+    }
+    name += upper ? QChar(*c).toUpper() : QChar(*c);
+    upper = false;
+  }
+  return name;
 }
 
 // The multisample field of zone list k: basic zones 0..7, legato, release, mod zones 1..4.
@@ -175,16 +220,12 @@ std::uint16_t& zone_multisample(blend& b, int k) {
   return b.mod_zones[k - 10].multisample;
 }
 
-QComboBox* make_zone_list(QWidget* parent, zone_list_model* zones, int k) {
-  auto* box = new QComboBox(parent);
+zone_list_box* make_zone_list(QWidget* parent, zone_list_model* zones, int k, bool basic) {
+  auto* box = new zone_list_box(parent);
   box->setObjectName(QStringLiteral("ComboBoxZone%1").arg(k + 1));
   box->setModel(zones);
-  // The list has 10000 entries: never measure them all for the box's width.
-  box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  box->setMinimumContentsLength(20);
-  box->setMaxVisibleItems(24);
-  if (auto* view = qobject_cast<QListView*>(box->view())) view->setUniformItemSizes(true);
-  box->setAutoFillBackground(true);
+  // A basic zone shows its whole entry: "MS9999 " and a 16-character name.
+  box->setMinimumContentsLength(basic ? 23 : 20);
   box->setFixedHeight(20);
   return box;
 }
@@ -202,19 +243,28 @@ QLabel* make_value_label(QWidget* parent, int tag) {
 
 program_tab::program_tab(bank& b, zone_list_model* zones, QAbstractItemModel* programs,
                          const std::function<void(std::uint8_t)>& progress, QWidget* parent)
-    : QWidget(parent),
-      bank_(b),
-      grid_(make_name_grid(programs, this, QStringLiteral("StringGridBlends"), 64, 120)) {
-  auto* layout = new QHBoxLayout(this);
-  layout->setContentsMargins(6, 6, 6, 6);
-  layout->addWidget(grid_);
-
+    : QWidget(parent), bank_(b) {
+  setStyleSheet(
+      QStringLiteral("QComboBox[assigned=\"true\"] { background: white; color: black;"
+                     " border: 1px solid #5a7db5; border-radius: 2px; padding: 0px 4px; }"
+                     "QComboBox[assigned=\"false\"] { background: #d4d0c8; color: #707070;"
+                     " border: 1px solid #b4b4b4; border-radius: 2px; padding: 0px 4px; }"));
   auto* parameters_box = new QGroupBox(QStringLiteral("Parameters for current program"), this);
   auto* column = new QVBoxLayout(parameters_box);
   column->setSpacing(4);
+  // Built in the order of the start-up gauge: value lists, zone lists, then the grid.
+  auto* parameter_rows = new QVBoxLayout;
+  build_parameters(parameter_rows, progress);
   build_zones(parameters_box, column, zones);
-  build_parameters(column, progress);
+  progress(60);
+  column->addLayout(parameter_rows);
   column->addStretch(1);
+  grid_ = make_name_grid(programs, this, QStringLiteral("StringGridBlends"), 64, 120);
+  progress(70);
+
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(6, 6, 6, 6);
+  layout->addWidget(grid_);
   layout->addWidget(parameters_box, 1);
 }
 
@@ -242,7 +292,7 @@ void program_tab::build_zones(QWidget* parent, QVBoxLayout* column, zone_list_mo
   for (int i = 0; i < 8; ++i) {
     const int row = i + 1;
     grid->addWidget(new QLabel(QStringLiteral("Zone %1").arg(i + 1), basic), row, 0);
-    zone_lists_[i] = make_zone_list(basic, zones, i);
+    zone_lists_[i] = make_zone_list(basic, zones, i, true);
     grid->addWidget(zone_lists_[i], row, 1);
     grid->addWidget(zone_labels_[1 + i] = make_value_label(basic, 1 + i), row, 2);
     grid->addWidget(velocity_bars_[i] = new zone_bar(basic), row, 3);
@@ -266,7 +316,7 @@ void program_tab::build_zones(QWidget* parent, QVBoxLayout* column, zone_list_mo
     const int row = j % 3;
     const int col = (j / 3) * 5;
     extra->addWidget(new QLabel(QString::fromLatin1(captions[j]), additional), row, col);
-    zone_lists_[k] = make_zone_list(additional, zones, k);
+    zone_lists_[k] = make_zone_list(additional, zones, k, false);
     extra->addWidget(zone_lists_[k], row, col + 1);
     extra->addWidget(zone_labels_[50 + j] = make_value_label(additional, 50 + j), row, col + 2);
     extra->addWidget(zone_labels_[70 + j] = make_value_label(additional, 70 + j), row, col + 3);
@@ -310,25 +360,28 @@ void program_tab::build_parameters(QVBoxLayout* column,
     lists[int(k)] = make(fixed_list(k));
 
   // Groups in two rows, in the order of the table.
-  const char* rows[2][3] = {{osc, lfo, nullptr}, {offs, eff, amp}};
-  for (auto& row : rows) {
+  const group_id rows[2][3] = {{group_id::oscillator, group_id::lfo, group_id::lfo},
+                               {group_id::sample_offset, group_id::effect, group_id::amplifier}};
+  for (const auto& row : rows) {
     auto* line = new QHBoxLayout;
-    for (const char* group : row) {
-      if (!group) continue;
-      auto* box = new QGroupBox(QString::fromLatin1(group), this);
+    for (std::size_t r = 0; r < 3; ++r) {
+      const group_id group = row[r];
+      if (r > 0 && group == row[r - 1]) continue;
+      const group_info& info =
+          *std::find_if(std::begin(group_infos), std::end(group_infos),
+                        [group](const group_info& i) { return i.id == group; });
+      auto* box = new QGroupBox(QString::fromLatin1(info.caption), this);
       auto* grid = new QGridLayout(box);
       grid->setHorizontalSpacing(6);
       grid->setVerticalSpacing(2);
-      const int columns = columns_of(group);
+      const auto in_group = std::count_if(std::begin(parameters), std::end(parameters),
+                                          [group](const parameter& p) { return p.group == group; });
+      const int per_column = int((in_group + info.columns - 1) / info.columns);
       int at = 0;
-      int in_group = 0;
-      for (const auto& p : parameters)
-        if (p.group == group) ++in_group;
-      const int per_column = (in_group + columns - 1) / columns;
       for (const auto& p : parameters) {
         if (p.group != group) continue;
         auto* box_list = new QComboBox(box);
-        box_list->setObjectName(QStringLiteral("ComboBoxParameter%1").arg(p.offset));
+        box_list->setObjectName(list_name(p.field));
         box_list->setModel(lists[int(p.list)]);
         box_list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         box_list->setMinimumContentsLength(p.list == list_kind::osc_mode ? 15
@@ -338,16 +391,19 @@ void program_tab::build_parameters(QVBoxLayout* column,
         box_list->setMaxVisibleItems(24);
         if (auto* view = qobject_cast<QListView*>(box_list->view()))
           view->setUniformItemSizes(true);
-        const int r = at % per_column;
+        const int r_at = at % per_column;
         const int c = (at / per_column) * 2;
-        grid->addWidget(new QLabel(QString::fromLatin1(p.label), box), r, c);
-        grid->addWidget(box_list, r, c + 1);
-        if (c > 0) grid->setColumnMinimumWidth(c - 1, 0);
+        grid->addWidget(new QLabel(QString::fromLatin1(p.label), box), r_at, c);
+        grid->addWidget(box_list, r_at, c + 1);
         ++at;
         parameter_lists_.emplace_back(&p, box_list);
         if (p.editable) {
           connect(box_list, &QComboBox::activated, this,
-                  [this, &p](int index) { store_parameter(p, index); });
+                  [this, &p, box_list](int index) { store_parameter(p, box_list, index); });
+        } else {
+          // Shown only: the instrument sets it elsewhere, so the list offers no choice.
+          box_list->setEnabled(false);
+          box_list->setToolTip(QStringLiteral("Shown only"));
         }
       }
       line->addWidget(box);
@@ -357,15 +413,18 @@ void program_tab::build_parameters(QVBoxLayout* column,
   }
 }
 
-QComboBox* program_tab::parameter_list(int field_offset) const {
+QComboBox* program_tab::parameter_list(std::string_view field) const {
   for (const auto& [p, box] : parameter_lists_)
-    if (p->offset == field_offset) return box;
+    if (field == p->field) return box;
   return nullptr;
 }
 
-void program_tab::store_parameter(const parameter& p, int index) {
+void program_tab::store_parameter(const parameter& p, QComboBox* list, int index) {
   index = std::max(index, p.min_index);
-  write_field(bank_.program(program_), p.offset, p.width, index * p.scale);
+  p.set(bank_.program(program_), index * p.scale);
+  // The list shows what was stored (a raised minimum included).
+  const QSignalBlocker quiet(list);
+  list->setCurrentIndex(index);
 }
 
 void program_tab::store_zones() {
@@ -380,16 +439,29 @@ void program_tab::show_program(int program) {
   program_ = std::clamp(program, 0, program_count - 1);
   const blend& b = bank_.program(program_);
   for (const auto& [p, box] : parameter_lists_) {
-    const int index = read_field(b, p->offset, p->width) / p->scale;
+    const int index = p->get(b) / p->scale;
     const QSignalBlocker quiet(box);
     box->setCurrentIndex(index < box->count() ? index : -1);
   }
   show_zones();
 }
 
+// A zone list is white when it holds a multisample and in the window's colour, its text
+// greyed, when it shows "No Multisample"; its tool tip is its whole entry.
+void program_tab::show_zone_state(QComboBox* box) {
+  const bool assigned = box->currentIndex() > 0;
+  const QVariant was = box->property("assigned");
+  if (!was.isValid() || was.toBool() != assigned) {
+    box->setProperty("assigned", assigned);
+    box->style()->unpolish(box);
+    box->style()->polish(box);
+  }
+  const QString text = box->currentText();
+  if (box->toolTip() != text) box->setToolTip(text);
+}
+
 void program_tab::show_zones() {
   blend& b = bank_.program(program_);
-  const QColor face = palette().color(QPalette::Window);
   for (int k = 0; k < zone_list_count; ++k) {
     QComboBox* box = zone_lists_[k];
     const int n = zone_multisample(b, k);
@@ -397,15 +469,7 @@ void program_tab::show_zones() {
       const QSignalBlocker quiet(box);
       box->setCurrentIndex(n < multisample_count ? n : 0);
     }
-    const bool white = box->currentIndex() > 0;
-    if (zone_white_[k] != white || !box->property("coloured").isValid()) {
-      QPalette palette = box->palette();
-      palette.setColor(QPalette::Button, white ? QColor(Qt::white) : face);
-      palette.setColor(QPalette::Base, white ? QColor(Qt::white) : face);
-      box->setPalette(palette);
-      box->setProperty("coloured", true);
-      zone_white_[k] = white;
-    }
+    show_zone_state(box);
   }
   // Zone display: the labels and bars of the zone bytes.
   auto set = [this](int tag, const QString& text) {

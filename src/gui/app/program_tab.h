@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 class QComboBox;
@@ -37,8 +38,9 @@ class program_tab : public QWidget {
 
   QTableView* grid() const { return grid_; }
   const std::array<QComboBox*, zone_list_count>& zone_lists() const { return zone_lists_; }
-  // The parameter list bound to `field_offset` (the byte offset in the program record).
-  QComboBox* parameter_list(int field_offset) const;
+  // The parameter list of the program record's field named `field` ("porta_time"), null when
+  // no list edits it.
+  QComboBox* parameter_list(std::string_view field) const;
 
   // Copies program `program` (0..9998) into every control (refresh steps 3, 5 and the zone
   // display); no change action runs.
@@ -50,14 +52,14 @@ class program_tab : public QWidget {
   void build_zones(QWidget* parent, QVBoxLayout* layout, zone_list_model* zones);
   void build_parameters(QVBoxLayout* layout, const std::function<void(std::uint8_t)>& progress);
   void store_zones();
-  void store_parameter(const parameter& p, int index);
+  void store_parameter(const parameter& p, QComboBox* list, int index);
   void show_zones();
+  void show_zone_state(QComboBox* box);
 
   bank& bank_;
   int program_ = 0;
-  QTableView* grid_;
+  QTableView* grid_ = nullptr;
   std::array<QComboBox*, zone_list_count> zone_lists_{};
-  std::array<bool, zone_list_count> zone_white_{};
   std::vector<std::pair<const parameter*, QComboBox*>> parameter_lists_;
   std::array<QLabel*, 76> zone_labels_{};  // by tag
   std::array<zone_bar*, 8> velocity_bars_{};
