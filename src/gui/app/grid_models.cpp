@@ -37,6 +37,7 @@ QVariant name_grid_model::data(const QModelIndex& index, int role) const {
   if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
   switch (role) {
     case Qt::DisplayRole:
+    case Qt::EditRole:
       if (index.column() == 0) return number_(index.row());
       return to_qstring(to_utf8(name_(index.row())));
     case Qt::TextAlignmentRole:
@@ -52,6 +53,21 @@ QVariant name_grid_model::headerData(int section, Qt::Orientation orientation, i
   if (orientation == Qt::Horizontal)
     return section >= 0 && section < 2 ? headers_[section] : QVariant();
   return section + 1;
+}
+
+Qt::ItemFlags name_grid_model::flags(const QModelIndex& index) const {
+  Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+  if (store_name_ && index.isValid() && index.column() == 1) flags |= Qt::ItemIsEditable;
+  return flags;
+}
+
+bool name_grid_model::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (!store_name_ || role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid) ||
+      index.column() != 1)
+    return false;
+  if (!store_name_(index.row(), value.toString())) return false;
+  Q_EMIT dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+  return true;
 }
 
 void name_grid_model::names_changed() {

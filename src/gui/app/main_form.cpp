@@ -103,7 +103,8 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
   // 3, 4. The banks were reset when they were made; the record sizes are checked by the build.
   progress(10);
   // 6, 7. The program tab: its value lists [20..50], the zone lists [60], the programs grid [70].
-  program_tab_ = new program_tab(*main_, zone_model_, programs_model_, progress, PageControl1);
+  program_tab_ = new program_tab(
+      *main_, *host_, zone_model_, programs_model_, progress, [this] { refresh(); }, PageControl1);
   StringGridBlends = program_tab_->grid();
   PageControl1->insertTab(0, program_tab_, QStringLiteral("Program"));
   PageControl1->setCurrentIndex(0);

@@ -6,10 +6,13 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QStringListModel>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -17,7 +20,10 @@
 
 #include "app/grid_models.h"
 #include "app/grid_view.h"
+#include "app/gui_host.h"
 #include "bank/bank.h"
+#include "edit/program_edit.h"
+#include "edit/sellect_form.h"
 #include "edit/zone_list_box.h"
 
 namespace qbank::gui {
@@ -230,20 +236,43 @@ zone_list_box* make_zone_list(QWidget* parent, zone_list_model* zones, int k, bo
   return box;
 }
 
+// The name cell's editor: at most 16 characters, as a name holds.
+class name_delegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const override {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) line->setMaxLength(name_size);
+    return editor;
+  }
+  void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+    // A reset name is blank padded: the editor starts with the name without its padding.
+    if (auto* line = qobject_cast<QLineEdit*>(editor))
+      line->setText(index.data(Qt::EditRole).toString().trimmed());
+    else
+      QStyledItemDelegate::setEditorData(editor, index);
+  }
+};
+
 QLabel* make_value_label(QWidget* parent, int tag) {
   auto* label = new QLabel(QStringLiteral("000"), parent);
   label->setObjectName(QStringLiteral("ZoneLabel%1").arg(tag));
   label->setAlignment(Qt::AlignCenter);
   label->setFixedSize(30, 18);
   label->setFrameShape(QFrame::StyledPanel);
+  label->setProperty("tag", tag);
+  label->setCursor(Qt::SizeVerCursor);
+  label->setToolTip(QStringLiteral("Drag up or down to change"));
   return label;
 }
 
 }  // namespace
 
-program_tab::program_tab(bank& b, zone_list_model* zones, QAbstractItemModel* programs,
-                         const std::function<void(std::uint8_t)>& progress, QWidget* parent)
-    : QWidget(parent), bank_(b) {
+program_tab::program_tab(bank& b, host& h, zone_list_model* zones, name_grid_model* programs,
+                         const std::function<void(std::uint8_t)>& progress,
+                         std::function<void()> refresh, QWidget* parent)
+    : QWidget(parent), bank_(b), host_(h), refresh_(std::move(refresh)) {
   setStyleSheet(
       QStringLiteral("QComboBox[assigned=\"true\"] { background: white; color: black;"
                      " border: 1px solid #5a7db5; border-radius: 2px; padding: 0px 4px; }"
@@ -261,6 +290,17 @@ program_tab::program_tab(bank& b, zone_list_model* zones, QAbstractItemModel* pr
   column->addStretch(1);
   grid_ = make_name_grid(programs, this, QStringLiteral("StringGridBlends"), 64, 120);
   progress(70);
+  // Names are typed into the grid (at most 16 characters); rows are dragged by their number.
+  programs->set_name_editor([this](int row, const QString& text) {
+    const bool stored = rename_program(bank_, row, text.toStdString(), host_);
+    refresh_();
+    return stored;
+  });
+  grid_->setItemDelegateForColumn(1, new name_delegate(grid_));
+  grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                         QAbstractItemView::AnyKeyPressed);
+  grid_->viewport()->installEventFilter(this);
+  grid_->setToolTip(QStringLiteral("Drag a program by its number to move, swap or copy it"));
 
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(6, 6, 6, 6);
@@ -277,7 +317,8 @@ void program_tab::build_zones(QWidget* parent, QVBoxLayout* column, zone_list_mo
   copy_name->setObjectName(QStringLiteral("ButtonCopyZoneName"));
   copy_name->setToolTip(QStringLiteral("Copy Zone 1 multisample name to program name"));
   copy_name->setFixedWidth(34);
-  copy_name->setEnabled(false);  // comes with the program editor
+  connect(copy_name, &QPushButton::clicked, this, [this] { copy_zone_name(); });
+  copy_name_ = copy_name;
   grid->addWidget(copy_name, 0, 0);
   auto header = [&](const char* text, int col, int span) {
     auto* label = new QLabel(QString::fromLatin1(text), basic);
@@ -291,7 +332,15 @@ void program_tab::build_zones(QWidget* parent, QVBoxLayout* column, zone_list_mo
   header("Trn", 9, 1);
   for (int i = 0; i < 8; ++i) {
     const int row = i + 1;
-    grid->addWidget(new QLabel(QStringLiteral("Zone %1").arg(i + 1), basic), row, 0);
+    auto* caption = new QLabel(QStringLiteral("Zone %1").arg(i + 1), basic);
+    caption->setObjectName(QStringLiteral("LabelZone%1").arg(i + 1));
+    if (i > 0) {
+      caption->setCursor(Qt::PointingHandCursor);
+      caption->setToolTip(QStringLiteral("Click: the multisample after the one of Zone %1").arg(i));
+      caption->installEventFilter(this);
+    }
+    zone_captions_[i] = caption;
+    grid->addWidget(caption, row, 0);
     zone_lists_[i] = make_zone_list(basic, zones, i, true);
     grid->addWidget(zone_lists_[i], row, 1);
     grid->addWidget(zone_labels_[1 + i] = make_value_label(basic, 1 + i), row, 2);
@@ -328,6 +377,8 @@ void program_tab::build_zones(QWidget* parent, QVBoxLayout* column, zone_list_mo
 
   for (int k = 0; k < zone_list_count; ++k)
     connect(zone_lists_[k], &QComboBox::activated, this, [this] { store_zones(); });
+  for (QLabel* label : zone_labels_)
+    if (label) label->installEventFilter(this);
 }
 
 void program_tab::build_parameters(QVBoxLayout* column,
@@ -472,27 +523,120 @@ void program_tab::show_zones() {
     show_zone_state(box);
   }
   // Zone display: the labels and bars of the zone bytes.
-  auto set = [this](int tag, const QString& text) {
+  for (int tag = 0; tag < int(zone_labels_.size()); ++tag) {
+    if (!zone_labels_[tag]) continue;
+    const QString text = QString::fromStdString(zone_label_text(b, tag));
     if (zone_labels_[tag]->text() != text) zone_labels_[tag]->setText(text);
-  };
-  auto three = [](int v) { return QString::asprintf("%03d", v); };
-  auto transpose = [](int v) { return QString::asprintf("%+02d", v - 64); };
-  for (int i = 0; i < 8; ++i) {
-    const zone& z = b.zones[i];
-    set(1 + i, three(z.velo_low));
-    set(10 + i, three(z.velo_high));
-    set(20 + i, three(z.key_low));
-    set(30 + i, three(z.key_high));
-    set(40 + i, three(z.volume));
-    set(60 + i, transpose(z.transpose));
-    velocity_bars_[i]->set_range(z.velo_low, z.velo_high);
-    key_bars_[i]->set_range(z.key_low, z.key_high);
   }
-  const extra_zone* extras[6] = {&b.legato_zone,  &b.release_zone, &b.mod_zones[0],
-                                 &b.mod_zones[1], &b.mod_zones[2], &b.mod_zones[3]};
-  for (int j = 0; j < 6; ++j) {
-    set(50 + j, three(extras[j]->volume));
-    set(70 + j, transpose(extras[j]->transpose));
+  for (int i = 0; i < 8; ++i) {
+    velocity_bars_[i]->set_range(b.zones[i].velo_low, b.zones[i].velo_high);
+    key_bars_[i]->set_range(b.zones[i].key_low, b.zones[i].key_high);
+  }
+}
+
+QLabel* program_tab::zone_label(int tag) const {
+  return tag >= 0 && tag < int(zone_labels_.size()) ? zone_labels_[tag] : nullptr;
+}
+
+QWidget* program_tab::velocity_bar(int i) const {
+  return velocity_bars_.at(i);
+}
+
+QWidget* program_tab::key_bar(int i) const {
+  return key_bars_.at(i);
+}
+
+int program_tab::bar_width(const QWidget* bar) {
+  return static_cast<const zone_bar*>(bar)->bar_width();
+}
+
+void program_tab::move_program(int from, int to) {
+  if (from == to || from < 0 || to < 0 || from >= program_count || to >= program_count) return;
+  refresh_();
+  const int choice = TSellectForm::choose(this, to_qstring(program_choice_text(bank_, from)),
+                                          to_qstring(program_choice_text(bank_, to)));
+  apply_program_operation(bank_, static_cast<program_operation>(choice), from, to);
+  refresh_();
+}
+
+void program_tab::copy_zone_name() {
+  if (copy_zone1_name(bank_, program_)) refresh_();
+}
+
+void program_tab::next_multisample(int n) {
+  if (next_zone_multisample(bank_.program(program_), n)) show_zones();
+}
+
+bool program_tab::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == grid_->viewport()) return drag_row(event);
+  auto* label = qobject_cast<QLabel*>(watched);
+  if (!label) return false;
+  if (label->property("tag").isValid()) return drag_label(label, event);
+  for (int i = 1; i < 8; ++i) {
+    if (label == zone_captions_[i] && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+      next_multisample(i + 1);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Button down starts a drag, every move while it runs is one step up or down, button up ends it.
+bool program_tab::drag_label(QLabel* label, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() != Qt::LeftButton) return false;
+      const QPoint at = mouse->globalPosition().toPoint();
+      drag_x_ = at.x();
+      drag_y_ = at.y();
+      dragging_ = true;
+      return true;
+    }
+    case QEvent::MouseMove: {
+      if (!dragging_) return false;
+      const QPoint at = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+      drag_zone_label(bank_.program(program_), label->property("tag").toInt(), drag_y_, at.y());
+      drag_x_ = at.x();
+      drag_y_ = at.y();
+      show_zones();
+      return true;
+    }
+    case QEvent::MouseButtonRelease:
+      if (!dragging_) return false;
+      dragging_ = false;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A row of the programs grid dragged by its number (first column) and dropped on another row.
+bool program_tab::drag_row(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      const QModelIndex at = grid_->indexAt(mouse->position().toPoint());
+      row_drag_from_ =
+          mouse->button() == Qt::LeftButton && at.isValid() && at.column() == 0 ? at.row() : -1;
+      if (row_drag_from_ >= 0) grid_->viewport()->setCursor(Qt::ClosedHandCursor);
+      return false;  // the press still selects the row
+    }
+    case QEvent::MouseMove:
+      // While a row is dragged the selection stays on it.
+      return row_drag_from_ >= 0;
+    case QEvent::MouseButtonRelease: {
+      if (row_drag_from_ < 0) return false;
+      const int from = row_drag_from_;
+      row_drag_from_ = -1;
+      grid_->viewport()->unsetCursor();
+      const QModelIndex at = grid_->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+      if (at.isValid() && at.row() != from) move_program(from, at.row());
+      return at.isValid() && at.row() != from;
+    }
+    default:
+      return false;
   }
 }
 
