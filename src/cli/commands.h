@@ -27,6 +27,7 @@ inline constexpr int exit_file = 3;
 struct input_arg {
   std::filesystem::path path;
   input_options options;
+  int version_read = 0;  // after loading: the layout version of the input (see load_input)
 };
 
 class command_context {
@@ -60,5 +61,8 @@ class command_context {
 
 // The groups of subcommands, in the order `--help` lists them.
 void add_file_commands(command_context& ctx);  // new, demo, info, convert, validate, build, params
+void add_bulk_commands(command_context& ctx);  // remove-*, unused, where-used, names, msn, fix,
+                                               // silence, duplicates
+void add_manager_commands(command_context& ctx);  // transfer, s2, export
 
 }  // namespace qbank::cli

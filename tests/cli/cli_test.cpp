@@ -1,46 +1,24 @@
 // Runs the real `qbank` binary and checks what a person would see: output, order, exit codes.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
 #include <string>
 
 #include "bank/bank.h"
 #include "bank/script_file.h"
+#include "bank/start_sector.h"
 #include "platform/file_io.h"
+#include "support/cli_runner.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
 namespace qbank {
 namespace {
 
+using testing::q;
 using testing::recording_host;
+using testing::run_qbank;
+using testing::run_result;
 using testing::temp_dir;
-
-struct run_result {
-  int exit_code = -1;
-  std::string out;  // standard output; standard error is folded in when `with_stderr`
-};
-
-run_result run_qbank(const std::string& args, bool with_stderr = false) {
-  const std::string command =
-      std::string("'") + QBANK_CLI_PATH + "' " + args + (with_stderr ? " 2>&1" : " 2>/dev/null");
-  run_result r;
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return r;
-  std::array<char, 4096> buffer;
-  std::size_t n;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-    r.out.append(buffer.data(), n);
-  const int status = ::pclose(pipe);
-  r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
-
-std::string q(const std::filesystem::path& p) {
-  return "'" + p.string() + "'";
-}
 
 TEST(Cli, VersionHelpAndBadCommandLines) {
   run_result v = run_qbank("--version");
@@ -108,6 +86,25 @@ TEST(Cli, RefusedBankFilesExitWithOneAndNoSummary) {
   EXPECT_EQ(foreign.exit_code, 1);
   EXPECT_EQ(foreign.out.rfind("[Error] Invalid Ample LEAD Sampler Bank!", 0), 0u) << foreign.out;
   EXPECT_FALSE(std::filesystem::exists(dir / "x.qbs"));
+}
+
+TEST(Cli, InfoTellsVersionOneFromVersionTwo) {
+  // Versions 1 and 2 share their start sector; a version-1 file has no path-name area.
+  temp_dir dir;
+  bank b;
+  std::string file(reinterpret_cast<const char*>(start_sector_template(2).data()), 512);
+  file.append(reinterpret_cast<const char*>(&b.image().global), sizeof(global_parameter));
+  file.append(reinterpret_cast<const char*>(b.image().blends), 128 * sizeof(blend));
+  file.append(reinterpret_cast<const char*>(b.image().multisamples), 2048 * sizeof(multisample));
+  write_whole_file(dir / "v1.qbb", file.data(), file.size());
+  run_result v1 = run_qbank("info " + q(dir / "v1.qbb"));
+  EXPECT_EQ(v1.exit_code, 0);
+  EXPECT_NE(v1.out.find("kind: bank file\nversion: 1\n"), std::string::npos) << v1.out;
+  for (int k = 0; k < 2048 * 128; ++k) file += "- - -\r\n";
+  write_whole_file(dir / "v2.qbb", file.data(), file.size());
+  run_result v2 = run_qbank("info --json " + q(dir / "v2.qbb"));
+  EXPECT_EQ(v2.exit_code, 0);
+  EXPECT_NE(v2.out.find("\"version\": 2,"), std::string::npos) << v2.out;
 }
 
 TEST(Cli, ValidateAndBuildRefuseMissingFiles) {

@@ -26,13 +26,12 @@
 #include "app/start_screen.h"
 #include "app/window_util.h"
 #include "bank/bank.h"
+#include "manager/bank_manager_page.h"
+#include "manager/s2_bank.h"
 
 namespace qbank::gui {
 
 namespace {
-
-// The second-generation bank is not read yet; its list shows the reset sound names.
-constexpr std::string_view s2_reset_name = "- - -           ";
 
 // Marks `control` as part of a feature that is not built yet: greyed, and its tool tip says so.
 template <class Widget>
@@ -49,7 +48,9 @@ QPushButton* disabled_button(const QString& caption, QWidget* parent) {
 }  // namespace
 
 TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
-    : main_(std::make_unique<bank>()), manager_(std::make_unique<bank>()) {
+    : main_(std::make_unique<bank>()),
+      manager_(std::make_unique<bank>()),
+      s2_(std::make_unique<s2_bank>()) {
   if (!d) {
     own_dialogs_ = std::make_unique<qt_dialogs>(this);
     d = own_dialogs_.get();
@@ -90,7 +91,7 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
   s2_model_ = new name_grid_model(
       program_count, QStringLiteral("Sound Num"), QStringLiteral("Sound Name"),
       [](int row) { return QString::asprintf("%04u", unsigned(row)); },
-      [](int) { return std::string(s2_reset_name); }, this);
+      [this](int row) { return s2_->sound_name_text(row); }, this);
   slots_model_ = new file_slots_model(*main_, this);
   PageControl1->addTab(build_multisamples_tab(), QStringLiteral("Multisamples"));
   // The player's settings take effect with the player.
@@ -112,6 +113,7 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
   PageControl1->addTab(build_manager_tab(progress), QStringLiteral("Bank Manager"));
   PageControl1->addTab(build_sd_card_tab(), QStringLiteral("SD Card Write Assistant"));
 
+  manager_page_ = new bank_manager_page(*this, *dialogs_, *s2_);
   build_menus();
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] { refresh(); });
   for (QTableView* grid : {StringGridBlends, StringGridBlendsORG, StringGridMultisamples,
@@ -240,11 +242,18 @@ QWidget* TForm1::build_manager_tab(const std::function<void(std::uint8_t)>& prog
     progress(percent);
     return box;
   };
-  auto button_column = [tab](std::initializer_list<QString> captions) {
+  // Buttons as (caption, object name); the bank manager page finds them by name.
+  auto button_column = [tab](std::initializer_list<std::pair<QString, const char*>> buttons) {
     auto* column = new QVBoxLayout;
     column->addStretch(1);
-    for (const QString& caption : captions) {
-      auto* button = disabled_button(caption, tab);
+    for (const auto& [caption, name] : buttons) {
+      auto* button = new QPushButton(caption, tab);
+      button->setObjectName(QString::fromLatin1(name));
+      // The execute buttons are usable for one kind of selection in BANK 2 each.
+      if (std::string_view(name) == "ButtonExecuteMoveMultiple")
+        button->setToolTip(QStringLiteral("Select several programs in BANK 2"));
+      else if (std::string_view(name) != "ButtonSampler2Sound")
+        button->setToolTip(QStringLiteral("Select one program in BANK 2"));
       button->setMinimumHeight(caption.contains(QLatin1Char('\n')) ? 44 : 28);
       column->addWidget(button);
     }
@@ -254,12 +263,14 @@ QWidget* TForm1::build_manager_tab(const std::function<void(std::uint8_t)>& prog
   layout->addWidget(grid_box(QStringLiteral("Programs in MAIN BANK"), StringGridBlendsORG,
                              main_bank_model_, QStringLiteral("StringGridBlendsORG"), false, 80));
   // Two-line captions of "<< Execute + 1 Down <<" and "<< Execute Multiple <<".
-  layout->addLayout(button_column({QStringLiteral("<<  Execute  <<"),
-                                   QStringLiteral("<< Execute <<\nMove 1 Line Down"),
-                                   QStringLiteral("<< Execute <<\nMove Multiple")}));
+  layout->addLayout(button_column(
+      {{QStringLiteral("<<  Execute  <<"), "ButtonExecute"},
+       {QStringLiteral("<< Execute <<\nMove 1 Line Down"), "ButtonExecuteMoveOneDown"},
+       {QStringLiteral("<< Execute <<\nMove Multiple"), "ButtonExecuteMoveMultiple"}}));
   layout->addWidget(grid_box(QStringLiteral("Programs in BANK 2"), StringGridBlendsMNG,
                              manager_model_, QStringLiteral("StringGridBlendsMNG"), true, 90));
-  layout->addLayout(button_column({QStringLiteral("<< Sampler 2 Sound <<")}));
+  layout->addLayout(
+      button_column({{QStringLiteral("<< Sampler 2 Sound <<"), "ButtonSampler2Sound"}}));
   layout->addWidget(grid_box(QStringLiteral("Sampler 2 Sounds"), StringGridS2Sounds, s2_model_,
                              QStringLiteral("StringGridS2Sounds"), true, 99));
   return tab;

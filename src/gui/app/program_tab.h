@@ -69,11 +69,11 @@ class program_tab : public QWidget {
   QLabel* zone_caption(int n) const { return zone_captions_[n - 1]; }
   QPushButton* copy_name_button() const { return copy_name_; }
 
+  // One parameter list's field and rules (defined in the source).
+  struct parameter;
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
-
- public:
-  struct parameter;
 
  private:
   void build_zones(QWidget* parent, QVBoxLayout* layout, zone_list_model* zones);
