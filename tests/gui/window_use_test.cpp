@@ -217,7 +217,11 @@ class window_use_test : public QObject {
       for (const QAction* item : menu->actions())
         if (!item->isSeparator() && !item->isEnabled()) QCOMPARE(item->toolTip(), pending);
     // Every greyed control says why, unless it says something better.
+    // (The SD card assistant greys its controls step by step: they wait for the user, not for
+    // a feature.)
+    QWidget* sd_card = form.PageControl1->widget(3);
     for (QWidget* control : form.findChildren<QWidget*>()) {
+      if (sd_card->isAncestorOf(control)) continue;
       // (A control inside a greyed box is covered by the box's tip.)
       const bool own_control = qobject_cast<QAbstractButton*>(control) ||
                                qobject_cast<QComboBox*>(control) ||
