@@ -156,12 +156,12 @@ class main_form_test : public QObject {
     testing::scripted_dialogs answers;
     TForm1 form(&answers);
     form.StringGridBlends->setCurrentIndex(form.StringGridBlends->model()->index(12, 1));
-    QComboBox* porta = form.programs()->parameter_list(27);
+    QComboBox* porta = form.programs()->parameter_list("porta_time");
     QVERIFY(porta);
     porta->setCurrentIndex(2);
     Q_EMIT porta->activated(2);  // below 5 is stored as 5
     QCOMPARE(int(form.main_bank().program(12).porta_time), 5);
-    QComboBox* release = form.programs()->parameter_list(510);
+    QComboBox* release = form.programs()->parameter_list("release");
     Q_EMIT release->activated(3999);
     QCOMPARE(int(form.main_bank().program(12).release), 3999);
     QComboBox* zone = form.programs()->zone_lists()[9];

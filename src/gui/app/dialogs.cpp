@@ -14,15 +14,47 @@ std::optional<std::filesystem::path> run_file_dialog(QWidget* parent, const QStr
                                                      const QString& filter,
                                                      QFileDialog::AcceptMode mode) {
   QFileDialog dialog(parent, title, QString(), filter);
-  dialog.setAcceptMode(mode);
-  dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
-                                                     : QFileDialog::AnyFile);
-  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  configure_file_dialog(dialog, mode);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return native_path_of(dialog.selectedFiles().first());
 }
 
 }  // namespace
+
+void configure_file_dialog(QFileDialog& dialog, QFileDialog::AcceptMode mode) {
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                     : QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  if (mode == QFileDialog::AcceptSave) {
+    const QStringList filters = dialog.nameFilters();
+    if (!filters.isEmpty()) dialog.setDefaultSuffix(extension_of_filter(filters.first()));
+  }
+}
+
+QString extension_of_filter(const QString& filter) {
+  // "... (*.[qQ][bB][bB])" or "... (*.qbb)": the first pattern's extension, lower case.
+  const qsizetype star = filter.indexOf(QStringLiteral("*."));
+  if (star < 0) return {};
+  QString extension;
+  bool in_class = false;
+  bool taken = false;
+  for (qsizetype i = star + 2; i < filter.size(); ++i) {
+    const QChar c = filter.at(i);
+    if (c == QLatin1Char('[')) {
+      in_class = true;
+      taken = false;
+    } else if (c == QLatin1Char(']')) {
+      in_class = false;
+    } else if (c.isLetterOrNumber()) {
+      if (!in_class || !taken) extension += c.toLower();
+      taken = in_class;
+    } else {
+      break;
+    }
+  }
+  return extension;
+}
 
 std::optional<std::filesystem::path> qt_dialogs::choose_open_file(const QString& title,
                                                                   const QString& filter) {

@@ -3,6 +3,7 @@
 // interface, so the tests can answer them.
 #pragma once
 
+#include <QFileDialog>
 #include <QString>
 #include <QStringList>
 #include <filesystem>
@@ -76,6 +77,14 @@ class qt_dialogs : public dialogs {
 QString dialog_filter(const QString& description, const QString& extension);
 // The same for several name patterns ("*.mp3", "MP3_LIST.TXT"), each in any letter case.
 QString dialog_filter_patterns(const QString& description, const QStringList& patterns);
+
+// Sets up a file dialog for opening an existing file or saving one. A save dialog adds the
+// extension of its first filter when the user types a name without one ("MyBank" becomes
+// "MyBank.qbb").
+void configure_file_dialog(QFileDialog& dialog, QFileDialog::AcceptMode mode);
+// The extension of the first pattern of a name filter, lower case, without the dot:
+// "Quorvatek Samplers BANK file (*.[qQ][bB][bB])" gives "qbb".
+QString extension_of_filter(const QString& filter);
 
 // A path chosen in a dialog as a native path (dialogs give UTF-8 text).
 std::filesystem::path native_path_of(const QString& file_name);

@@ -38,6 +38,7 @@ QVariant name_grid_model::data(const QModelIndex& index, int role) const {
   if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
   switch (role) {
     case Qt::DisplayRole:
+    case Qt::EditRole:
       if (index.column() == 0) return number_(index.row());
       return to_qstring(to_utf8(name_(index.row())));
     case Qt::TextAlignmentRole:
@@ -53,6 +54,21 @@ QVariant name_grid_model::headerData(int section, Qt::Orientation orientation, i
   if (orientation == Qt::Horizontal)
     return section >= 0 && section < 2 ? headers_[section] : QVariant();
   return section + 1;
+}
+
+Qt::ItemFlags name_grid_model::flags(const QModelIndex& index) const {
+  Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+  if (store_name_ && index.isValid() && index.column() == 1) flags |= Qt::ItemIsEditable;
+  return flags;
+}
+
+bool name_grid_model::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (!store_name_ || role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid) ||
+      index.column() != 1)
+    return false;
+  if (!store_name_(index.row(), value.toString())) return false;
+  Q_EMIT dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+  return true;
 }
 
 void name_grid_model::names_changed() {
@@ -84,7 +100,8 @@ int zone_list_model::rowCount(const QModelIndex& parent) const {
 }
 
 QVariant zone_list_model::data(const QModelIndex& index, int role) const {
-  if (!checkIndex(index, CheckIndexOption::IndexIsValid) || role != Qt::DisplayRole) return {};
+  if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
+  if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
   const int n = index.row();
   if (n == 0) return QStringLiteral("No Multisample");
   return QString::asprintf("MS%04d ", n) + name_text(names_[n].data());
@@ -95,7 +112,7 @@ int zone_list_model::refresh(const bank& b) {
   int run_start = -1;
   auto end_run = [&](int end) {
     if (run_start < 0) return;
-    Q_EMIT dataChanged(index(run_start), index(end - 1), {Qt::DisplayRole});
+    Q_EMIT dataChanged(index(run_start), index(end - 1), {Qt::DisplayRole, Qt::ToolTipRole});
     run_start = -1;
   };
   for (int n = 1; n < multisample_count; ++n) {

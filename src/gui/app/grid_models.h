@@ -36,14 +36,24 @@ class name_grid_model : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role = Qt::DisplayRole) const override;
 
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
   // The names may have changed: the views read the visible ones again.
   void names_changed();
+
+  // Makes the name column editable: `store(row, text)` stores a name typed into row `row` and
+  // returns whether it was taken.
+  void set_name_editor(std::function<bool(int, const QString&)> store) {
+    store_name_ = std::move(store);
+  }
 
  private:
   int rows_;
   QString headers_[2];
   std::function<QString(int)> number_;
   std::function<std::string(int)> name_;
+  std::function<bool(int, const QString&)> store_name_;
 };
 
 // The grids of the main window, over a bank.

@@ -1,11 +1,34 @@
 #include "app/grid_view.h"
 
 #include <QAbstractItemModel>
+#include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QTableView>
 
 namespace qbank::gui {
+
+namespace {
+
+// A grid that is not on screen has no real height yet: scrolling it then would hide the rows
+// above its current one once it shows. It scrolls, only as far as needed, when it shows.
+class scroll_when_shown : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      auto* grid = static_cast<QTableView*>(watched);
+      if (grid->property(pending_scroll).toBool()) {
+        grid->setProperty(pending_scroll, false);
+        grid->scrollTo(grid->currentIndex(), QAbstractItemView::EnsureVisible);
+      }
+    }
+    return false;
+  }
+  static constexpr const char* pending_scroll = "pending_scroll";
+};
+
+}  // namespace
 
 QTableView* make_name_grid(QAbstractItemModel* model, QWidget* parent, const QString& object_name,
                            int number_width, int name_width) {
@@ -30,6 +53,7 @@ QTableView* make_name_grid(QAbstractItemModel* model, QWidget* parent, const QSt
   grid->setColumnWidth(1, name_width);
   grid->setFixedWidth(number_width + name_width + 22);
   grid->setContextMenuPolicy(Qt::CustomContextMenu);
+  grid->installEventFilter(new scroll_when_shown(grid));
   select_row(grid, 0);
   return grid;
 }
@@ -40,7 +64,10 @@ void select_row(QTableView* grid, int row) {
   if (grid->currentIndex().row() != row)
     grid->selectionModel()->setCurrentIndex(
         index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-  grid->scrollTo(index);
+  if (grid->isVisible())
+    grid->scrollTo(index, QAbstractItemView::EnsureVisible);
+  else
+    grid->setProperty(scroll_when_shown::pending_scroll, true);
 }
 
 int current_row(const QTableView* grid) {

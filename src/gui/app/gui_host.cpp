@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "app/dialogs.h"
+#include "app/window_util.h"
 
 namespace qbank::gui {
 
@@ -16,7 +17,8 @@ gui_host::~gui_host() = default;
 
 void gui_host::progress_show(char kind, std::int32_t* cancel_flag) {
   if (progress_) return;
-  progress_ = std::make_unique<TProgressForm>(kind, cancel_flag, owner_);
+  progress_ = std::make_unique<TProgressForm>(kind, cancel_flag);
+  attach_to(progress_.get(), owner_);
   progress_->show();
   progress_->repaint();
 }
@@ -45,7 +47,8 @@ void gui_host::process_events() {
 
 void gui_host::report_show(std::string_view title, const std::vector<std::string>& lines) {
   if (report_) return;
-  report_ = std::make_unique<TFormReport>(to_qstring(title), lines, owner_);
+  report_ = std::make_unique<TFormReport>(to_qstring(title), lines);
+  attach_to(report_.get(), owner_);
   report_->exec();
 }
 

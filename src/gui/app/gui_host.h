@@ -14,7 +14,8 @@ class dialogs;
 
 class gui_host : public host {
  public:
-  // `owner` parents the windows (may be null); `d` shows the message boxes. Both outlive this.
+  // The progress and report windows are owned here alone and shown above `owner`'s window
+  // (may be null); `d` shows the message boxes. Both outlive this.
   gui_host(dialogs& d, QWidget* owner);
   ~gui_host() override;
 

@@ -36,10 +36,16 @@ namespace qbank::gui {
 
 namespace {
 
+// Marks `control` as part of a feature that is not built yet: greyed, and its tool tip says so.
+template <class Widget>
+Widget* pending(Widget* control) {
+  control->setEnabled(false);
+  control->setToolTip(not_available_yet);
+  return control;
+}
+
 QPushButton* disabled_button(const QString& caption, QWidget* parent) {
-  auto* button = new QPushButton(caption, parent);
-  button->setEnabled(false);
-  return button;
+  return pending(new QPushButton(caption, parent));
 }
 
 }  // namespace
@@ -65,6 +71,12 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
   QFont compact = font();
   compact.setPointSize(8);
   setFont(compact);
+  // Every list opens as a pop-up of its visible rows with a scroll bar (some styles would
+  // otherwise open a 10000-entry list as one screen-filling menu), and a text box the user
+  // cannot type into looks it.
+  setStyleSheet(
+      QStringLiteral("QComboBox { combobox-popup: 0; }"
+                     "QPlainTextEdit[readOnly=\"true\"] { background: palette(window); }"));
   auto* central = new QWidget(this);
   central->setFixedSize(918, 657);
   setCentralWidget(central);
@@ -84,23 +96,25 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
       [](int row) { return QString::asprintf("%04u", unsigned(row)); },
       [this](int row) { return s2_->sound_name_text(row); }, this);
   slots_model_ = new file_slots_model(*main_, this);
-
   PageControl1->addTab(build_multisamples_tab(), QStringLiteral("Multisamples"));
-  PageControl1->addTab(build_manager_tab(), QStringLiteral("Bank Manager"));
-  PageControl1->addTab(build_sd_card_tab(), QStringLiteral("SD Card Write Assistant"));
+  // The player's settings take effect with the player.
+  for (const char* name :
+       {"ComboBoxAudioOut", "RadioButtonAudioFromWAV", "RadioButtonAudioFromQBB"})
+    if (auto* control = findChild<QWidget*>(QLatin1String(name))) pending(control);
 
   // 2. The audio output list.
   fill_audio_outputs();
   // 3, 4. The banks were reset when they were made; the record sizes are checked by the build.
-  // 5. The bank-manager buttons got their two-line captions with the tab.
   progress(10);
-  // 6. The program tab with its value lists [20..50].
-  program_tab_ = new program_tab(*main_, zone_model_, programs_model_, progress, PageControl1);
+  // 6, 7. The program tab: its value lists [20..50], the zone lists [60], the programs grid [70].
+  program_tab_ = new program_tab(
+      *main_, *host_, zone_model_, programs_model_, progress, [this] { refresh(); }, PageControl1);
   StringGridBlends = program_tab_->grid();
   PageControl1->insertTab(0, program_tab_, QStringLiteral("Program"));
   PageControl1->setCurrentIndex(0);
-  // 7. The grids read their headers and row labels from their models.
-  for (std::uint8_t step : {60, 70, 80, 90, 99}) progress(step);
+  // 5, 7. The bank-manager tab with its two-line button captions and its grids [80..99].
+  PageControl1->addTab(build_manager_tab(progress), QStringLiteral("Bank Manager"));
+  PageControl1->addTab(build_sd_card_tab(), QStringLiteral("SD Card Write Assistant"));
 
   multisample_editor_ = new multisample_editor(*this, *dialogs_);
   manager_page_ = new bank_manager_page(*this, *dialogs_, *s2_);
@@ -120,11 +134,10 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
 }
 
 // Destruction: the player's thread, plot and buffer go first once they exist; then the
-// controls, then the hosts' windows, then the banks the models read.
+// controls, taken from the window so that they go before the banks their grids read; the host's
+// windows and the banks go with the members.
 TForm1::~TForm1() {
-  host_->progress_hide();
-  host_->report_hide();
-  delete PageControl1;
+  std::unique_ptr<QWidget> controls(takeCentralWidget());
   PageControl1 = nullptr;
 }
 
@@ -218,18 +231,19 @@ QWidget* TForm1::build_multisamples_tab() {
   return tab;
 }
 
-QWidget* TForm1::build_manager_tab() {
+QWidget* TForm1::build_manager_tab(const std::function<void(std::uint8_t)>& progress) {
   auto* tab = new QWidget;
   auto* layout = new QHBoxLayout(tab);
   layout->setContentsMargins(6, 6, 6, 6);
-  auto grid_box = [tab](const QString& title, QTableView*& grid, name_grid_model* model,
-                        const QString& name, bool ranges) {
+  auto grid_box = [tab, &progress](const QString& title, QTableView*& grid, name_grid_model* model,
+                                   const QString& name, bool ranges, std::uint8_t percent) {
     auto* box = new QGroupBox(title, tab);
     auto* box_layout = new QVBoxLayout(box);
     box_layout->setContentsMargins(4, 4, 4, 4);
     grid = make_name_grid(model, box, name, 66, 104);
     if (ranges) grid->setSelectionMode(QAbstractItemView::ContiguousSelection);
     box_layout->addWidget(grid);
+    progress(percent);
     return box;
   };
   // Buttons as (caption, object name); the bank manager page finds them by name.
@@ -237,8 +251,13 @@ QWidget* TForm1::build_manager_tab() {
     auto* column = new QVBoxLayout;
     column->addStretch(1);
     for (const auto& [caption, name] : buttons) {
-      auto* button = disabled_button(caption, tab);
+      auto* button = new QPushButton(caption, tab);
       button->setObjectName(QString::fromLatin1(name));
+      // The execute buttons are usable for one kind of selection in BANK 2 each.
+      if (std::string_view(name) == "ButtonExecuteMoveMultiple")
+        button->setToolTip(QStringLiteral("Select several programs in BANK 2"));
+      else if (std::string_view(name) != "ButtonSampler2Sound")
+        button->setToolTip(QStringLiteral("Select one program in BANK 2"));
       button->setMinimumHeight(caption.contains(QLatin1Char('\n')) ? 44 : 28);
       column->addWidget(button);
     }
@@ -246,18 +265,18 @@ QWidget* TForm1::build_manager_tab() {
     return column;
   };
   layout->addWidget(grid_box(QStringLiteral("Programs in MAIN BANK"), StringGridBlendsORG,
-                             main_bank_model_, QStringLiteral("StringGridBlendsORG"), false));
+                             main_bank_model_, QStringLiteral("StringGridBlendsORG"), false, 80));
   // Two-line captions of "<< Execute + 1 Down <<" and "<< Execute Multiple <<".
   layout->addLayout(button_column(
       {{QStringLiteral("<<  Execute  <<"), "ButtonExecute"},
        {QStringLiteral("<< Execute <<\nMove 1 Line Down"), "ButtonExecuteMoveOneDown"},
        {QStringLiteral("<< Execute <<\nMove Multiple"), "ButtonExecuteMoveMultiple"}}));
   layout->addWidget(grid_box(QStringLiteral("Programs in BANK 2"), StringGridBlendsMNG,
-                             manager_model_, QStringLiteral("StringGridBlendsMNG"), true));
+                             manager_model_, QStringLiteral("StringGridBlendsMNG"), true, 90));
   layout->addLayout(
       button_column({{QStringLiteral("<< Sampler 2 Sound <<"), "ButtonSampler2Sound"}}));
   layout->addWidget(grid_box(QStringLiteral("Sampler 2 Sounds"), StringGridS2Sounds, s2_model_,
-                             QStringLiteral("StringGridS2Sounds"), true));
+                             QStringLiteral("StringGridS2Sounds"), true, 99));
   return tab;
 }
 
@@ -299,8 +318,10 @@ void TForm1::refresh() {
   s2_model_->names_changed();
   // 10. The title.
   setWindowTitle(to_qstring(b.window_title()));
-  // 11. The library common path.
+  // 11. The library common path; the label shows only when there is one.
   multisample_editor_->show_common_path();
+  LabelLibraryCommonPath->setVisible(LabelLibraryCommonPath->text() !=
+                                     QLatin1String("Library Common Path: "));
   refreshing_ = false;
 }
 

@@ -36,6 +36,9 @@ class zone_list_model;
 
 inline constexpr int bank_manager_tab = 2;
 
+// The tool tip of every control and menu item whose feature is not built yet.
+inline constexpr const char* not_available_yet = "Not available yet";
+
 class TForm1 : public QMainWindow {
   Q_OBJECT
 
@@ -99,7 +102,7 @@ class TForm1 : public QMainWindow {
  private:
   void build_menus();
   QWidget* build_multisamples_tab();
-  QWidget* build_manager_tab();
+  QWidget* build_manager_tab(const std::function<void(std::uint8_t)>& progress);
   QWidget* build_sd_card_tab();
   void fill_audio_outputs();
   QAction* add_item(QMenu* menu, const QString& caption, std::function<void()> command);

@@ -18,6 +18,7 @@ QAction* TForm1::add_item(QMenu* menu, const QString& caption, std::function<voi
     connect(item, &QAction::triggered, this, [this, command] { run_command(command); });
   } else {
     item->setEnabled(false);
+    item->setToolTip(QString::fromLatin1(not_available_yet));
     pending_.push_back(caption);
   }
   actions_.push_back(item);
@@ -25,8 +26,10 @@ QAction* TForm1::add_item(QMenu* menu, const QString& caption, std::function<voi
 }
 
 QAction* TForm1::action(const QString& caption) const {
+  // Captions are matched as shown, without their mnemonic marks.
+  const QString wanted = QString(caption).remove(QLatin1Char('&'));
   for (QAction* item : actions_)
-    if (item->text() == caption) return item;
+    if (item->text().remove(QLatin1Char('&')) == wanted) return item;
   return nullptr;
 }
 
@@ -56,13 +59,32 @@ void radio_group(QObject* owner, const std::vector<QAction*>& items, std::size_t
   }
 }
 
+// Shows the tool tips of `menu` and its sub-menus; greys every sub-menu whose items are all
+// greyed, with the pending tool tip. Returns true when some item of `menu` is usable.
+bool settle_menu(QMenu* menu) {
+  menu->setToolTipsVisible(true);
+  bool usable = false;
+  for (QAction* item : menu->actions()) {
+    if (item->isSeparator()) continue;
+    if (QMenu* sub = item->menu()) {
+      const bool sub_usable = settle_menu(sub);
+      item->setEnabled(sub_usable);
+      if (!sub_usable) item->setToolTip(QString::fromLatin1(not_available_yet));
+      usable = usable || sub_usable;
+    } else {
+      usable = usable || item->isEnabled();
+    }
+  }
+  return usable;
+}
+
 }  // namespace
 
 void TForm1::build_menus() {
   using none = std::function<void()>;
   QMenuBar* bar = menuBar();
 
-  QMenu* file = bar->addMenu(QStringLiteral("File"));
+  QMenu* file = bar->addMenu(QStringLiteral("&File"));
   add_item(file, QStringLiteral("Clear ALL..."), [this] { clear_all(); });
   file->addSeparator();
   add_item(file, QStringLiteral("Open Sampler Script File (Version 1, 2 / 128 programs)..."),
@@ -104,7 +126,7 @@ void TForm1::build_menus() {
   file->addSeparator();
   add_item(file, QStringLiteral("Exit"), [this] { close(); });
 
-  QMenu* edit = bar->addMenu(QStringLiteral("Edit"));
+  QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
   add_item(edit, QStringLiteral("Calculate bank SIZE  (Version 6)"),
            [this] { calculate_size_command(); });
   QMenu* reset_invalid = edit->addMenu(QStringLiteral("Reset Invalid Parameters"));
@@ -116,11 +138,11 @@ void TForm1::build_menus() {
   add_item(edit, QStringLiteral("Remove UNUSED Multisamples..."),
            [this] { remove_unused_command(*this); });
 
-  QMenu* view = bar->addMenu(QStringLiteral("View"));
+  QMenu* view = bar->addMenu(QStringLiteral("&View"));
   show_note_number_ = add_item(view, QStringLiteral("Show Note Number"), [] {});
   show_note_number_->setCheckable(true);
 
-  QMenu* tools = bar->addMenu(QStringLiteral("Tools"));
+  QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
   add_item(tools, QStringLiteral("Save ALL Used Multisamples Names To Multisamples Folders"),
            [this] { save_name_markers_command(*this); });
   add_item(tools, QStringLiteral("Extract library common path"),
@@ -245,6 +267,9 @@ void TForm1::build_menus() {
   add_item(s2, QStringLiteral("Clear S2 Bank"), [page] { page->clear_s2(); });
   add_item(s2, QStringLiteral("Open Sampler 2 Bank..."), [page] { page->open_s2_bank(); });
   attach_context_menu(StringGridS2Sounds, s2);
+
+  for (QAction* menu : bar->actions()) settle_menu(menu->menu());
+  for (const auto& [grid, menu] : context_menus_) settle_menu(menu);
 }
 
 }  // namespace qbank::gui

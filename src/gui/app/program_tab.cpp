@@ -6,30 +6,45 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QStringListModel>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <type_traits>
 
 #include "app/grid_models.h"
 #include "app/grid_view.h"
+#include "app/gui_host.h"
 #include "bank/bank.h"
+#include "edit/program_edit.h"
+#include "edit/sellect_form.h"
+#include "edit/zone_list_box.h"
 
 namespace qbank::gui {
 
-// A key or velocity window drawn as a bar, one pixel per step of 0..127.
+// A key or velocity window drawn as a bar over the range 0..127, scaled to the bar's width so
+// that the zone lists beside it keep room for their whole entries. A window whose high byte is
+// below its low byte is drawn with zero width.
 class zone_bar : public QWidget {
  public:
-  explicit zone_bar(QWidget* parent) : QWidget(parent) { setFixedSize(130, 12); }
+  explicit zone_bar(QWidget* parent) : QWidget(parent) { setFixedSize(98, 12); }
   void set_range(int low, int high) {
     if (low == low_ && high == high_) return;
     low_ = low;
     high_ = high;
     update();
   }
+  int low() const { return low_; }
+  int high() const { return high_; }
+  // The painted bar's left edge and width in pixels, inside the frame.
+  int bar_left() const { return 1 + low_ * inner() / 128; }
+  int bar_width() const { return high_ > low_ ? (high_ - low_) * inner() / 128 : 0; }
 
  protected:
   void paintEvent(QPaintEvent*) override {
@@ -37,11 +52,12 @@ class zone_bar : public QWidget {
     p.fillRect(rect(), QColor(250, 250, 250));
     p.setPen(QColor(160, 160, 160));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
-    if (high_ > low_)
-      p.fillRect(QRect(1 + low_, 2, high_ - low_, height() - 4), QColor(70, 120, 215));
+    if (bar_width() > 0)
+      p.fillRect(QRect(bar_left(), 2, bar_width(), height() - 4), QColor(70, 120, 215));
   }
 
  private:
+  int inner() const { return width() - 2; }
   int low_ = 0;
   int high_ = 0;
 };
@@ -99,15 +115,41 @@ QStringList fixed_list(list_kind kind) {
   }
 }
 
+// The groups of "Parameters for current program", by identity; the caption is only shown.
+enum class group_id { oscillator, sample_offset, lfo, effect, amplifier };
+
+struct group_info {
+  group_id id;
+  const char* caption;
+  int columns;
+};
+
+constexpr group_info group_infos[] = {{group_id::oscillator, "Oscilator Setup", 2},
+                                      {group_id::sample_offset, "Sample Offset", 1},
+                                      {group_id::lfo, "LFO Setup", 1},
+                                      {group_id::effect, "Effect Setup", 1},
+                                      {group_id::amplifier, "Amplifier Setup", 1}};
+
+// Reads and writes one named field of the program record (one or two bytes).
+template <auto Field>
+int get_field(const blend& b) {
+  return b.*Field;
+}
+template <auto Field>
+void set_field(blend& b, int value) {
+  b.*Field = static_cast<std::remove_cvref_t<decltype(b.*Field)>>(value);
+}
+
 }  // namespace
 
-// One parameter list: the field it edits (offset and width in the program record), how the
-// stored value relates to the list index, and where it sits.
+// One parameter list: the field it edits, how the stored value relates to the list index, and
+// where it sits.
 struct program_tab::parameter {
-  const char* group;
+  group_id group;
   const char* label;
-  int offset;
-  int width;      // bytes, 1 or 2 (little-endian)
+  const char* field;  // the record field's name; also names the list
+  int (*get)(const blend&);
+  void (*set)(blend&, int);
   int scale;      // stored value = index x scale
   int min_index;  // a smaller index is raised to this before it is stored
   bool editable;  // "Program Volume" is shown only
@@ -116,55 +158,64 @@ struct program_tab::parameter {
 
 namespace {
 
-constexpr int columns_of(const char* group) {
-  return group[0] == 'O' ? 2 : 1;  // "Oscilator Setup"
+template <auto Field>
+constexpr program_tab::parameter field_list(group_id group, const char* label, const char* field,
+                                            list_kind list, int scale = 1, int min_index = 0,
+                                            bool editable = true) {
+  return {group,     label,    field, &get_field<Field>, &set_field<Field>, scale,
+          min_index, editable, list};
 }
 
-}  // namespace
+using g = group_id;
+using k = list_kind;
 
-namespace {
-constexpr const char* osc = "Oscilator Setup";
-constexpr const char* offs = "Sample Offset";
-constexpr const char* lfo = "LFO Setup";
-constexpr const char* eff = "Effect Setup";
-constexpr const char* amp = "Amplifier Setup";
-}  // namespace
-
-static const program_tab::parameter parameters[] = {
-    {osc, "Mode", 18, 1, 1, 0, true, list_kind::osc_mode},
-    {osc, "Velo to Portamento", 23, 1, 1, 0, true, list_kind::off127},
-    {osc, "PitchBend Range", 24, 1, 1, 0, true, list_kind::pb_range},
-    {osc, "Program Transpose", 25, 1, 1, 0, true, list_kind::transpose},
-    {osc, "AfterTouch mode", 26, 1, 1, 0, true, list_kind::at_mode},
-    {osc, "Portamento Time", 27, 1, 1, 5, true, list_kind::porta},
-    {offs, "Sample start offset", 19, 1, 1, 0, true, list_kind::offset20},
-    {offs, "QS Porta -> Offset", 474, 1, 1, 0, true, list_kind::off32},
-    {offs, "Note Velo -> Offset", 476, 1, 1, 0, true, list_kind::off32},
-    {offs, "Max Auto sec offset", 477, 1, 1, 0, true, list_kind::off32},
-    {offs, "Auto Ofs Time Base", 478, 2, 100, 1, true, list_kind::time_base},
-    {lfo, "Waveform", 20, 1, 1, 0, true, list_kind::waveform},
-    {lfo, "LFO Speed", 21, 1, 1, 0, true, list_kind::n127},
-    {lfo, "LFO Depth", 22, 1, 1, 0, true, list_kind::n127},
-    {eff, "Delay MIX", 480, 1, 1, 0, true, list_kind::n127},
-    {eff, "Delay Feedback", 481, 1, 1, 0, true, list_kind::n127},
-    {eff, "Delay Time ms", 482, 2, 1, 1, true, list_kind::delay_time},
-    {amp, "Program Volume", 16, 1, 1, 0, false, list_kind::n127},
-    {amp, "Velocity Sensitive", 17, 1, 1, 0, true, list_kind::n127},
-    {amp, "Attack in ms", 508, 2, 1, 0, true, list_kind::ms4000},
-    {amp, "Release in ms", 510, 2, 1, 0, true, list_kind::ms4000},
+const program_tab::parameter parameters[] = {
+    field_list<&blend::osc_mode>(g::oscillator, "Mode", "osc_mode", k::osc_mode),
+    field_list<&blend::velo_to_porta>(g::oscillator, "Velo to Portamento", "velo_to_porta",
+                                      k::off127),
+    field_list<&blend::pb_range>(g::oscillator, "PitchBend Range", "pb_range", k::pb_range),
+    field_list<&blend::pg_transpose>(g::oscillator, "Program Transpose", "pg_transpose",
+                                     k::transpose),
+    field_list<&blend::at_mode>(g::oscillator, "AfterTouch mode", "at_mode", k::at_mode),
+    field_list<&blend::porta_time>(g::oscillator, "Portamento Time", "porta_time", k::porta, 1, 5),
+    field_list<&blend::sample_offset>(g::sample_offset, "Sample start offset", "sample_offset",
+                                      k::offset20),
+    field_list<&blend::qs_porta_offset>(g::sample_offset, "QS Porta -> Offset", "qs_porta_offset",
+                                        k::off32),
+    field_list<&blend::velo_sample_offset>(g::sample_offset, "Note Velo -> Offset",
+                                           "velo_sample_offset", k::off32),
+    field_list<&blend::auto_sample_offset_max_sectors>(g::sample_offset, "Max Auto sec offset",
+                                                       "auto_sample_offset_max_sectors", k::off32),
+    field_list<&blend::auto_sample_offset_time_base>(g::sample_offset, "Auto Ofs Time Base",
+                                                     "auto_sample_offset_time_base", k::time_base,
+                                                     100, 1),
+    field_list<&blend::lfo_waveform>(g::lfo, "Waveform", "lfo_waveform", k::waveform),
+    field_list<&blend::lfo_speed>(g::lfo, "LFO Speed", "lfo_speed", k::n127),
+    field_list<&blend::lfo_depth>(g::lfo, "LFO Depth", "lfo_depth", k::n127),
+    field_list<&blend::delay_mix>(g::effect, "Delay MIX", "delay_mix", k::n127),
+    field_list<&blend::delay_feedback>(g::effect, "Delay Feedback", "delay_feedback", k::n127),
+    field_list<&blend::delay_time>(g::effect, "Delay Time ms", "delay_time", k::delay_time, 1, 1),
+    field_list<&blend::program_volume>(g::amplifier, "Program Volume", "program_volume", k::n127, 1,
+                                       0, false),
+    field_list<&blend::velo_sensitive>(g::amplifier, "Velocity Sensitive", "velo_sensitive",
+                                       k::n127),
+    field_list<&blend::attack>(g::amplifier, "Attack in ms", "attack", k::ms4000),
+    field_list<&blend::release>(g::amplifier, "Release in ms", "release", k::ms4000),
 };
 
-namespace {
-
-int read_field(const blend& b, int offset, int width) {
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(&b) + offset;
-  return width == 1 ? bytes[0] : bytes[0] | (bytes[1] << 8);
-}
-
-void write_field(blend& b, int offset, int width, int value) {
-  auto* bytes = reinterpret_cast<std::uint8_t*>(&b) + offset;
-  bytes[0] = static_cast<std::uint8_t>(value);
-  if (width == 2) bytes[1] = static_cast<std::uint8_t>(value >> 8);
+// "porta_time" -> "ComboBoxPortaTime".
+QString list_name(const char* field) {
+  QString name = QStringLiteral("ComboBox");
+  bool upper = true;
+  for (const char* c = field; *c; ++c) {
+    if (*c == '_') {
+      upper = true;
+      continue;
+    }
+    name += upper ? QChar(*c).toUpper() : QChar(*c);
+    upper = false;
+  }
+  return name;
 }
 
 // The multisample field of zone list k: basic zones 0..7, legato, release, mod zones 1..4.
@@ -175,19 +226,34 @@ std::uint16_t& zone_multisample(blend& b, int k) {
   return b.mod_zones[k - 10].multisample;
 }
 
-QComboBox* make_zone_list(QWidget* parent, zone_list_model* zones, int k) {
-  auto* box = new QComboBox(parent);
+zone_list_box* make_zone_list(QWidget* parent, zone_list_model* zones, int k, bool basic) {
+  auto* box = new zone_list_box(parent);
   box->setObjectName(QStringLiteral("ComboBoxZone%1").arg(k + 1));
   box->setModel(zones);
-  // The list has 10000 entries: never measure them all for the box's width.
-  box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  box->setMinimumContentsLength(20);
-  box->setMaxVisibleItems(24);
-  if (auto* view = qobject_cast<QListView*>(box->view())) view->setUniformItemSizes(true);
-  box->setAutoFillBackground(true);
+  // A basic zone shows its whole entry: "MS9999 " and a 16-character name.
+  box->setMinimumContentsLength(basic ? 23 : 20);
   box->setFixedHeight(20);
   return box;
 }
+
+// The name cell's editor: at most 16 characters, as a name holds.
+class name_delegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const override {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) line->setMaxLength(name_size);
+    return editor;
+  }
+  void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+    // A reset name is blank padded: the editor starts with the name without its padding.
+    if (auto* line = qobject_cast<QLineEdit*>(editor))
+      line->setText(index.data(Qt::EditRole).toString().trimmed());
+    else
+      QStyledItemDelegate::setEditorData(editor, index);
+  }
+};
 
 QLabel* make_value_label(QWidget* parent, int tag) {
   auto* label = new QLabel(QStringLiteral("000"), parent);
@@ -195,26 +261,50 @@ QLabel* make_value_label(QWidget* parent, int tag) {
   label->setAlignment(Qt::AlignCenter);
   label->setFixedSize(30, 18);
   label->setFrameShape(QFrame::StyledPanel);
+  label->setProperty("tag", tag);
+  label->setCursor(Qt::SizeVerCursor);
+  label->setToolTip(QStringLiteral("Drag up or down to change"));
   return label;
 }
 
 }  // namespace
 
-program_tab::program_tab(bank& b, zone_list_model* zones, QAbstractItemModel* programs,
-                         const std::function<void(std::uint8_t)>& progress, QWidget* parent)
-    : QWidget(parent),
-      bank_(b),
-      grid_(make_name_grid(programs, this, QStringLiteral("StringGridBlends"), 64, 120)) {
-  auto* layout = new QHBoxLayout(this);
-  layout->setContentsMargins(6, 6, 6, 6);
-  layout->addWidget(grid_);
-
+program_tab::program_tab(bank& b, host& h, zone_list_model* zones, name_grid_model* programs,
+                         const std::function<void(std::uint8_t)>& progress,
+                         std::function<void()> refresh, QWidget* parent)
+    : QWidget(parent), bank_(b), host_(h), refresh_(std::move(refresh)) {
+  setStyleSheet(
+      QStringLiteral("QComboBox[assigned=\"true\"] { background: white; color: black;"
+                     " border: 1px solid #5a7db5; border-radius: 2px; padding: 0px 4px; }"
+                     "QComboBox[assigned=\"false\"] { background: #d4d0c8; color: #707070;"
+                     " border: 1px solid #b4b4b4; border-radius: 2px; padding: 0px 4px; }"));
   auto* parameters_box = new QGroupBox(QStringLiteral("Parameters for current program"), this);
   auto* column = new QVBoxLayout(parameters_box);
   column->setSpacing(4);
+  // Built in the order of the start-up gauge: value lists, zone lists, then the grid.
+  auto* parameter_rows = new QVBoxLayout;
+  build_parameters(parameter_rows, progress);
   build_zones(parameters_box, column, zones);
-  build_parameters(column, progress);
+  progress(60);
+  column->addLayout(parameter_rows);
   column->addStretch(1);
+  grid_ = make_name_grid(programs, this, QStringLiteral("StringGridBlends"), 64, 120);
+  progress(70);
+  // Names are typed into the grid (at most 16 characters); rows are dragged by their number.
+  programs->set_name_editor([this](int row, const QString& text) {
+    const bool stored = rename_program(bank_, row, text.toStdString(), host_);
+    refresh_();
+    return stored;
+  });
+  grid_->setItemDelegateForColumn(1, new name_delegate(grid_));
+  grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                         QAbstractItemView::AnyKeyPressed);
+  grid_->viewport()->installEventFilter(this);
+  grid_->setToolTip(QStringLiteral("Drag a program by its number to move, swap or copy it"));
+
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(6, 6, 6, 6);
+  layout->addWidget(grid_);
   layout->addWidget(parameters_box, 1);
 }
 
@@ -227,7 +317,8 @@ void program_tab::build_zones(QWidget* parent, QVBoxLayout* column, zone_list_mo
   copy_name->setObjectName(QStringLiteral("ButtonCopyZoneName"));
   copy_name->setToolTip(QStringLiteral("Copy Zone 1 multisample name to program name"));
   copy_name->setFixedWidth(34);
-  copy_name->setEnabled(false);  // comes with the program editor
+  connect(copy_name, &QPushButton::clicked, this, [this] { copy_zone_name(); });
+  copy_name_ = copy_name;
   grid->addWidget(copy_name, 0, 0);
   auto header = [&](const char* text, int col, int span) {
     auto* label = new QLabel(QString::fromLatin1(text), basic);
@@ -241,8 +332,16 @@ void program_tab::build_zones(QWidget* parent, QVBoxLayout* column, zone_list_mo
   header("Trn", 9, 1);
   for (int i = 0; i < 8; ++i) {
     const int row = i + 1;
-    grid->addWidget(new QLabel(QStringLiteral("Zone %1").arg(i + 1), basic), row, 0);
-    zone_lists_[i] = make_zone_list(basic, zones, i);
+    auto* caption = new QLabel(QStringLiteral("Zone %1").arg(i + 1), basic);
+    caption->setObjectName(QStringLiteral("LabelZone%1").arg(i + 1));
+    if (i > 0) {
+      caption->setCursor(Qt::PointingHandCursor);
+      caption->setToolTip(QStringLiteral("Click: the multisample after the one of Zone %1").arg(i));
+      caption->installEventFilter(this);
+    }
+    zone_captions_[i] = caption;
+    grid->addWidget(caption, row, 0);
+    zone_lists_[i] = make_zone_list(basic, zones, i, true);
     grid->addWidget(zone_lists_[i], row, 1);
     grid->addWidget(zone_labels_[1 + i] = make_value_label(basic, 1 + i), row, 2);
     grid->addWidget(velocity_bars_[i] = new zone_bar(basic), row, 3);
@@ -266,7 +365,7 @@ void program_tab::build_zones(QWidget* parent, QVBoxLayout* column, zone_list_mo
     const int row = j % 3;
     const int col = (j / 3) * 5;
     extra->addWidget(new QLabel(QString::fromLatin1(captions[j]), additional), row, col);
-    zone_lists_[k] = make_zone_list(additional, zones, k);
+    zone_lists_[k] = make_zone_list(additional, zones, k, false);
     extra->addWidget(zone_lists_[k], row, col + 1);
     extra->addWidget(zone_labels_[50 + j] = make_value_label(additional, 50 + j), row, col + 2);
     extra->addWidget(zone_labels_[70 + j] = make_value_label(additional, 70 + j), row, col + 3);
@@ -278,6 +377,8 @@ void program_tab::build_zones(QWidget* parent, QVBoxLayout* column, zone_list_mo
 
   for (int k = 0; k < zone_list_count; ++k)
     connect(zone_lists_[k], &QComboBox::activated, this, [this] { store_zones(); });
+  for (QLabel* label : zone_labels_)
+    if (label) label->installEventFilter(this);
 }
 
 void program_tab::build_parameters(QVBoxLayout* column,
@@ -310,25 +411,28 @@ void program_tab::build_parameters(QVBoxLayout* column,
     lists[int(k)] = make(fixed_list(k));
 
   // Groups in two rows, in the order of the table.
-  const char* rows[2][3] = {{osc, lfo, nullptr}, {offs, eff, amp}};
-  for (auto& row : rows) {
+  const group_id rows[2][3] = {{group_id::oscillator, group_id::lfo, group_id::lfo},
+                               {group_id::sample_offset, group_id::effect, group_id::amplifier}};
+  for (const auto& row : rows) {
     auto* line = new QHBoxLayout;
-    for (const char* group : row) {
-      if (!group) continue;
-      auto* box = new QGroupBox(QString::fromLatin1(group), this);
+    for (std::size_t r = 0; r < 3; ++r) {
+      const group_id group = row[r];
+      if (r > 0 && group == row[r - 1]) continue;
+      const group_info& info =
+          *std::find_if(std::begin(group_infos), std::end(group_infos),
+                        [group](const group_info& i) { return i.id == group; });
+      auto* box = new QGroupBox(QString::fromLatin1(info.caption), this);
       auto* grid = new QGridLayout(box);
       grid->setHorizontalSpacing(6);
       grid->setVerticalSpacing(2);
-      const int columns = columns_of(group);
+      const auto in_group = std::count_if(std::begin(parameters), std::end(parameters),
+                                          [group](const parameter& p) { return p.group == group; });
+      const int per_column = int((in_group + info.columns - 1) / info.columns);
       int at = 0;
-      int in_group = 0;
-      for (const auto& p : parameters)
-        if (p.group == group) ++in_group;
-      const int per_column = (in_group + columns - 1) / columns;
       for (const auto& p : parameters) {
         if (p.group != group) continue;
         auto* box_list = new QComboBox(box);
-        box_list->setObjectName(QStringLiteral("ComboBoxParameter%1").arg(p.offset));
+        box_list->setObjectName(list_name(p.field));
         box_list->setModel(lists[int(p.list)]);
         box_list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         box_list->setMinimumContentsLength(p.list == list_kind::osc_mode ? 15
@@ -338,16 +442,19 @@ void program_tab::build_parameters(QVBoxLayout* column,
         box_list->setMaxVisibleItems(24);
         if (auto* view = qobject_cast<QListView*>(box_list->view()))
           view->setUniformItemSizes(true);
-        const int r = at % per_column;
+        const int r_at = at % per_column;
         const int c = (at / per_column) * 2;
-        grid->addWidget(new QLabel(QString::fromLatin1(p.label), box), r, c);
-        grid->addWidget(box_list, r, c + 1);
-        if (c > 0) grid->setColumnMinimumWidth(c - 1, 0);
+        grid->addWidget(new QLabel(QString::fromLatin1(p.label), box), r_at, c);
+        grid->addWidget(box_list, r_at, c + 1);
         ++at;
         parameter_lists_.emplace_back(&p, box_list);
         if (p.editable) {
           connect(box_list, &QComboBox::activated, this,
-                  [this, &p](int index) { store_parameter(p, index); });
+                  [this, &p, box_list](int index) { store_parameter(p, box_list, index); });
+        } else {
+          // Shown only: the instrument sets it elsewhere, so the list offers no choice.
+          box_list->setEnabled(false);
+          box_list->setToolTip(QStringLiteral("Shown only"));
         }
       }
       line->addWidget(box);
@@ -357,15 +464,18 @@ void program_tab::build_parameters(QVBoxLayout* column,
   }
 }
 
-QComboBox* program_tab::parameter_list(int field_offset) const {
+QComboBox* program_tab::parameter_list(std::string_view field) const {
   for (const auto& [p, box] : parameter_lists_)
-    if (p->offset == field_offset) return box;
+    if (field == p->field) return box;
   return nullptr;
 }
 
-void program_tab::store_parameter(const parameter& p, int index) {
+void program_tab::store_parameter(const parameter& p, QComboBox* list, int index) {
   index = std::max(index, p.min_index);
-  write_field(bank_.program(program_), p.offset, p.width, index * p.scale);
+  p.set(bank_.program(program_), index * p.scale);
+  // The list shows what was stored (a raised minimum included).
+  const QSignalBlocker quiet(list);
+  list->setCurrentIndex(index);
 }
 
 void program_tab::store_zones() {
@@ -380,16 +490,29 @@ void program_tab::show_program(int program) {
   program_ = std::clamp(program, 0, program_count - 1);
   const blend& b = bank_.program(program_);
   for (const auto& [p, box] : parameter_lists_) {
-    const int index = read_field(b, p->offset, p->width) / p->scale;
+    const int index = p->get(b) / p->scale;
     const QSignalBlocker quiet(box);
     box->setCurrentIndex(index < box->count() ? index : -1);
   }
   show_zones();
 }
 
+// A zone list is white when it holds a multisample and in the window's colour, its text
+// greyed, when it shows "No Multisample"; its tool tip is its whole entry.
+void program_tab::show_zone_state(QComboBox* box) {
+  const bool assigned = box->currentIndex() > 0;
+  const QVariant was = box->property("assigned");
+  if (!was.isValid() || was.toBool() != assigned) {
+    box->setProperty("assigned", assigned);
+    box->style()->unpolish(box);
+    box->style()->polish(box);
+  }
+  const QString text = box->currentText();
+  if (box->toolTip() != text) box->setToolTip(text);
+}
+
 void program_tab::show_zones() {
   blend& b = bank_.program(program_);
-  const QColor face = palette().color(QPalette::Window);
   for (int k = 0; k < zone_list_count; ++k) {
     QComboBox* box = zone_lists_[k];
     const int n = zone_multisample(b, k);
@@ -397,38 +520,123 @@ void program_tab::show_zones() {
       const QSignalBlocker quiet(box);
       box->setCurrentIndex(n < multisample_count ? n : 0);
     }
-    const bool white = box->currentIndex() > 0;
-    if (zone_white_[k] != white || !box->property("coloured").isValid()) {
-      QPalette palette = box->palette();
-      palette.setColor(QPalette::Button, white ? QColor(Qt::white) : face);
-      palette.setColor(QPalette::Base, white ? QColor(Qt::white) : face);
-      box->setPalette(palette);
-      box->setProperty("coloured", true);
-      zone_white_[k] = white;
-    }
+    show_zone_state(box);
   }
   // Zone display: the labels and bars of the zone bytes.
-  auto set = [this](int tag, const QString& text) {
+  for (int tag = 0; tag < int(zone_labels_.size()); ++tag) {
+    if (!zone_labels_[tag]) continue;
+    const QString text = QString::fromStdString(zone_label_text(b, tag));
     if (zone_labels_[tag]->text() != text) zone_labels_[tag]->setText(text);
-  };
-  auto three = [](int v) { return QString::asprintf("%03d", v); };
-  auto transpose = [](int v) { return QString::asprintf("%+02d", v - 64); };
-  for (int i = 0; i < 8; ++i) {
-    const zone& z = b.zones[i];
-    set(1 + i, three(z.velo_low));
-    set(10 + i, three(z.velo_high));
-    set(20 + i, three(z.key_low));
-    set(30 + i, three(z.key_high));
-    set(40 + i, three(z.volume));
-    set(60 + i, transpose(z.transpose));
-    velocity_bars_[i]->set_range(z.velo_low, z.velo_high);
-    key_bars_[i]->set_range(z.key_low, z.key_high);
   }
-  const extra_zone* extras[6] = {&b.legato_zone,  &b.release_zone, &b.mod_zones[0],
-                                 &b.mod_zones[1], &b.mod_zones[2], &b.mod_zones[3]};
-  for (int j = 0; j < 6; ++j) {
-    set(50 + j, three(extras[j]->volume));
-    set(70 + j, transpose(extras[j]->transpose));
+  for (int i = 0; i < 8; ++i) {
+    velocity_bars_[i]->set_range(b.zones[i].velo_low, b.zones[i].velo_high);
+    key_bars_[i]->set_range(b.zones[i].key_low, b.zones[i].key_high);
+  }
+}
+
+QLabel* program_tab::zone_label(int tag) const {
+  return tag >= 0 && tag < int(zone_labels_.size()) ? zone_labels_[tag] : nullptr;
+}
+
+QWidget* program_tab::velocity_bar(int i) const {
+  return velocity_bars_.at(i);
+}
+
+QWidget* program_tab::key_bar(int i) const {
+  return key_bars_.at(i);
+}
+
+int program_tab::bar_width(const QWidget* bar) {
+  return static_cast<const zone_bar*>(bar)->bar_width();
+}
+
+void program_tab::move_program(int from, int to) {
+  if (from == to || from < 0 || to < 0 || from >= program_count || to >= program_count) return;
+  refresh_();
+  const int choice = TSellectForm::choose(this, to_qstring(program_choice_text(bank_, from)),
+                                          to_qstring(program_choice_text(bank_, to)));
+  apply_program_operation(bank_, static_cast<program_operation>(choice), from, to);
+  refresh_();
+}
+
+void program_tab::copy_zone_name() {
+  if (copy_zone1_name(bank_, program_)) refresh_();
+}
+
+void program_tab::next_multisample(int n) {
+  if (next_zone_multisample(bank_.program(program_), n)) show_zones();
+}
+
+bool program_tab::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == grid_->viewport()) return drag_row(event);
+  auto* label = qobject_cast<QLabel*>(watched);
+  if (!label) return false;
+  if (label->property("tag").isValid()) return drag_label(label, event);
+  for (int i = 1; i < 8; ++i) {
+    if (label == zone_captions_[i] && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+      next_multisample(i + 1);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Button down starts a drag, every move while it runs is one step up or down, button up ends it.
+bool program_tab::drag_label(QLabel* label, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() != Qt::LeftButton) return false;
+      const QPoint at = mouse->globalPosition().toPoint();
+      drag_x_ = at.x();
+      drag_y_ = at.y();
+      dragging_ = true;
+      return true;
+    }
+    case QEvent::MouseMove: {
+      if (!dragging_) return false;
+      const QPoint at = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+      drag_zone_label(bank_.program(program_), label->property("tag").toInt(), drag_y_, at.y());
+      drag_x_ = at.x();
+      drag_y_ = at.y();
+      show_zones();
+      return true;
+    }
+    case QEvent::MouseButtonRelease:
+      if (!dragging_) return false;
+      dragging_ = false;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A row of the programs grid dragged by its number (first column) and dropped on another row.
+bool program_tab::drag_row(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      const QModelIndex at = grid_->indexAt(mouse->position().toPoint());
+      row_drag_from_ =
+          mouse->button() == Qt::LeftButton && at.isValid() && at.column() == 0 ? at.row() : -1;
+      if (row_drag_from_ >= 0) grid_->viewport()->setCursor(Qt::ClosedHandCursor);
+      return false;  // the press still selects the row
+    }
+    case QEvent::MouseMove:
+      // While a row is dragged the selection stays on it.
+      return row_drag_from_ >= 0;
+    case QEvent::MouseButtonRelease: {
+      if (row_drag_from_ < 0) return false;
+      const int from = row_drag_from_;
+      row_drag_from_ = -1;
+      grid_->viewport()->unsetCursor();
+      const QModelIndex at = grid_->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+      if (at.isValid() && at.row() != from) move_program(from, at.row());
+      return at.isValid() && at.row() != from;
+    }
+    default:
+      return false;
   }
 }
 

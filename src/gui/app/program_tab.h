@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 class QComboBox;
@@ -18,10 +19,12 @@ class QAbstractItemModel;
 
 namespace qbank {
 class bank;
-}
+class host;
+}  // namespace qbank
 
 namespace qbank::gui {
 
+class name_grid_model;
 class zone_list_model;
 class zone_bar;
 
@@ -31,33 +34,72 @@ class program_tab : public QWidget {
   Q_OBJECT
 
  public:
-  // `progress` receives the splash percentages while the value lists are filled.
-  program_tab(bank& b, zone_list_model* zones, QAbstractItemModel* programs,
-              const std::function<void(std::uint8_t)>& progress, QWidget* parent = nullptr);
+  // `progress` receives the splash percentages while the value lists are filled; `h` shows
+  // this tab's messages; `refresh` mirrors the whole bank into the window after an operation
+  // changed it (names, order).
+  program_tab(bank& b, host& h, zone_list_model* zones, name_grid_model* programs,
+              const std::function<void(std::uint8_t)>& progress, std::function<void()> refresh,
+              QWidget* parent = nullptr);
 
   QTableView* grid() const { return grid_; }
   const std::array<QComboBox*, zone_list_count>& zone_lists() const { return zone_lists_; }
-  // The parameter list bound to `field_offset` (the byte offset in the program record).
-  QComboBox* parameter_list(int field_offset) const;
+  // The parameter list of the program record's field named `field` ("porta_time"), null when
+  // no list edits it.
+  QComboBox* parameter_list(std::string_view field) const;
 
   // Copies program `program` (0..9998) into every control (refresh steps 3, 5 and the zone
   // display); no change action runs.
   void show_program(int program);
 
+  // The operations of the tab, as its controls run them.
+  // Row `from` of the programs grid was dragged onto row `to`: asks what to do and does it.
+  void move_program(int from, int to);
+  // "<<": zone 1's multisample name becomes the program's name.
+  void copy_zone_name();
+  // The caption "Zone n" (n = 2..8) was clicked.
+  void next_multisample(int n);
+
+  // The zone label with `tag`, null for a tag no label has; the velocity and key bars of
+  // basic zone i (0..7).
+  QLabel* zone_label(int tag) const;
+  QWidget* velocity_bar(int i) const;
+  QWidget* key_bar(int i) const;
+  // The painted bar's width in pixels (zero when its high byte is below its low byte).
+  static int bar_width(const QWidget* bar);
+  QLabel* zone_caption(int n) const { return zone_captions_[n - 1]; }
+  QPushButton* copy_name_button() const { return copy_name_; }
+
+  // One parameter list's field and rules (defined in the source).
   struct parameter;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void build_zones(QWidget* parent, QVBoxLayout* layout, zone_list_model* zones);
   void build_parameters(QVBoxLayout* layout, const std::function<void(std::uint8_t)>& progress);
   void store_zones();
-  void store_parameter(const parameter& p, int index);
+  void store_parameter(const parameter& p, QComboBox* list, int index);
   void show_zones();
+  void show_zone_state(QComboBox* box);
+
+  bool drag_label(QLabel* label, QEvent* event);
+  bool drag_row(QEvent* event);
 
   bank& bank_;
+  host& host_;
+  std::function<void()> refresh_;
   int program_ = 0;
-  QTableView* grid_;
+  // The label drag: last pointer position and whether a drag runs.
+  int drag_x_ = 0;
+  int drag_y_ = 0;
+  bool dragging_ = false;
+  // A programs-grid row being dragged, -1 when none.
+  int row_drag_from_ = -1;
+  QPushButton* copy_name_ = nullptr;
+  std::array<QLabel*, 8> zone_captions_{};
+  QTableView* grid_ = nullptr;
   std::array<QComboBox*, zone_list_count> zone_lists_{};
-  std::array<bool, zone_list_count> zone_white_{};
   std::vector<std::pair<const parameter*, QComboBox*>> parameter_lists_;
   std::array<QLabel*, 76> zone_labels_{};  // by tag
   std::array<zone_bar*, 8> velocity_bars_{};

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 namespace qbank::gui {
 
@@ -12,6 +13,16 @@ void centre_on_screen(QWidget* window) {
   QRect frame = window->frameGeometry();
   frame.moveCenter(screen->availableGeometry().center());
   window->move(frame.topLeft());
+}
+
+void attach_to(QWidget* window, QWidget* owner) {
+  if (!owner) return;
+  QWidget* top = owner->window();
+  window->setFont(top->font());
+  window->winId();
+  top->winId();
+  if (window->windowHandle() && top->windowHandle())
+    window->windowHandle()->setTransientParent(top->windowHandle());
 }
 
 }  // namespace qbank::gui
