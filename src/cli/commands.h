@@ -59,6 +59,7 @@ class command_context {
 };
 
 // The groups of subcommands, in the order `--help` lists them.
-void add_file_commands(command_context& ctx);  // new, demo, info, convert, validate, build, params
+void add_file_commands(command_context& ctx);   // new, demo, info, convert, validate, build, params
+void add_audio_commands(command_context& ctx);  // waveform
 
 }  // namespace qbank::cli

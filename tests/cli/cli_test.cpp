@@ -10,6 +10,7 @@
 #include "bank/script_file.h"
 #include "platform/file_io.h"
 #include "support/recording_host.h"
+#include "support/run_qbank.h"
 #include "support/temp_dir.h"
 
 namespace qbank {
@@ -18,29 +19,9 @@ namespace {
 using testing::recording_host;
 using testing::temp_dir;
 
-struct run_result {
-  int exit_code = -1;
-  std::string out;  // standard output; standard error is folded in when `with_stderr`
-};
-
-run_result run_qbank(const std::string& args, bool with_stderr = false) {
-  const std::string command =
-      std::string("'") + QBANK_CLI_PATH + "' " + args + (with_stderr ? " 2>&1" : " 2>/dev/null");
-  run_result r;
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return r;
-  std::array<char, 4096> buffer;
-  std::size_t n;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-    r.out.append(buffer.data(), n);
-  const int status = ::pclose(pipe);
-  r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
-
-std::string q(const std::filesystem::path& p) {
-  return "'" + p.string() + "'";
-}
+using testing::q;
+using testing::run_qbank;
+using testing::run_result;
 
 TEST(Cli, VersionHelpAndBadCommandLines) {
   run_result v = run_qbank("--version");
