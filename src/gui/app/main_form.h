@@ -28,6 +28,7 @@ namespace qbank::gui {
 class dialogs;
 class file_slots_model;
 class name_grid_model;
+class player_tab;
 class program_tab;
 class zone_list_model;
 
@@ -69,6 +70,7 @@ class TForm1 : public QMainWindow {
   QLabel* LabelLibraryCommonPath = nullptr;
 
   program_tab* programs() const { return program_tab_; }
+  player_tab* player() const { return player_.get(); }
   zone_list_model* zone_lists_model() const { return zone_model_; }
   // A menu item by its caption; the first in menu order when a caption repeats.
   QAction* action(const QString& caption) const;
@@ -93,7 +95,6 @@ class TForm1 : public QMainWindow {
   QWidget* build_multisamples_tab();
   QWidget* build_manager_tab();
   QWidget* build_sd_card_tab();
-  void fill_audio_outputs();
   QAction* add_item(QMenu* menu, const QString& caption, std::function<void()> command);
   void attach_context_menu(QTableView* grid, QMenu* menu);
 
@@ -111,6 +112,7 @@ class TForm1 : public QMainWindow {
   name_grid_model* s2_model_ = nullptr;
   file_slots_model* slots_model_ = nullptr;
   program_tab* program_tab_ = nullptr;
+  std::unique_ptr<player_tab> player_;
 
   std::vector<QAction*> actions_;
   std::vector<QString> pending_;
