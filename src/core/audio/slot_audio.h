@@ -44,17 +44,21 @@ struct slot_audio {
 
 // The audio of the WAV file `path` (native). The length is the "data" chunk's size, cut to the
 // bytes the file really holds. Throws file_error when an existing file cannot be opened.
-slot_audio load_wav_audio(const std::filesystem::path& path);
+// `recycled` is the previous sound's sample buffer: its memory is used again when it fits, since
+// fresh memory for a sound of tens of megabytes costs more than reading the sound.
+slot_audio load_wav_audio(const std::filesystem::path& path,
+                          std::vector<std::int16_t> recycled = {});
 
 // The audio of slot `s` inside the bank file `bank_path` (native; its part files are found
 // beside it): sector_count x 512 bytes from sector first_sector, offset-binary made signed,
 // always mono, the padding of the last sector included.
-slot_audio load_bank_audio(const std::filesystem::path& bank_path, const slot& s, host& h);
+slot_audio load_bank_audio(const std::filesystem::path& bank_path, const slot& s, host& h,
+                           std::vector<std::int16_t> recycled = {});
 
 // What the player loads for the slot grid's selection: slot `row` (0..127) of multisample `n`
 // of `b`, from the slot's WAV file or from the bank file named by b.loaded_file_name().
 // `selected_rows` above 1 loads nothing ("Multiple selection"). Throws file_error as above.
 slot_audio load_selected_slot(const bank& b, int n, int row, int selected_rows, audio_source source,
-                              host& h);
+                              host& h, std::vector<std::int16_t> recycled = {});
 
 }  // namespace qbank

@@ -98,8 +98,9 @@ void player_tab::build_settings_page() {
 void player_tab::attach_slot_grid(QTableView* grid) {
   grid_ = grid;
   grid_->viewport()->installEventFilter(this);
-  connect(grid_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-          &player_tab::load_selected_slot);
+  connect(grid_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    if (!selecting_) load_selected_slot();
+  });
 }
 
 void player_tab::refresh(int n) {
@@ -126,9 +127,11 @@ void player_tab::load_selected_slot() {
   }
   const audio_source source =
       RadioButtonAudioFromWAV->isChecked() ? audio_source::wav_file : audio_source::bank_file;
+  std::vector<std::int16_t> recycled = std::move(audio_.samples);
   audio_ = {};
   try {
-    audio_ = qbank::load_selected_slot(bank_, multisample_, row, rows, source, host_);
+    audio_ = qbank::load_selected_slot(bank_, multisample_, row, rows, source, host_,
+                                       std::move(recycled));
   } catch (const std::exception& e) {
     audio_ = {};
     host_.message(e.what(), "Error");
@@ -168,8 +171,10 @@ bool player_tab::eventFilter(QObject* watched, QEvent* event) {
       // button is held; the grid's own Ctrl handling would add to the selection instead.
       if (mouse->button() == Qt::LeftButton && (mouse->modifiers() & Qt::ControlModifier) &&
           index.isValid()) {
+        selecting_ = true;
         grid_->selectionModel()->setCurrentIndex(
             index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        selecting_ = false;
         load_selected_slot();
         play();
         return true;

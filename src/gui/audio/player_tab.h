@@ -83,6 +83,7 @@ class player_tab : public QObject {
   QTableView* grid_ = nullptr;
   int multisample_ = 1;
   slot_audio audio_;
+  bool selecting_ = false;  // the player itself moves the grid's selection
   wave_player* output_ = nullptr;
   PlayProgressThread* progress_ = nullptr;
 };

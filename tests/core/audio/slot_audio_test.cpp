@@ -193,3 +193,24 @@ TEST_F(BankSlotAudio, ABankCutShortEndsTheSlotWhereTheFileEnds) {
 
 }  // namespace
 }  // namespace qbank
+
+namespace qbank {
+namespace {
+
+TEST_F(SlotAudio, ThePreviousBufferIsUsedAgainAndSurvivesAMessage) {
+  testing::write_wav_with_sndfile(dir / "a.wav", 1, 48000, ramp(4000));
+  testing::write_wav_with_sndfile(dir / "b.wav", 1, 48000, ramp(3000, 11));
+  b.set_file(1, 0, (dir / "a.wav").string());
+  b.set_file(1, 1, (dir / "b.wav").string());
+  slot_audio a = load(audio_source::wav_file, 1, 0);
+  const std::int16_t* memory = a.samples.data();
+  a = load_selected_slot(b, 1, 5, 1, audio_source::wav_file, h, std::move(a.samples));
+  EXPECT_EQ(a.message, plot_file_not_exist);
+  EXPECT_TRUE(a.samples.empty());
+  a = load_selected_slot(b, 1, 1, 1, audio_source::wav_file, h, std::move(a.samples));
+  EXPECT_EQ(a.samples.data(), memory);
+  EXPECT_EQ(a.samples, ramp(3000, 11));
+}
+
+}  // namespace
+}  // namespace qbank
