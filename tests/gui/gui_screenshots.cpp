@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QRadioButton>
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QTableView>
@@ -11,6 +12,8 @@
 
 #include "app/main_form.h"
 #include "app/start_screen.h"
+#include "audio/player_tab.h"
+#include "bank/bank.h"
 #include "gui_test_support.h"
 
 int main(int argc, char** argv) {
@@ -30,6 +33,13 @@ int main(int argc, char** argv) {
     // The demo's lead starts at C4: show its filled slots.
     window.StringGridFiles->scrollTo(window.StringGridFiles->model()->index(46, 2),
                                      QAbstractItemView::PositionAtTop);
+    // The player shows the first filled slot's waveform from its WAV file.
+    window.player()->RadioButtonAudioFromWAV->setChecked(true);
+    for (int row = 0; row < qbank::slots_per_multisample; ++row)
+      if (!window.main_bank().slot_is_empty(window.current_multisample(), row)) {
+        window.StringGridFiles->selectRow(row);
+        break;
+      }
   }
   window.show();
   static const char* const names[4] = {"program", "multisamples", "bank_manager", "sd_card"};
