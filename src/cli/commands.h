@@ -60,7 +60,10 @@ class command_context {
 };
 
 // The groups of subcommands, in the order `--help` lists them.
-void add_file_commands(command_context& ctx);   // new, demo, info, convert, validate, build, params
-void add_audio_commands(command_context& ctx);  // waveform
+void add_file_commands(command_context& ctx);  // new, demo, info, convert, validate, build, params
+void add_bulk_commands(command_context& ctx);  // remove-*, unused, where-used, names, msn, fix,
+                                               // silence, duplicates
+void add_manager_commands(command_context& ctx);  // transfer, s2, export
+void add_audio_commands(command_context& ctx);    // waveform
 
 }  // namespace qbank::cli

@@ -1,15 +1,13 @@
 // Runs the real `qbank` binary and checks what a person would see: output, order, exit codes.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
 #include <string>
 
 #include "bank/bank.h"
 #include "bank/script_file.h"
 #include "bank/start_sector.h"
 #include "platform/file_io.h"
+#include "support/cli_runner.h"
 #include "support/recording_host.h"
 #include "support/run_qbank.h"
 #include "support/temp_dir.h"
@@ -17,12 +15,11 @@
 namespace qbank {
 namespace {
 
-using testing::recording_host;
-using testing::temp_dir;
-
 using testing::q;
+using testing::recording_host;
 using testing::run_qbank;
 using testing::run_result;
+using testing::temp_dir;
 
 TEST(Cli, VersionHelpAndBadCommandLines) {
   run_result v = run_qbank("--version");

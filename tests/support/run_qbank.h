@@ -1,5 +1,5 @@
-// Runs the real `qbank` binary (QBANK_CLI_PATH, defined by the test target) and collects what it
-// printed and its exit code.
+// Runs the real `qbank` binary (QBANK_CLI_PATH, defined by the test target) and captures what a
+// person would see: standard output (and standard error on request) and the exit code.
 #pragma once
 
 #include <sys/wait.h>
