@@ -65,5 +65,6 @@ void add_bulk_commands(command_context& ctx);  // remove-*, unused, where-used, 
                                                // silence, duplicates
 void add_manager_commands(command_context& ctx);  // transfer, s2, export
 void add_audio_commands(command_context& ctx);    // waveform
+void add_sdcard_commands(command_context& ctx);   // sd-write
 
 }  // namespace qbank::cli

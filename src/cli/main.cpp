@@ -4,6 +4,7 @@
 
 #include "cli/commands.h"
 #include "platform/file_error.h"
+#include "platform/file_io.h"
 
 using namespace qbank;
 using namespace qbank::cli;
@@ -12,11 +13,14 @@ int main(int argc, char** argv) {
   CLI::App app{"qbank: the Quorvatek Samplers bank manager for the command line"};
   app.set_version_flag("--version", "qbank 3.54");
   app.require_subcommand(1);
+  // Ctrl-C or a termination request removes the temporary files of a build or save in progress.
+  install_interrupt_cleanup();
   command_context ctx(app);
   add_file_commands(ctx);
   add_bulk_commands(ctx);
   add_manager_commands(ctx);
   add_audio_commands(ctx);
+  add_sdcard_commands(ctx);
 
   try {
     app.parse(argc, argv);

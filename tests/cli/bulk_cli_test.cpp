@@ -10,8 +10,8 @@
 #include "bank/bank.h"
 #include "bank/script_file.h"
 #include "platform/file_io.h"
-#include "support/recording_host.h"
 #include "support/run_qbank.h"
+#include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_writer.h"
 

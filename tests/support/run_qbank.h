@@ -16,9 +16,11 @@ struct run_result {
   std::string out;  // standard output; standard error is folded in when `with_stderr`
 };
 
-inline run_result run_qbank(const std::string& args, bool with_stderr = false) {
-  const std::string command =
-      std::string("'") + QBANK_CLI_PATH + "' " + args + (with_stderr ? " 2>&1" : " 2>/dev/null");
+// `args` is a shell command line after the program name; `env` (for example "A=1 ") prefixes it.
+inline run_result run_qbank(const std::string& args, bool with_stderr = false,
+                            const std::string& env = {}) {
+  const std::string command = env + std::string("'") + QBANK_CLI_PATH + "' " + args +
+                              (with_stderr ? " 2>&1" : " 2>/dev/null");
   run_result r;
   std::FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return r;
