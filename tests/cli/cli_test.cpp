@@ -8,6 +8,7 @@
 #include "bank/start_sector.h"
 #include "platform/file_io.h"
 #include "support/recording_host.h"
+#include "support/run_qbank.h"
 #include "support/temp_dir.h"
 
 namespace qbank {
