@@ -4,4 +4,9 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/tools/setup.sh" "$here/build"
 export QT_QPA_PLATFORM=offscreen
+# The player's tests play through a real sound server: one with a null sink is started when none
+# answers, and the one started here is stopped when the tests end.
+eval "$("$here/tools/test-sound-server.sh" start)"
+trap '"$here/tools/test-sound-server.sh" stop' EXIT
+export QBANK_REQUIRE_SOUND=1
 ctest --test-dir "$here/build" -LE slow --output-on-failure -j "$(nproc)"

@@ -10,6 +10,7 @@ packages=(
   g++ cmake ninja-build ccache pkg-config git
   qt6-base-dev qt6-multimedia-dev libgl-dev
   libcli11-dev libgtest-dev libgmock-dev googletest libbenchmark-dev libsndfile1-dev
+  pulseaudio pulseaudio-utils
 )
 missing=()
 for p in "${packages[@]}"; do

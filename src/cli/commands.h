@@ -65,6 +65,7 @@ void add_edit_commands(command_context& ctx);  // common-path, replace-path, pla
 void add_bulk_commands(command_context& ctx);  // remove-*, unused, where-used, names, msn, fix,
                                                // silence, duplicates
 void add_manager_commands(command_context& ctx);  // transfer, s2, export
-void add_sdcard_commands(command_context& ctx);  // sd-write
+void add_audio_commands(command_context& ctx);    // waveform
+void add_sdcard_commands(command_context& ctx);   // sd-write
 
 }  // namespace qbank::cli

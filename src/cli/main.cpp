@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
   add_edit_commands(ctx);
   add_bulk_commands(ctx);
   add_manager_commands(ctx);
+  add_audio_commands(ctx);
   add_sdcard_commands(ctx);
 
   try {

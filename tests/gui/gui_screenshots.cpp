@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPixmap>
+#include <QRadioButton>
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QTableView>
@@ -13,6 +14,8 @@
 #include "app/grid_view.h"
 #include "app/main_form.h"
 #include "app/start_screen.h"
+#include "audio/player_tab.h"
+#include "bank/bank.h"
 #include "gui_test_support.h"
 #include "manager/bank_manager_page.h"
 
@@ -49,7 +52,13 @@ int main(int argc, char** argv) {
     window.action(QStringLiteral("Show Note Number"))->trigger();
     window.StringGridFiles->scrollTo(window.StringGridFiles->model()->index(52, 2),
                                      QAbstractItemView::PositionAtTop);
-    window.StringGridFiles->selectRow(66);
+    // The player shows the first filled slot's waveform from its WAV file.
+    window.player()->RadioButtonAudioFromWAV->setChecked(true);
+    for (int row = 0; row < qbank::slots_per_multisample; ++row)
+      if (!window.main_bank().slot_is_empty(window.current_multisample(), row)) {
+        window.StringGridFiles->selectRow(row);
+        break;
+      }
   }
   window.show();
   static const char* const names[4] = {"program", "multisamples", "bank_manager", "sd_card"};

@@ -20,6 +20,11 @@ std::filesystem::path native_path(std::string_view stored) {
   return std::filesystem::path(native_path_text(stored));
 }
 
+std::filesystem::path path_from_utf8(std::string_view text) {
+  return std::filesystem::path(
+      std::u8string(reinterpret_cast<const char8_t*>(text.data()), text.size()));
+}
+
 std::string stored_path(const std::filesystem::path& native) {
   std::string bad;
   std::optional<std::string> text = from_utf8(native.string(), &bad);

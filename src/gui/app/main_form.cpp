@@ -1,6 +1,5 @@
 #include "app/main_form.h"
 
-#include <QAudioDevice>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,11 +9,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
-#include <QMediaDevices>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -25,6 +22,7 @@
 #include "app/program_tab.h"
 #include "app/start_screen.h"
 #include "app/window_util.h"
+#include "audio/player_tab.h"
 #include "bank/bank.h"
 #include "edit/multisample_edit.h"
 #include "edit/multisample_editor.h"
@@ -61,7 +59,7 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
   dialogs_ = d;
   host_ = std::make_unique<gui_host>(*dialogs_, this);
 
-  // 1. The window from its layout. (The player's waveform plot and playback thread join here.)
+  // 1. The window from its layout, with the player's waveform plot and playback thread.
   setObjectName(QStringLiteral("Form1"));
   setWindowIcon(application_icon());
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -97,13 +95,8 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
       [this](int row) { return s2_->sound_name_text(row); }, this);
   slots_model_ = new file_slots_model(*main_, this);
   PageControl1->addTab(build_multisamples_tab(), QStringLiteral("Multisamples"));
-  // The player's settings take effect with the player.
-  for (const char* name :
-       {"ComboBoxAudioOut", "RadioButtonAudioFromWAV", "RadioButtonAudioFromQBB"})
-    if (auto* control = findChild<QWidget*>(QLatin1String(name))) pending(control);
 
-  // 2. The audio output list.
-  fill_audio_outputs();
+  // 2. The audio output list was filled with the player's settings page.
   // 3, 4. The banks were reset when they were made; the record sizes are checked by the build.
   progress(10);
   // 6, 7. The program tab: its value lists [20..50], the zone lists [60], the programs grid [70].
@@ -133,19 +126,13 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
   centre_on_screen(this);
 }
 
-// Destruction: the player's thread, plot and buffer go first once they exist; then the
-// controls, taken from the window so that they go before the banks their grids read; the host's
-// windows and the banks go with the members.
+// Destruction: the player's thread, plot and buffer go first; then the controls, taken from the
+// window so that they go before the banks their grids read; the host's windows and the banks go
+// with the members.
 TForm1::~TForm1() {
+  player_.reset();
   std::unique_ptr<QWidget> controls(takeCentralWidget());
   PageControl1 = nullptr;
-}
-
-void TForm1::fill_audio_outputs() {
-  ComboBoxAudioOut->addItem(QStringLiteral("DEFAULT WAVE OUT DEVICE"));
-  for (const QAudioDevice& device : QMediaDevices::audioOutputs())
-    ComboBoxAudioOut->addItem(device.description());
-  ComboBoxAudioOut->setCurrentIndex(0);
 }
 
 QWidget* TForm1::build_multisamples_tab() {
@@ -182,41 +169,11 @@ QWidget* TForm1::build_multisamples_tab() {
 
   auto* sub_tabs = new QTabWidget(tab);
   sub_tabs->setObjectName(QStringLiteral("PageControl2"));
-  auto* player = new QWidget;
-  auto* player_layout = new QVBoxLayout(player);
-  auto* plot = new QLabel(QStringLiteral("No WAV file selected"), player);
-  plot->setObjectName(QStringLiteral("PaintBoxPlot"));
-  plot->setAlignment(Qt::AlignCenter);
-  plot->setFrameShape(QFrame::StyledPanel);
-  plot->setAutoFillBackground(true);
-  QPalette plot_palette = plot->palette();
-  plot_palette.setColor(QPalette::Window, QColor(16, 24, 32));
-  plot_palette.setColor(QPalette::WindowText, QColor(110, 140, 130));
-  plot->setPalette(plot_palette);
-  player_layout->addWidget(plot, 1);
-  auto* player_buttons = new QHBoxLayout;
-  player_buttons->addWidget(disabled_button(QStringLiteral("Play"), player));
-  player_buttons->addWidget(disabled_button(QStringLiteral("Stop"), player));
-  player_buttons->addStretch(1);
-  player_layout->addLayout(player_buttons);
-  sub_tabs->addTab(player, QStringLiteral("Current WAV file Plot/Player"));
-
-  auto* settings = new QWidget;
-  auto* settings_layout = new QGridLayout(settings);
-  settings_layout->addWidget(new QLabel(QStringLiteral("Audio output:"), settings), 0, 0);
-  ComboBoxAudioOut = new QComboBox(settings);
-  ComboBoxAudioOut->setObjectName(QStringLiteral("ComboBoxAudioOut"));
-  settings_layout->addWidget(ComboBoxAudioOut, 0, 1);
-  auto* from_wav = new QRadioButton(QStringLiteral("Audio from WAV file"), settings);
-  from_wav->setObjectName(QStringLiteral("RadioButtonAudioFromWAV"));
-  auto* from_qbb = new QRadioButton(QStringLiteral("Audio from QBB bank file"), settings);
-  from_qbb->setObjectName(QStringLiteral("RadioButtonAudioFromQBB"));
-  from_qbb->setChecked(true);
-  settings_layout->addWidget(from_wav, 1, 1);
-  settings_layout->addWidget(from_qbb, 2, 1);
-  settings_layout->setColumnStretch(2, 1);
-  settings_layout->setRowStretch(3, 1);
-  sub_tabs->addTab(settings, QStringLiteral("Audio Plot/Player Settings"));
+  player_ = std::make_unique<player_tab>(*main_, *host_);
+  sub_tabs->addTab(player_->plot_page(), QStringLiteral("Current WAV file Plot/Player"));
+  sub_tabs->addTab(player_->settings_page(), QStringLiteral("Audio Plot/Player Settings"));
+  ComboBoxAudioOut = player_->ComboBoxAudioOut;
+  player_->attach_slot_grid(StringGridFiles);
 
   MemoComment = new QPlainTextEdit;
   MemoComment->setObjectName(QStringLiteral("MemoComment"));
@@ -311,6 +268,8 @@ void TForm1::refresh() {
       QString::fromStdString(multisample_comment_text(b, current_multisample_));
   if (MemoComment->toPlainText() != comment_text) MemoComment->setPlainText(comment_text);
   slots_model_->show(current_multisample_, show_note_number_ && show_note_number_->isChecked());
+  // 8. The player shows the selected slot of the current multisample.
+  player_->refresh(current_multisample_);
   // 7, 9. Program names in the programs grid and the three bank-manager grids.
   programs_model_->names_changed();
   main_bank_model_->names_changed();

@@ -31,6 +31,7 @@ class dialogs;
 class file_slots_model;
 class multisample_editor;
 class name_grid_model;
+class player_tab;
 class program_tab;
 class zone_list_model;
 
@@ -80,6 +81,7 @@ class TForm1 : public QMainWindow {
 
   program_tab* programs() const { return program_tab_; }
   multisample_editor* multisamples_editor() const { return multisample_editor_; }
+  player_tab* player() const { return player_.get(); }
   zone_list_model* zone_lists_model() const { return zone_model_; }
   // A menu item by its caption; the first in menu order when a caption repeats.
   QAction* action(const QString& caption) const;
@@ -104,7 +106,6 @@ class TForm1 : public QMainWindow {
   QWidget* build_multisamples_tab();
   QWidget* build_manager_tab(const std::function<void(std::uint8_t)>& progress);
   QWidget* build_sd_card_tab();
-  void fill_audio_outputs();
   QAction* add_item(QMenu* menu, const QString& caption, std::function<void()> command);
   void attach_context_menu(QTableView* grid, QMenu* menu);
 
@@ -125,6 +126,7 @@ class TForm1 : public QMainWindow {
   file_slots_model* slots_model_ = nullptr;
   program_tab* program_tab_ = nullptr;
   multisample_editor* multisample_editor_ = nullptr;
+  std::unique_ptr<player_tab> player_;
 
   std::vector<QAction*> actions_;
   std::vector<QString> pending_;
