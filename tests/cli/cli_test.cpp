@@ -1,46 +1,24 @@
 // Runs the real `qbank` binary and checks what a person would see: output, order, exit codes.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
 #include <string>
 
 #include "bank/bank.h"
 #include "bank/script_file.h"
 #include "platform/file_io.h"
+#include "platform/paths.h"
+#include "support/cli_runner.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
 namespace qbank {
 namespace {
 
+using testing::q;
 using testing::recording_host;
+using testing::run_qbank;
+using testing::run_result;
 using testing::temp_dir;
-
-struct run_result {
-  int exit_code = -1;
-  std::string out;  // standard output; standard error is folded in when `with_stderr`
-};
-
-run_result run_qbank(const std::string& args, bool with_stderr = false) {
-  const std::string command =
-      std::string("'") + QBANK_CLI_PATH + "' " + args + (with_stderr ? " 2>&1" : " 2>/dev/null");
-  run_result r;
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return r;
-  std::array<char, 4096> buffer;
-  std::size_t n;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-    r.out.append(buffer.data(), n);
-  const int status = ::pclose(pipe);
-  r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
-
-std::string q(const std::filesystem::path& p) {
-  return "'" + p.string() + "'";
-}
 
 TEST(Cli, VersionHelpAndBadCommandLines) {
   run_result v = run_qbank("--version");
@@ -113,12 +91,12 @@ TEST(Cli, RefusedBankFilesExitWithOneAndNoSummary) {
 TEST(Cli, ValidateAndBuildRefuseMissingFiles) {
   temp_dir dir;
   bank b;
-  b.set_file(0, 5, (dir / "gone.wav").string());
+  b.set_file(0, 5, path_to_utf8(dir / "gone.wav"));
   recording_host h;
   save_script(b, dir / "m.qbs", h);
   run_result v = run_qbank("validate " + q(dir / "m.qbs"));
   EXPECT_EQ(v.exit_code, 1);
-  const std::string path = (dir / "gone.wav").string();
+  const std::string path = path_to_utf8(dir / "gone.wav");
   EXPECT_NE(v.out.find("[Info] Missing 1 WAV files!!!\n\nShow missing files ? -> Yes\n"
                        "[Report: Missing Files]\nMissing 1 WAV files!!!\n"),
             std::string::npos)

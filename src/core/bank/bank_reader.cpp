@@ -9,6 +9,7 @@
 #include "bank/start_sector.h"
 #include "platform/file_error.h"
 #include "platform/file_io.h"
+#include "platform/paths.h"
 #include "ui/host.h"
 #include "util/text_format.h"
 
@@ -25,7 +26,7 @@ struct read_outcome {
 
 void say_short_header(host& h, const std::filesystem::path& path, std::uint64_t size,
                       std::uint64_t needed) {
-  h.message("The bank file is shorter than its header: " + path.string() + "\nIt holds " +
+  h.message("The bank file is shorter than its header: " + path_to_utf8(path) + "\nIt holds " +
                 group_thousands(size) + " bytes, its header needs " + group_thousands(needed) +
                 " bytes.\n\nNothing is loaded.",
             "Error");
@@ -77,7 +78,7 @@ read_outcome read_records(bank& b, const std::filesystem::path& path, reader_var
     // Slot tables that point into the header or past the end of the file do not lead to the
     // path-name area; reading lines from there would fill the lists with audio or records.
     if (audio_end < header_size(version)) {
-      h.message("The slot tables of the bank file point into its header: " + path.string() +
+      h.message("The slot tables of the bank file point into its header: " + path_to_utf8(path) +
                     "\nThe file lists are not loaded.",
                 "Error");
       return out;
@@ -117,10 +118,10 @@ bool open_bank_file(bank& b, const std::filesystem::path& path, host& h) {
   b.reset();
   try {
     const bool whole = read_bank_file(b, path, reader_variant::main, h);
-    b.set_loaded_file_name(path.string());
+    b.set_loaded_file_name(path_to_utf8(path));
     return whole;
   } catch (...) {
-    b.set_loaded_file_name(path.string());
+    b.set_loaded_file_name(path_to_utf8(path));
     throw;
   }
 }
