@@ -58,7 +58,8 @@ fi
 
 echo "windows: cross-building qbank and the tests"
 cmake -S "$here" -B "$build/qbank" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-  -DCMAKE_FIND_ROOT_PATH="$stage" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_FIND_ROOT_PATH="$stage" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+  -DCMAKE_CXX_FLAGS="-Wno-restrict" \
   -DQBANK_BUILD_GUI=OFF -DQBANK_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build/qbank" -j "$jobs" --target qbank qbank_core_tests
 

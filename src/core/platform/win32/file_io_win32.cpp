@@ -12,6 +12,7 @@
 #include "platform/file_error.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
+#include "platform/replace_file.h"
 
 namespace qbank {
 namespace {
