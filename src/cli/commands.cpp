@@ -40,7 +40,7 @@ void command_context::when_loaded(CLI::App* cmd, input_arg& in,
     set_run([this, then, input] {
       terminal_host& th = host();
       bank b;
-      load_input(b, input->path, input->options, th);
+      input->version_read = load_input(b, input->path, input->options, th);
       if (th.saw_error()) return exit_refused;
       const int code = then(b, th);
       return code == exit_done && th.saw_error() ? exit_refused : code;

@@ -27,6 +27,7 @@ inline constexpr int exit_file = 3;
 struct input_arg {
   std::filesystem::path path;
   input_options options;
+  int version_read = 0;  // after loading: the layout version of the input (see load_input)
 };
 
 class command_context {

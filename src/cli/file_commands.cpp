@@ -7,7 +7,6 @@
 #include "bank/bank_build.h"
 #include "bank/param_file.h"
 #include "bank/script_file.h"
-#include "bank/start_sector.h"
 #include "cli/commands.h"
 #include "demo/demo_library.h"
 #include "platform/file_io.h"
@@ -17,18 +16,6 @@ namespace fs = std::filesystem;
 
 namespace qbank::cli {
 namespace {
-
-int bank_version_of(const fs::path& path, input_kind kind, const input_options& in) {
-  if (kind == input_kind::script) return in.from_version == 0 ? 6 : in.from_version;
-  std::uint8_t sector[512] = {};
-  try {
-    input_file f(path);
-    if (f.read(sector, 512) == 512)
-      if (auto v = bank_file_version(sector)) return *v;
-  } catch (const std::exception&) {
-  }
-  return 0;
-}
 
 // The options of these subcommands, bound by the parser; they live as long as the run.
 struct file_options {
@@ -71,8 +58,7 @@ void add_file_commands(command_context& ctx) {
   cmd_info->add_flag("--json", o.info_json, "Print the summary as JSON");
   ctx.when_loaded(cmd_info, *info_in, [=](bank& b, terminal_host&) {
     const input_kind kind = detect_input(info_in->path, info_in->options);
-    const input_summary s =
-        summarise(b, info_in->path, kind, bank_version_of(info_in->path, kind, info_in->options));
+    const input_summary s = summarise(b, info_in->path, kind, info_in->version_read);
     std::fputs((o.info_json ? summary_json(s, info_in->path) : summary_text(s)).c_str(), stdout);
     return exit_done;
   });

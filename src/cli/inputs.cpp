@@ -56,11 +56,15 @@ input_kind detect_input(const std::filesystem::path& path, const input_options& 
   return input_kind::script;
 }
 
-void load_input(bank& b, const std::filesystem::path& path, const input_options& options, host& h) {
-  if (detect_input(path, options) == input_kind::bank)
-    open_bank_file(b, path, h);
-  else
-    open_script(b, path, options.from_version == 0 ? 6 : options.from_version, h);
+int load_input(bank& b, const std::filesystem::path& path, const input_options& options, host& h) {
+  if (detect_input(path, options) == input_kind::bank) {
+    int version = 0;
+    open_bank_file(b, path, h, &version);
+    return version;
+  }
+  const int version = options.from_version == 0 ? 6 : options.from_version;
+  open_script(b, path, version, h);
+  return version;
 }
 
 input_summary summarise(const bank& b, const std::filesystem::path& path, input_kind kind,

@@ -24,8 +24,9 @@ enum class input_kind { script, bank };
 // sector of a bank file, or whose extension is ".qbb" in any case, is a bank file.
 input_kind detect_input(const std::filesystem::path& path, const input_options& options);
 
-// Resets `b` and reads `path` into it; what the reader reports goes through `h`.
-void load_input(bank& b, const std::filesystem::path& path, const input_options& options, host& h);
+// Resets `b` and reads `path` into it; what the reader reports goes through `h`. Returns the
+// layout version read: the script's, or the bank file's (1 to 6, 0 when not recognised).
+int load_input(bank& b, const std::filesystem::path& path, const input_options& options, host& h);
 
 // What `qbank info` prints.
 struct input_summary {

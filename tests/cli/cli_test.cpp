@@ -5,6 +5,7 @@
 
 #include "bank/bank.h"
 #include "bank/script_file.h"
+#include "bank/start_sector.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
 #include "support/cli_runner.h"
@@ -86,6 +87,25 @@ TEST(Cli, RefusedBankFilesExitWithOneAndNoSummary) {
   EXPECT_EQ(foreign.exit_code, 1);
   EXPECT_EQ(foreign.out.rfind("[Error] Invalid Ample LEAD Sampler Bank!", 0), 0u) << foreign.out;
   EXPECT_FALSE(std::filesystem::exists(dir / "x.qbs"));
+}
+
+TEST(Cli, InfoTellsVersionOneFromVersionTwo) {
+  // Versions 1 and 2 share their start sector; a version-1 file has no path-name area.
+  temp_dir dir;
+  bank b;
+  std::string file(reinterpret_cast<const char*>(start_sector_template(2).data()), 512);
+  file.append(reinterpret_cast<const char*>(&b.image().global), sizeof(global_parameter));
+  file.append(reinterpret_cast<const char*>(b.image().blends), 128 * sizeof(blend));
+  file.append(reinterpret_cast<const char*>(b.image().multisamples), 2048 * sizeof(multisample));
+  write_whole_file(dir / "v1.qbb", file.data(), file.size());
+  run_result v1 = run_qbank("info " + q(dir / "v1.qbb"));
+  EXPECT_EQ(v1.exit_code, 0);
+  EXPECT_NE(v1.out.find("kind: bank file\nversion: 1\n"), std::string::npos) << v1.out;
+  for (int k = 0; k < 2048 * 128; ++k) file += "- - -\r\n";
+  write_whole_file(dir / "v2.qbb", file.data(), file.size());
+  run_result v2 = run_qbank("info --json " + q(dir / "v2.qbb"));
+  EXPECT_EQ(v2.exit_code, 0);
+  EXPECT_NE(v2.out.find("\"version\": 2,"), std::string::npos) << v2.out;
 }
 
 TEST(Cli, ValidateAndBuildRefuseMissingFiles) {

@@ -68,17 +68,32 @@ int check_wav_header(byte_source& stream) {
   return wav_rejected;
 }
 
-bool find_data_chunk(byte_source& stream) {
+namespace {
+
+// One walk over the chunks from the current position. A "data" tag counts only when its size
+// field follows in full: a tag cut off by the end of the file belongs to a damaged file.
+bool walk_to_data_chunk(byte_source& stream, bool skip_pad_bytes) {
   std::uint8_t field[4];
   while (stream.position() < stream.size()) {
     if (!read_exact(stream, field, 4)) return false;
-    if (tag_is(field, data_tag)) return true;
+    if (tag_is(field, data_tag)) return stream.size() - stream.position() >= 4;
     if (!read_exact(stream, field, 4)) return false;
     const std::uint32_t chunk = u32_at(field);
-    // RIFF pads every odd-sized chunk body with one byte; the next tag follows the pad.
-    stream.seek(stream.position() + chunk + (chunk & 1u));
+    stream.seek(stream.position() + chunk + (skip_pad_bytes ? chunk & 1u : 0u));
   }
   return false;
+}
+
+}  // namespace
+
+bool find_data_chunk(byte_source& stream) {
+  // RIFF pads every odd-sized chunk body with one byte, and well-formed files are walked that
+  // way first. Files written by tools that leave the pad out were always accepted by the
+  // instrument's tools, which take sizes as they stand, so they are walked that way second.
+  const std::uint64_t start = stream.position();
+  if (walk_to_data_chunk(stream, true)) return true;
+  stream.seek(start);
+  return walk_to_data_chunk(stream, false);
 }
 
 std::uint32_t read_chunk_size(byte_source& stream) {

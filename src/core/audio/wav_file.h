@@ -29,8 +29,10 @@ const std::array<std::uint8_t, 24>& wav_format_template(int channels);
 // left at offset 36, behind the format chunk.
 int check_wav_header(byte_source& stream);
 
-// Skips chunks until one tagged "data"; true with the stream at that chunk's size field, false
-// at the end of the stream. An odd-sized chunk is followed by its pad byte, as RIFF requires.
+// Skips chunks until one tagged "data" whose 4-byte size field is present; true with the stream
+// at that size field, false at the end of the stream. Chunks are walked with RIFF's pad byte
+// after an odd-sized body first, then (when that finds nothing) with sizes taken as they stand,
+// so files that leave the pad out are accepted too.
 bool find_data_chunk(byte_source& stream);
 
 // One little-endian u32 at the current position (the audio length n in bytes after a successful

@@ -105,7 +105,9 @@ struct problem_list {
       lines.push_back(format("Multisample Num: %u - %s", static_cast<unsigned>(n + 1),
                              multisample_head_text(b.multisample(n)).c_str()));
     }
-    lines.push_back(format(line_format, count, native_path_text(stored).c_str()));
+    // The entry as stored, separators untouched: text copied from the report must match it
+    // exactly in "Replace text in file path...".
+    lines.push_back(format(line_format, count, to_utf8(stored).c_str()));
   }
 
   void offer(host& h, const char* question, const char* first_line, const char* title) {

@@ -22,6 +22,7 @@ struct read_outcome {
   std::optional<int> version;
   bool whole = false;
   bool loaded_records = false;
+  bool path_area = false;
 };
 
 void say_short_header(host& h, const std::filesystem::path& path, std::uint64_t size,
@@ -91,6 +92,7 @@ read_outcome read_records(bank& b, const std::filesystem::path& path, reader_var
     out.whole = reader.Position() == reader.TotalSize();
     return out;
   }
+  out.path_area = true;
   read_file_lists(b, source, multisamples, h, "The path-name area of the bank file");
   // The area counts as read to its end: lines past the last list are passed over.
   reader.GoToPosition(reader.TotalSize());
@@ -100,24 +102,30 @@ read_outcome read_records(bank& b, const std::filesystem::path& path, reader_var
 
 }  // namespace
 
-bool read_bank_file(bank& b, const std::filesystem::path& path, reader_variant variant, host& h) {
+bool read_bank_file(bank& b, const std::filesystem::path& path, reader_variant variant, host& h,
+                    int* file_version) {
   h.process_events();
   read_outcome out;
   {
     progress_scope progress(h, 'r', "Reading QBB file...");
     out = read_records(b, path, variant, h);
   }
+  if (file_version) {
+    // Versions 1 and 2 share their code; a version-1 file ends with its audio area.
+    *file_version = out.version.value_or(0);
+    if (*file_version == 2 && out.loaded_records && !out.path_area) *file_version = 1;
+  }
   if (out.loaded_records && *out.version != 6) h.message(old_version_notice(*out.version), "Info");
   if (variant == reader_variant::main && out.whole) h.message("Bank loading OK!", "Info");
   return out.whole;
 }
 
-bool open_bank_file(bank& b, const std::filesystem::path& path, host& h) {
+bool open_bank_file(bank& b, const std::filesystem::path& path, host& h, int* file_version) {
   // A file that cannot be opened stops the command before the reset, so the bank is kept.
   input_file{path};
   b.reset();
   try {
-    const bool whole = read_bank_file(b, path, reader_variant::main, h);
+    const bool whole = read_bank_file(b, path, reader_variant::main, h, file_version);
     b.set_loaded_file_name(path_to_utf8(path));
     return whole;
   } catch (...) {

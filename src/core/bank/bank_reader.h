@@ -16,10 +16,15 @@ enum class reader_variant { main, manager };
 
 // Reads `path` into `b`, which the caller has reset. Reports through `h` with the messages of
 // the reader; returns true when the whole file was read (the main variant's "Bank loading OK!").
-bool read_bank_file(bank& b, const std::filesystem::path& path, reader_variant variant, host& h);
+// `file_version`, when given, receives the version of the file as read: 1 to 6, where 1 is a
+// file of code 0xAA without a path-name area; 0 when the start sector was not recognised.
+bool read_bank_file(bank& b, const std::filesystem::path& path, reader_variant variant, host& h,
+                    int* file_version = nullptr);
 
-// The main window's open command: reset, read_bank_file (main variant), remember the path as
-// the loaded file name whatever the outcome.
-bool open_bank_file(bank& b, const std::filesystem::path& path, host& h);
+// The main window's open command. A file that cannot be opened throws file_error and leaves `b`
+// and its loaded file name as they were; otherwise: reset, read_bank_file (main variant), and
+// remember the path as the loaded file name whatever the reader reported.
+bool open_bank_file(bank& b, const std::filesystem::path& path, host& h,
+                    int* file_version = nullptr);
 
 }  // namespace qbank

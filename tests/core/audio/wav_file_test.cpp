@@ -143,6 +143,19 @@ TEST(WavReader, DataChunkSearch) {
        testing::riff_file({testing::format_chunk(2), testing::riff_chunk("junk", bytes(3, 'j')),
                            testing::riff_chunk("data", audio)}),
        true, 12},
+      // Tools that leave the pad out were always accepted; they still are.
+      {"odd chunk without pad byte",
+       testing::riff_file(
+           {testing::format_chunk(2),
+            bytes{'j', 'u', 'n', 'k', 3, 0, 0, 0, 'j', 'j', 'j', 'd', 'a', 't', 'a', 12, 0, 0, 0},
+            audio}),
+       true, 12},
+      {"odd chunk without pad byte, then another chunk",
+       testing::riff_file({testing::format_chunk(1),
+                           bytes{'j', 'u', 'n', 'k', 1,   0,   0,   0,   'j', 'L', 'I', 'S', 'T', 2,
+                                 0,   0,   0,   'x', 'x', 'd', 'a', 't', 'a', 12,  0,   0,   0},
+                           audio}),
+       true, 12},
       {"no data chunk",
        testing::riff_file({testing::format_chunk(1), testing::riff_chunk("LIST", bytes(10, 'x'))}),
        false, 0},
@@ -152,6 +165,11 @@ TEST(WavReader, DataChunkSearch) {
            {testing::format_chunk(1), bytes{'b', 'i', 'g', ' ', 0xFF, 0xFF, 0xFF, 0xFF}}),
        false, 0},
       {"tag cut short", testing::riff_file({testing::format_chunk(1), bytes{'d', 'a'}}), false, 0},
+      // A "data" tag whose size field is cut off by the end of the file is damage, not silence.
+      {"data size field cut short",
+       testing::riff_file({testing::format_chunk(1), bytes{'d', 'a', 't', 'a', 0, 0}}), false, 0},
+      {"data tag at the very end",
+       testing::riff_file({testing::format_chunk(1), bytes{'d', 'a', 't', 'a'}}), false, 0},
       {"data of size 0", testing::wav_bytes_raw(1, {}), true, 0},
   };
   for (const auto& c : cases) {

@@ -214,8 +214,26 @@ TEST_F(BankBuild, StoredPathsAreCodePageBytesWithBackslashes) {
   validate_for_build(b, h);
   EXPECT_EQ(b.multisample(0).slots[0].sector_count, 1);
   ASSERT_EQ(h.reports.size(), 1u);
-  EXPECT_EQ(h.reports[0].lines.back(), "1. Missing file: " + path_to_utf8(klaenge / "b.wav"));
+  // The entry as stored, so that it can be pasted into "Replace text in file path...".
+  EXPECT_EQ(h.reports[0].lines.back(), "1. Missing file: " + base + "\\Klänge\\b.wav");
   set_active_codepage(0);
+}
+
+TEST_F(BankBuild, ReportHeadersAndDamagedDataChunks) {
+  // A name of all 16 characters runs straight into the comment, up to its first zero byte.
+  std::memcpy(b.multisample(6).name, "ABCDEFGHIJKLMNOP", 16);
+  std::memcpy(b.multisample(6).comment, "loud", 5);
+  // The "data" tag is there, its size field is cut off by the end of the file.
+  add_wav(6, 0, "cut.wav",
+          testing::riff_file({testing::format_chunk(1), bytes{'d', 'a', 't', 'a', 0}}));
+  h.default_answer = true;
+  EXPECT_EQ(validate_for_build(b, h).errors(), 1u);
+  ASSERT_EQ(h.reports.size(), 1u);
+  EXPECT_EQ(h.reports[0].title, "Report: Invalid Files");
+  EXPECT_EQ(h.reports[0].lines,
+            (std::vector<std::string>{"Found 1 invalid WAV files!!!",
+                                      "Multisample Num: 7 - ABCDEFGHIJKLMNOPloud",
+                                      "1. Invalid WAV format: " + path_to_utf8(dir / "cut.wav")}));
 }
 
 TEST_F(BankBuild, ASplitBankReadsBackLikeTheWholeOne) {

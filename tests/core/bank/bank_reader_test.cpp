@@ -102,6 +102,68 @@ TEST_F(BankReader, OldVersionsFillTheirRecordsAndShowTheirNotice) {
                 "[Info] Open old bank version 3.\nLoaded only first 256 programs!", ok}));
 }
 
+TEST_F(BankReader, EveryOldVersionFillsItsRecordCounts) {
+  const struct {
+    int version;
+    int programs;
+    int multisamples;
+    const char* notice;
+  } cases[] = {
+      {4, 999, 2048, "[Info] Open old bank version 4.\nLoaded only first 999 programs!"},
+      {5, 9999, 2048, "[Info] Open old bank version 5.\nLoaded only first 2048 multisamples!"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.version);
+    source.reset();
+    source.program(c.programs - 1).osc_mode = 5;
+    source.multisample(c.multisamples - 1).name[0] = 'Q';
+    h = {};
+    b.reset();
+    int version = 0;
+    testing::write_file(path, bank_file(source, c.version, c.multisamples * 128));
+    EXPECT_TRUE(read_bank_file(b, path, reader_variant::main, h, &version));
+    EXPECT_EQ(version, c.version);
+    EXPECT_EQ(b.program(c.programs - 1).osc_mode, 5);
+    EXPECT_EQ(b.multisample(c.multisamples - 1).name[0], 'Q');
+    EXPECT_EQ(b.file(c.multisamples - 1, 127), "L" + std::to_string(c.multisamples * 128 - 1));
+    EXPECT_EQ(b.file(2048, 0), "- - -");
+    EXPECT_EQ(h.messages, (std::vector<std::string>{c.notice, ok}));
+  }
+}
+
+TEST_F(BankReader, AVersionOneFileEndsWithItsAudio) {
+  // Code 0xAA, records, one slot of audio and nothing after it: a version-1 file.
+  source.multisample(4).slots[2] = {4229, 2};
+  bytes file = bank_file(source, 2, 0);
+  ASSERT_EQ(file.size(), 4229u * 512);
+  file.resize(file.size() + 2 * 512, 0x80);
+  int version = 0;
+  testing::write_file(path, file);
+  EXPECT_TRUE(read_bank_file(b, path, reader_variant::main, h, &version));
+  EXPECT_EQ(version, 1);
+  EXPECT_EQ(b.multisample(4).slots[2].first_sector, 4229u);
+  EXPECT_EQ(b.file(4, 2), "- - -");
+  EXPECT_EQ(
+      h.messages,
+      (std::vector<std::string>{
+          version1, "[Info] Open old bank version: 1 or 2.\nLoaded only first 128 programs!", ok}));
+}
+
+TEST_F(BankReader, TheManagerNeedsAPathAreaOfMoreThanOneByteAList) {
+  // 10000 lists need more than 10000 bytes; the manager variant takes a shorter area for none,
+  // the main variant reads it and runs out of lines.
+  const bytes file = bank_file(source, 6, 3);
+  ASSERT_LT(file.size() - image_size, 10000u);
+  testing::write_file(path, file);
+  EXPECT_FALSE(read_bank_file(b, path, reader_variant::manager, h));
+  EXPECT_EQ(h.messages, std::vector<std::string>{version1});
+  EXPECT_EQ(b.file(0, 0), "- - -");
+  h = {};
+  b.reset();
+  EXPECT_THROW(read_bank_file(b, path, reader_variant::main, h), command_error);
+  EXPECT_EQ(b.file(0, 2), "L2");
+}
+
 TEST_F(BankReader, DamagedFilesGiveOneClearOutcomeEach) {
   bank empty;
   const bytes full = bank_file(empty, 6, 10000 * 128);

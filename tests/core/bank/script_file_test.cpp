@@ -163,7 +163,10 @@ INSTANTIATE_TEST_SUITE_P(
         version_case{0, 128, 2048,
                      "Open old bank version: 1 or 2.\nLoaded only first 128 programs!"},
         version_case{7, 128, 2048,
-                     "Open old bank version: 1 or 2.\nLoaded only first 128 programs!"}));
+                     "Open old bank version: 1 or 2.\nLoaded only first 128 programs!"}),
+    [](const ::testing::TestParamInfo<version_case>& info) {
+      return "Version" + std::to_string(info.param.version);
+    });
 
 TEST(ScriptLoad, RepairsLeaveGoodValuesAlone) {
   temp_dir dir;
