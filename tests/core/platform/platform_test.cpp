@@ -36,8 +36,8 @@ TEST_F(CodepageTest, CharactersOutsideTheCodePageAreRefusedNotMangled) {
   EXPECT_FALSE(from_utf8("Пиано", &bad));
   EXPECT_EQ(bad, "П");
   EXPECT_FALSE(from_utf8("\xC3", &bad));  // cut UTF-8
-  EXPECT_THROW(stored_path("/lib/Пиано.wav"), command_error);
-  EXPECT_EQ(stored_path("/lib/café.wav"), "/lib/caf\xE9.wav");
+  EXPECT_THROW(stored_path(path_from_utf8("/lib/Пиано.wav")), command_error);
+  EXPECT_EQ(stored_path(path_from_utf8("/lib/café.wav")), "/lib/caf\xE9.wav");
 }
 
 TEST(Paths, StoredWindowsPathsBecomeNative) {

@@ -1,8 +1,10 @@
 // windows.h first: shellapi.h builds on it.
+// clang-format off
+#include <windows.h>
+#include <shellapi.h>
+// clang-format on
 #include <fcntl.h>
 #include <io.h>
-#include <shellapi.h>
-#include <windows.h>
 
 #include "platform/console.h"
 #include "platform/win32/wide_text.h"
