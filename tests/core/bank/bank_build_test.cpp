@@ -126,18 +126,21 @@ TEST_F(BankBuild, MonoSlotsAreOffsetBinaryPaddedToWholeSectors) {
 
 TEST_F(BankBuild, StereoFramesAreFoldedToTheirTruncatedMean) {
   const std::int16_t frames[] = {3, -4, -3, 0, 32767, 32767, -32768, -32768, 100, 201};
-  QBANK_SKIP_WITHOUT_SNDFILE();
   add_wav(2, 0, "st.wav", testing::wav_bytes(2, frames));
-  testing::write_wav_with_sndfile(dir / "sf.wav", 2, 48000, frames);
-  b.set_file(2, 1, path_to_utf8(dir / "sf.wav"));
+  // The same frames written by libsndfile where it is built (not for Windows).
+  if (testing::have_sndfile) {
+    testing::write_wav_with_sndfile(dir / "sf.wav", 2, 48000, frames);
+    b.set_file(2, 1, path_to_utf8(dir / "sf.wav"));
+  }
   ASSERT_TRUE(build_bank_file(b, out, h));
   const bytes file = read_whole_file(out);
   const std::uint16_t folded[] = {0x8000, 0x7FFF, 0xFFFF, 0x0000, 0x8000 + 150};
   for (std::uint64_t slot_at : {audio_start, audio_start + 512}) {
+    if (slot_at != audio_start && !testing::have_sndfile) break;
     for (int k = 0; k < 5; ++k) EXPECT_EQ(u16_at(file, slot_at + 2 * k), folded[k]) << k;
     EXPECT_EQ(u16_at(file, slot_at + 10), 0x8000);
   }
-  EXPECT_EQ(b.multisample(2).slots[1].sector_count, 1);
+  EXPECT_EQ(b.multisample(2).slots[1].sector_count, testing::have_sndfile ? 1 : 0);
 }
 
 TEST_F(BankBuild, ValidationReportsEveryKindOfBadFileAndTheBuildRefuses) {
