@@ -66,5 +66,8 @@ CLI::Option* add_path_option(CLI::App* cmd, const std::string& name, std::filesy
 
 // The groups of subcommands, in the order `--help` lists them.
 void add_file_commands(command_context& ctx);  // new, demo, info, convert, validate, build, params
+void add_bulk_commands(command_context& ctx);  // remove-*, unused, where-used, names, msn, fix,
+                                               // silence, duplicates
+void add_manager_commands(command_context& ctx);  // transfer, s2, export
 
 }  // namespace qbank::cli

@@ -25,6 +25,8 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   command_context ctx(app);
   add_file_commands(ctx);
+  add_bulk_commands(ctx);
+  add_manager_commands(ctx);
 
   try {
     app.parse(static_cast<int>(arg_pointers.size()), arg_pointers.data());

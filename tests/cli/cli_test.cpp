@@ -10,6 +10,7 @@
 #include "platform/paths.h"
 #include "support/cli_runner.h"
 #include "support/recording_host.h"
+#include "support/cli_runner.h"
 #include "support/temp_dir.h"
 
 namespace qbank {

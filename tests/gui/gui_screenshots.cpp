@@ -12,6 +12,7 @@
 #include "app/main_form.h"
 #include "app/start_screen.h"
 #include "gui_test_support.h"
+#include "manager/bank_manager_page.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -26,6 +27,9 @@ int main(int argc, char** argv) {
   if (argc > 2) {
     answers.files.push_back(qbank::gui::native_path_of(QString::fromLocal8Bit(argv[2])));
     window.open_script_command(6);
+    // The bank manager shows the same script as its source bank.
+    answers.files.push_back(qbank::gui::native_path_of(QString::fromLocal8Bit(argv[2])));
+    window.manager_page()->open_manager_script(6);
     window.refresh();
     // The demo's lead starts at C4: show its filled slots.
     window.StringGridFiles->scrollTo(window.StringGridFiles->model()->index(46, 2),

@@ -26,13 +26,12 @@
 #include "app/start_screen.h"
 #include "app/window_util.h"
 #include "bank/bank.h"
+#include "manager/bank_manager_page.h"
+#include "manager/s2_bank.h"
 
 namespace qbank::gui {
 
 namespace {
-
-// The second-generation bank is not read yet; its list shows the reset sound names.
-constexpr std::string_view s2_reset_name = "- - -           ";
 
 QPushButton* disabled_button(const QString& caption, QWidget* parent) {
   auto* button = new QPushButton(caption, parent);
@@ -43,7 +42,9 @@ QPushButton* disabled_button(const QString& caption, QWidget* parent) {
 }  // namespace
 
 TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
-    : main_(std::make_unique<bank>()), manager_(std::make_unique<bank>()) {
+    : main_(std::make_unique<bank>()),
+      manager_(std::make_unique<bank>()),
+      s2_(std::make_unique<s2_bank>()) {
   if (!d) {
     own_dialogs_ = std::make_unique<qt_dialogs>(this);
     d = own_dialogs_.get();
@@ -78,7 +79,7 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
   s2_model_ = new name_grid_model(
       program_count, QStringLiteral("Sound Num"), QStringLiteral("Sound Name"),
       [](int row) { return QString::asprintf("%04u", unsigned(row)); },
-      [](int) { return std::string(s2_reset_name); }, this);
+      [this](int row) { return s2_->sound_name_text(row); }, this);
   slots_model_ = new file_slots_model(*main_, this);
 
   PageControl1->addTab(build_multisamples_tab(), QStringLiteral("Multisamples"));
@@ -98,6 +99,7 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
   // 7. The grids read their headers and row labels from their models.
   for (std::uint8_t step : {60, 70, 80, 90, 99}) progress(step);
 
+  manager_page_ = new bank_manager_page(*this, *dialogs_, *s2_);
   build_menus();
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] { refresh(); });
   for (QTableView* grid : {StringGridBlends, StringGridBlendsORG, StringGridMultisamples,
@@ -226,11 +228,13 @@ QWidget* TForm1::build_manager_tab() {
     box_layout->addWidget(grid);
     return box;
   };
-  auto button_column = [tab](std::initializer_list<QString> captions) {
+  // Buttons as (caption, object name); the bank manager page finds them by name.
+  auto button_column = [tab](std::initializer_list<std::pair<QString, const char*>> buttons) {
     auto* column = new QVBoxLayout;
     column->addStretch(1);
-    for (const QString& caption : captions) {
+    for (const auto& [caption, name] : buttons) {
       auto* button = disabled_button(caption, tab);
+      button->setObjectName(QString::fromLatin1(name));
       button->setMinimumHeight(caption.contains(QLatin1Char('\n')) ? 44 : 28);
       column->addWidget(button);
     }
@@ -240,12 +244,14 @@ QWidget* TForm1::build_manager_tab() {
   layout->addWidget(grid_box(QStringLiteral("Programs in MAIN BANK"), StringGridBlendsORG,
                              main_bank_model_, QStringLiteral("StringGridBlendsORG"), false));
   // Two-line captions of "<< Execute + 1 Down <<" and "<< Execute Multiple <<".
-  layout->addLayout(button_column({QStringLiteral("<<  Execute  <<"),
-                                   QStringLiteral("<< Execute <<\nMove 1 Line Down"),
-                                   QStringLiteral("<< Execute <<\nMove Multiple")}));
+  layout->addLayout(button_column(
+      {{QStringLiteral("<<  Execute  <<"), "ButtonExecute"},
+       {QStringLiteral("<< Execute <<\nMove 1 Line Down"), "ButtonExecuteMoveOneDown"},
+       {QStringLiteral("<< Execute <<\nMove Multiple"), "ButtonExecuteMoveMultiple"}}));
   layout->addWidget(grid_box(QStringLiteral("Programs in BANK 2"), StringGridBlendsMNG,
                              manager_model_, QStringLiteral("StringGridBlendsMNG"), true));
-  layout->addLayout(button_column({QStringLiteral("<< Sampler 2 Sound <<")}));
+  layout->addLayout(
+      button_column({{QStringLiteral("<< Sampler 2 Sound <<"), "ButtonSampler2Sound"}}));
   layout->addWidget(grid_box(QStringLiteral("Sampler 2 Sounds"), StringGridS2Sounds, s2_model_,
                              QStringLiteral("StringGridS2Sounds"), true));
   return tab;

@@ -21,10 +21,12 @@ class QTableView;
 
 namespace qbank {
 class bank;
-}
+class s2_bank;
+}  // namespace qbank
 
 namespace qbank::gui {
 
+class bank_manager_page;
 class dialogs;
 class file_slots_model;
 class name_grid_model;
@@ -52,7 +54,11 @@ class TForm1 : public QMainWindow {
 
   bank& main_bank() { return *main_; }
   bank& manager_bank() { return *manager_; }
+  s2_bank& s2() { return *s2_; }
+  bank_manager_page* manager_page() const { return manager_page_; }
   gui_host& host() { return *host_; }
+  // The file dialogs and message boxes of the window (scripted in tests).
+  dialogs& dialog_boxes() { return *dialogs_; }
   int current_program() const { return current_program_; }
   int current_multisample() const { return current_multisample_; }
   int current_manager_program() const { return current_manager_program_; }
@@ -99,6 +105,8 @@ class TForm1 : public QMainWindow {
 
   std::unique_ptr<bank> main_;
   std::unique_ptr<bank> manager_;
+  std::unique_ptr<s2_bank> s2_;
+  bank_manager_page* manager_page_ = nullptr;
   std::unique_ptr<dialogs> own_dialogs_;
   dialogs* dialogs_;
   std::unique_ptr<gui_host> host_;

@@ -6,6 +6,8 @@
 #include <QTableView>
 
 #include "app/main_form.h"
+#include "edit/bulk_menu.h"
+#include "manager/bank_manager_page.h"
 
 namespace qbank::gui {
 
@@ -94,8 +96,10 @@ void TForm1::build_menus() {
                           "4GB toms..."),
            [this] { save_bank_command(); });
   file->addSeparator();
-  add_item(file, QStringLiteral("Export All Program Names to Text File..."), none());
-  add_item(file, QStringLiteral("Export ALL Samples From Loaded Bank File..."), none());
+  add_item(file, QStringLiteral("Export All Program Names to Text File..."),
+           [this] { export_program_names_command(*this); });
+  add_item(file, QStringLiteral("Export ALL Samples From Loaded Bank File..."),
+           [this] { manager_page_->export_library(); });
   file->addSeparator();
   add_item(file, QStringLiteral("Exit"), [this] { close(); });
 
@@ -103,10 +107,13 @@ void TForm1::build_menus() {
   add_item(edit, QStringLiteral("Calculate bank SIZE  (Version 6)"),
            [this] { calculate_size_command(); });
   QMenu* reset_invalid = edit->addMenu(QStringLiteral("Reset Invalid Parameters"));
-  add_item(reset_invalid, QStringLiteral("Reset Old (-64) Zone Transpose Values"), none());
+  add_item(reset_invalid, QStringLiteral("Reset Old (-64) Zone Transpose Values"),
+           [this] { program_fix_command(*this, program_fix::zone_transpose); });
   add_item(reset_invalid,
-           QStringLiteral("Reset OLD Program Transpose Value (-24), and set to +/-0"), none());
-  add_item(edit, QStringLiteral("Remove UNUSED Multisamples..."), none());
+           QStringLiteral("Reset OLD Program Transpose Value (-24), and set to +/-0"),
+           [this] { program_fix_command(*this, program_fix::program_transpose); });
+  add_item(edit, QStringLiteral("Remove UNUSED Multisamples..."),
+           [this] { remove_unused_command(*this); });
 
   QMenu* view = bar->addMenu(QStringLiteral("View"));
   show_note_number_ = add_item(view, QStringLiteral("Show Note Number"), [] {});
@@ -114,16 +121,16 @@ void TForm1::build_menus() {
 
   QMenu* tools = bar->addMenu(QStringLiteral("Tools"));
   add_item(tools, QStringLiteral("Save ALL Used Multisamples Names To Multisamples Folders"),
-           none());
+           [this] { save_name_markers_command(*this); });
   add_item(tools, QStringLiteral("Extract library common path"), none());
   QMenu* silence = tools->addMenu(
       QStringLiteral("Remove silence from end of WAV files included in multisamples"));
-  QAction* fade =
-      silence->addAction(QStringLiteral("Apply 2ms Fade Out AFTER point of removing silence"));
+  QAction* fade = silence->addAction(QString::fromLatin1(fade_option_caption));
   fade->setCheckable(true);
   fade->setChecked(true);
   actions_.push_back(fade);
-  add_item(silence, QStringLiteral("Check end of WAV files for silence and report rezult"), none());
+  add_item(silence, QStringLiteral("Check end of WAV files for silence and report rezult"),
+           [this] { silence_check(*this); });
   silence->addSeparator();
   static const char* const thresholds[] = {
       "+/-   0 samples  /  -90.0dB...", "+/- 10 samples  /  -70.3dB...",
@@ -133,7 +140,8 @@ void TForm1::build_menus() {
       "+/- 80 samples  /  -52.4dB...",  "+/- 90 samples  /  -51.2dB...",
       "+/- 100 samples  /  -50.3dB..."};
   for (int i = 0; i < 11; ++i) {
-    QAction* item = add_item(silence, QString::fromLatin1(thresholds[i]), none());
+    QAction* item = add_item(silence, QString::fromLatin1(thresholds[i]),
+                             [this, i] { silence_apply(*this, i * 10); });
     item->setData(i * 10);
     if (i == 6) {  // the default item
       QFont bold = item->font();
@@ -144,18 +152,29 @@ void TForm1::build_menus() {
   add_item(tools, QStringLiteral("Reform loaded script file to bank file"),
            [this] { reform_loaded_name_command(); });
   QMenu* transpose = tools->addMenu(QStringLiteral("Transpose all used Programs with one Octave"));
-  add_item(transpose, QStringLiteral("Up"), none());
-  add_item(transpose, QStringLiteral("Down"), none());
-  add_item(tools, QStringLiteral("Fix LFO speed"), none());
-  add_item(tools, QStringLiteral("Fix in QS2 mode Mono Hold da e OFF"), none());
-  add_item(tools, QStringLiteral("Fix 2234-2261 i 2374-2393 Release Curve and time"), none());
-  add_item(tools, QStringLiteral("Test for Dublicated Samples.."), none());
-  add_item(tools, QStringLiteral("Remove Dublicated Multisamples..."), none());
+  add_item(transpose, QStringLiteral("Up"),
+           [this] { program_fix_command(*this, program_fix::octave_up); });
+  add_item(transpose, QStringLiteral("Down"),
+           [this] { program_fix_command(*this, program_fix::octave_down); });
+  add_item(tools, QStringLiteral("Fix LFO speed"),
+           [this] { program_fix_command(*this, program_fix::lfo_speed); });
+  add_item(tools, QStringLiteral("Fix in QS2 mode Mono Hold da e OFF"),
+           [this] { program_fix_command(*this, program_fix::qs2_mono_hold); });
+  add_item(tools, QStringLiteral("Fix 2234-2261 i 2374-2393 Release Curve and time"),
+           [this] { program_fix_command(*this, program_fix::accordion_release); });
+  add_item(tools, QStringLiteral("Test for Dublicated Samples.."),
+           [this] { duplicate_samples(*this); });
+  add_item(tools, QString::fromLatin1(duplicate_content_caption),
+           [this] { duplicate_content(*this); });
+  add_item(tools, QStringLiteral("Remove Dublicated Multisamples..."),
+           [this] { merge_duplicate_multisamples(*this); });
 
   // Context menus of the grids.
   auto* programs = new QMenu(this);
-  add_item(programs, QStringLiteral("Remove Selected Program..."), none());
-  add_item(programs, QStringLiteral("Remove Multiple Programs..."), none());
+  add_item(programs, QStringLiteral("Remove Selected Program..."),
+           [this] { remove_selected_program(*this); });
+  add_item(programs, QStringLiteral("Remove Multiple Programs..."),
+           [this] { remove_multiple_programs(*this); });
   add_item(programs, QStringLiteral("Read Current Program Parameters from file..."), none());
   add_item(programs, QStringLiteral("Save Current Program Parameters to file..."), none());
   attach_context_menu(StringGridBlends, programs);
@@ -183,30 +202,40 @@ void TForm1::build_menus() {
   attach_context_menu(StringGridFiles, files);
 
   auto* multisamples = new QMenu(this);
-  add_item(multisamples, QStringLiteral("Remove Selected Multisample..."), none());
-  add_item(multisamples, QStringLiteral("Remove Multiple Multisamples..."), none());
-  add_item(multisamples, QStringLiteral("Export Selected Multisample WAV Files..."), none());
-  add_item(multisamples, QStringLiteral("Where is used this multisample?"), none());
+  add_item(multisamples, QStringLiteral("Remove Selected Multisample..."),
+           [this] { remove_selected_multisample(*this); });
+  add_item(multisamples, QStringLiteral("Remove Multiple Multisamples..."),
+           [this] { remove_multiple_multisamples(*this); });
+  add_item(multisamples, QStringLiteral("Export Selected Multisample WAV Files..."),
+           [this] { manager_page_->export_selected_multisample(); });
+  add_item(multisamples, QStringLiteral("Where is used this multisample?"),
+           [this] { where_is_used(*this); });
   attach_context_menu(StringGridMultisamples, multisamples);
 
   auto* main_bank = new QMenu(this);
-  add_item(main_bank, QStringLiteral("Remove Selected Program"), none());
+  add_item(main_bank, QStringLiteral("Remove Selected Program"),
+           [this] { manager_page_->remove_selected_program(); });
   attach_context_menu(StringGridBlendsORG, main_bank);
 
   auto* manager = new QMenu(this);
-  for (const char* caption :
-       {"Clear Bank Manager", "Open Sampler Script File (Version 1, 2 / 128 programs)...",
-        "Open Sampler Script File (Version 3 / 256 programs)...",
-        "Open Sampler Script File (Version 4 / 999 programs)...",
-        "Open Sampler Script File (Version 5 / 9999 programs)...",
-        "Open Scampler Script File (Version 6 / 9999 PG / 1000 MS)...",
-        "Load Bank in BANK Manager..."})
-    add_item(manager, QString::fromLatin1(caption), none());
+  bank_manager_page* page = manager_page_;
+  add_item(manager, QStringLiteral("Clear Bank Manager"), [page] { page->clear_manager(); });
+  const std::pair<const char*, int> scripts[] = {
+      {"Open Sampler Script File (Version 1, 2 / 128 programs)...", 2},
+      {"Open Sampler Script File (Version 3 / 256 programs)...", 3},
+      {"Open Sampler Script File (Version 4 / 999 programs)...", 4},
+      {"Open Sampler Script File (Version 5 / 9999 programs)...", 5},
+      {"Open Scampler Script File (Version 6 / 9999 PG / 1000 MS)...", 6}};
+  for (const auto& [caption, version] : scripts)
+    add_item(manager, QString::fromLatin1(caption),
+             [page, version] { page->open_manager_script(version); });
+  add_item(manager, QStringLiteral("Load Bank in BANK Manager..."),
+           [page] { page->load_manager_bank(); });
   attach_context_menu(StringGridBlendsMNG, manager);
 
   auto* s2 = new QMenu(this);
-  add_item(s2, QStringLiteral("Clear S2 Bank"), none());
-  add_item(s2, QStringLiteral("Open Sampler 2 Bank..."), none());
+  add_item(s2, QStringLiteral("Clear S2 Bank"), [page] { page->clear_s2(); });
+  add_item(s2, QStringLiteral("Open Sampler 2 Bank..."), [page] { page->open_s2_bank(); });
   attach_context_menu(StringGridS2Sounds, s2);
 }
 

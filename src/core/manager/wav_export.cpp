@@ -1,0 +1,310 @@
+#include "manager/wav_export.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "bank/bank.h"
+#include "bank/split_file.h"
+#include "platform/file_error.h"
+#include "platform/file_io.h"
+#include "platform/folders.h"
+#include "platform/paths.h"
+#include "ui/host.h"
+#include "util/text_format.h"
+
+namespace fs = std::filesystem;
+
+namespace qbank {
+namespace {
+
+constexpr std::string_view not_valid_bank = "Not loaded VALID BANK FILE!";
+constexpr std::string_view cannot_open = "Cannot open BANK file for reading!";
+// Sectors copied per read; a part size is a multiple of this, so reads never cross parts.
+constexpr std::uint32_t sectors_per_block = 128;
+
+bool is_separator(char c) {
+  return c == '\\' || c == '/';
+}
+
+// True when `name` can be one file or folder name on every file system the instrument's users
+// write to: not empty, not "." or "..", no separator, drive colon or reserved character.
+bool usable_name(std::string_view name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  return std::none_of(name.begin(), name.end(), [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos;
+  });
+}
+
+// `rest` as a relative stored path that stays below the folder it is put under: "." and empty
+// components dropped; none when a component is ".." or not a usable name.
+std::optional<std::string> relative_below(std::string_view rest) {
+  std::string out;
+  std::size_t begin = 0;
+  while (begin <= rest.size()) {
+    std::size_t end = begin;
+    while (end < rest.size() && !is_separator(rest[end])) ++end;
+    const std::string_view part = rest.substr(begin, end - begin);
+    if (!part.empty() && part != ".") {
+      if (!usable_name(part)) return std::nullopt;
+      if (!out.empty()) out += '\\';
+      out += part;
+    }
+    begin = end + 1;
+  }
+  if (out.empty()) return std::nullopt;
+  return out;
+}
+
+// The stored path without its drive ("D:") and root separators.
+std::string_view without_root(std::string_view path) {
+  if (path.size() >= 2 && path[1] == ':' &&
+      ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')))
+    path.remove_prefix(2);
+  while (!path.empty() && is_separator(path.front())) path.remove_prefix(1);
+  return path;
+}
+
+std::string path_text(const fs::path& p) {
+  return p.string();
+}
+
+bool loaded_bank_is_valid(const bank& b, host& h) {
+  if (has_extension(b.loaded_file_name(), ".qbb")) return true;
+  h.message(not_valid_bank, "Error!");
+  return false;
+}
+
+enum class copy_outcome { written, read_failed, write_failed };
+
+// Writes one slot's audio as a WAV file at `out`, replacing it. Creating the file may throw
+// file_error; a failed read or write removes the new file and leaves any old one untouched.
+copy_outcome write_slot(MySplitFileReaderClass& reader, const slot& s, const fs::path& out) {
+  const std::uint64_t bytes = std::uint64_t{s.sector_count} * sector_size;
+  atomic_output_file file(out);
+  try {
+    const auto header = export_wav_header(static_cast<std::uint32_t>(bytes));
+    file.write(header.data(), header.size());
+    if (bytes > 0 && !reader.GoToPosition(std::uint64_t{s.first_sector} * sector_size)) {
+      file.abandon();
+      return copy_outcome::read_failed;
+    }
+    std::vector<std::uint8_t> block(std::size_t{sectors_per_block} * sector_size);
+    for (std::uint32_t left = s.sector_count; left > 0;) {
+      const std::uint32_t n = std::min(left, sectors_per_block);
+      const std::size_t size = std::size_t{n} * sector_size;
+      if (reader.Read(block.data(), size) != size) {
+        file.abandon();
+        return copy_outcome::read_failed;
+      }
+      // Offset binary to two's complement: the top bit of each little-endian sample flips.
+      for (std::size_t k = 1; k < size; k += 2) block[k] ^= 0x80;
+      file.write(block.data(), size);
+      left -= n;
+    }
+    file.commit();
+  } catch (const file_error&) {
+    file.abandon();
+    return copy_outcome::write_failed;
+  }
+  return copy_outcome::written;
+}
+
+// Creates the empty marker file NAME.msn of multisample m in `folder`; false (nothing written)
+// when the name cannot be a file name.
+bool write_marker(const bank& b, int m, const fs::path& folder, std::string& file_name) {
+  const std::string name = b.multisample_name_text(m);
+  file_name = native_path_text(name + ".msn");
+  if (!usable_name(name)) return false;
+  atomic_output_file marker(folder / native_path(name + ".msn"));
+  marker.commit();
+  return true;
+}
+
+std::string skipped_line(std::string_view why, std::string_view entry) {
+  return std::string(why) + native_path_text(entry);
+}
+
+}  // namespace
+
+std::string library_common_path(const bank& b) {
+  std::vector<bool> seen(b.paths().size());
+  std::optional<std::string_view> common;
+  for (int n = 0; n < multisample_count; ++n) {
+    for (path_id id : b.files(n)) {
+      if (id == empty_path_id || seen[id]) continue;
+      seen[id] = true;
+      const std::string_view text = b.paths().text(id);
+      if (!common) {
+        common = text;
+        continue;
+      }
+      const auto end = std::mismatch(common->begin(), common->end(), text.begin(), text.end());
+      common = common->substr(0, static_cast<std::size_t>(end.first - common->begin()));
+    }
+  }
+  return common ? std::string(*common) : std::string();
+}
+
+std::array<std::uint8_t, 44> export_wav_header(std::uint32_t data_bytes) {
+  std::array<std::uint8_t, 44> h{};
+  auto put32 = [&h](std::size_t at, std::uint32_t v) { std::memcpy(h.data() + at, &v, 4); };
+  auto put16 = [&h](std::size_t at, std::uint16_t v) { std::memcpy(h.data() + at, &v, 2); };
+  std::memcpy(h.data(), "RIFF", 4);
+  put32(4, data_bytes + 36);
+  std::memcpy(h.data() + 8, "WAVEfmt ", 8);
+  put32(16, 16);
+  put16(20, 1);
+  put16(22, 1);
+  put32(24, 48000);
+  put32(28, 96000);
+  put16(32, 2);
+  put16(34, 16);
+  std::memcpy(h.data() + 36, "data", 4);
+  put32(40, data_bytes);
+  return h;
+}
+
+unsigned export_multisample(const bank& b, int m, const folder_chooser& choose, host& h) {
+  if (!loaded_bank_is_valid(b, h)) return 0;
+  if (!b.multisample_has_files(m)) {
+    h.message("Not possible to EXPORT EMPTY multisample!", "Error!");
+    return 0;
+  }
+  const auto folder =
+      choose("Sellect Path For Multisample WAV Files Export...", "Start WAV FIles Export...");
+  if (!folder) return 0;
+  std::vector<std::string> lines;
+  unsigned written = 0;
+  {
+    progress_scope progress(h, 'w', "Export Multisample...");
+    MySplitFileReaderClass reader(h);
+    if (!reader.Open(fs::path(b.loaded_file_name()), true)) {
+      h.message(cannot_open, "Error");
+      return 0;
+    }
+    for (int j = 0; j < slots_per_multisample; ++j) {
+      if (!b.slot_is_empty(m, j)) {
+        const std::string_view entry = b.file(m, j);
+        const std::string_view name = stored_file_name(entry);
+        if (!usable_name(name)) {
+          lines.push_back(skipped_line("Not exported, unusable file name: ", entry));
+        } else {
+          const fs::path out = *folder / native_path(name);
+          switch (write_slot(reader, b.multisample(m).slots[j], out)) {
+            case copy_outcome::written:
+              lines.push_back(path_text(out));
+              ++written;
+              break;
+            case copy_outcome::write_failed:
+              h.message("ExtractSelectedMultisample Write Error!\nNot write 512 bytes!", "Error");
+              break;
+            case copy_outcome::read_failed:
+              lines.push_back(skipped_line("Not exported, audio outside the bank file: ", entry));
+              break;
+          }
+        }
+      }
+      h.progress_set_percent(static_cast<std::uint8_t>(j * 100 / slots_per_multisample));
+      h.process_events();
+    }
+    if (written > 0) {
+      std::string marker;
+      lines.emplace_back();
+      if (write_marker(b, m, *folder, marker))
+        lines.push_back("Exported MULTISAMPLE NAME: " + marker);
+      else
+        lines.push_back("Not written, unusable multisample name: " + marker);
+    }
+  }
+  lines.insert(lines.begin(), {"Export OK!", format("Exported files count: %u", written), ""});
+  show_report(h, "Report: Exported sample names", lines);
+  return written;
+}
+
+unsigned export_library(const bank& b, const folder_chooser& choose, host& h) {
+  if (!loaded_bank_is_valid(b, h)) return 0;
+  if (!h.ask("This is massive and long time consumption operation!\nYou need large free disk "
+             "size for this operation!\n\nAre You Sure to contonue?",
+             "WARNING!!!"))
+    return 0;
+  const auto folder =
+      choose("Sellect Common Path For Exported Library...", "Start Library Export...");
+  if (!folder) return 0;
+  const fs::path bank_path(b.loaded_file_name());
+  std::uint64_t total_size = 0;
+  {
+    MySplitFileReaderClass probe(h);
+    if (!probe.Open(bank_path, true)) {
+      h.message("Can not get loaded bank size!", "Error!");
+      return 0;
+    }
+    total_size = probe.TotalSize();
+  }
+  const std::uint64_t free = free_space(*folder);
+  if (free <= total_size) {
+    h.message("No available disk free space for make library export!\nNeed: " +
+                  group_thousands(total_size) + " bites\nAvailable: " + group_thousands(free) +
+                  " bytes",
+              "Error!");
+    return 0;
+  }
+  const std::string common = library_common_path(b);
+  std::vector<std::string> skipped;
+  unsigned written = 0;
+  {
+    progress_scope progress(h, 'w', "Export All Library Samples...");
+    MySplitFileReaderClass reader(h);
+    if (!reader.Open(bank_path, true)) {
+      h.message(cannot_open, "Error");
+      return 0;
+    }
+    const std::uint32_t total = b.count_used_slots();
+    for (int m = 0; m < multisample_count; ++m) {
+      std::optional<fs::path> last_folder;
+      for (int j = 0; j < slots_per_multisample; ++j) {
+        if (b.slot_is_empty(m, j)) continue;
+        const std::string_view entry = b.file(m, j);
+        // The common path is replaced by the chosen folder. Where it leaves no file name (or
+        // there is none), the whole stored path goes below the folder without its drive, so a
+        // source file is never the output.
+        const bool below_common = !common.empty() && entry.size() > common.size() &&
+                                  entry.substr(0, common.size()) == common;
+        const auto rest =
+            relative_below(below_common ? entry.substr(common.size()) : without_root(entry));
+        if (!rest) {
+          skipped.push_back(skipped_line("Not exported, path outside the export folder: ", entry));
+          continue;
+        }
+        const fs::path out = *folder / native_path(*rest);
+        if (!create_folders(out.parent_path())) continue;
+        h.progress_set_title(path_text(out));
+        const copy_outcome done = write_slot(reader, b.multisample(m).slots[j], out);
+        if (done != copy_outcome::written) {
+          skipped.push_back(skipped_line(done == copy_outcome::read_failed
+                                             ? "Not exported, audio outside the bank file: "
+                                             : "Not exported, write error: ",
+                                         entry));
+          continue;
+        }
+        ++written;
+        last_folder = out.parent_path();
+      }
+      if (last_folder) {
+        std::string marker;
+        if (!write_marker(b, m, *last_folder, marker))
+          skipped.push_back("Not written, unusable multisample name: " + marker);
+      }
+      if (total > 0)
+        h.progress_set_percent(
+            static_cast<std::uint8_t>(std::min<std::uint64_t>(100, written * 100ull / total)));
+      h.process_events();
+    }
+  }
+  if (!skipped.empty()) show_report(h, "Report: Files not exported", skipped);
+  return written;
+}
+
+}  // namespace qbank

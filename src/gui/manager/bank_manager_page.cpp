@@ -1,0 +1,150 @@
+#include "manager/bank_manager_page.h"
+
+#include <QFileDialog>
+#include <QItemSelectionModel>
+#include <QPushButton>
+#include <QTableView>
+#include <algorithm>
+
+#include "app/dialogs.h"
+#include "app/grid_view.h"
+#include "app/main_form.h"
+#include "bank/bank.h"
+#include "bank/bank_reader.h"
+#include "bank/script_file.h"
+#include "manager/program_transfer.h"
+#include "manager/s2_bank.h"
+
+namespace qbank::gui {
+
+bank_manager_page::bank_manager_page(TForm1& form, dialogs& d, s2_bank& s2)
+    : QObject(&form), form_(form), dialogs_(d), s2_(s2) {
+  choose_folder_ = [this](std::string_view title,
+                          std::string_view) -> std::optional<std::filesystem::path> {
+    const QString folder = QFileDialog::getExistingDirectory(&form_, to_qstring(title));
+    if (folder.isEmpty()) return std::nullopt;
+    return native_path_of(folder);
+  };
+  auto button = [this](const char* name, void (bank_manager_page::*command)()) {
+    auto* b = form_.findChild<QPushButton*>(QString::fromLatin1(name));
+    b->setEnabled(true);
+    connect(b, &QPushButton::clicked, this,
+            [this, command] { form_.run_command([this, command] { (this->*command)(); }); });
+    return b;
+  };
+  ButtonExecute = button("ButtonExecute", &bank_manager_page::execute);
+  ButtonExecuteMoveOneDown =
+      button("ButtonExecuteMoveOneDown", &bank_manager_page::execute_one_down);
+  ButtonExecuteMoveMultiple =
+      button("ButtonExecuteMoveMultiple", &bank_manager_page::execute_multiple);
+  ButtonSampler2Sound = button("ButtonSampler2Sound", &bank_manager_page::import_sounds);
+  connect(form_.StringGridBlendsMNG->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { update_buttons(); });
+  update_buttons();
+}
+
+std::pair<int, int> bank_manager_page::selected_range(const QTableView* grid) {
+  const QModelIndexList rows = grid->selectionModel()->selectedRows();
+  if (rows.isEmpty()) return {current_row(grid), current_row(grid)};
+  int top = rows.front().row(), bottom = top;
+  for (const QModelIndex& index : rows) {
+    top = std::min(top, index.row());
+    bottom = std::max(bottom, index.row());
+  }
+  return {top, bottom};
+}
+
+void bank_manager_page::update_buttons() {
+  const auto [top, bottom] = selected_range(form_.StringGridBlendsMNG);
+  const bool single = top == bottom;
+  ButtonExecute->setEnabled(single);
+  ButtonExecuteMoveOneDown->setEnabled(single);
+  ButtonExecuteMoveMultiple->setEnabled(!single);
+}
+
+void bank_manager_page::forget_loaded_bank_file() {
+  form_.main_bank().set_loaded_file_name(std::string(no_loaded_bank));
+}
+
+void bank_manager_page::remove_selected_program() {
+  form_.main_bank().reset_program(form_.current_program());
+}
+
+void bank_manager_page::clear_manager() {
+  form_.manager_bank().reset();
+  forget_loaded_bank_file();
+}
+
+void bank_manager_page::open_manager_script(int version) {
+  const auto path = dialogs_.choose_open_file(
+      QStringLiteral("Open Quorvatek Samplers SCRIPT file!"),
+      dialog_filter(QStringLiteral("Quorvatek Samplers SCRIPT file"), QStringLiteral("qbs")));
+  if (!path) return;
+  clear_manager();
+  load_script(form_.manager_bank(), *path, version, form_.host());
+}
+
+void bank_manager_page::load_manager_bank() {
+  const auto path = dialogs_.choose_open_file(
+      QStringLiteral("Read Quorvatek Sampler BANK file!"),
+      dialog_filter(QStringLiteral("Quorvatek ATSampler BANK file"), QStringLiteral("qbb")));
+  if (!path) return;
+  clear_manager();
+  read_bank_file(form_.manager_bank(), *path, reader_variant::manager, form_.host());
+}
+
+void bank_manager_page::clear_s2() {
+  s2_.reset();
+}
+
+void bank_manager_page::open_s2_bank() {
+  const auto path = dialogs_.choose_open_file(
+      QStringLiteral("Read Quorvatek Sampler 2 BANK file!"),
+      dialog_filter(QStringLiteral("Quorvatek Sampler 2 BANK file"), QStringLiteral("qbb")));
+  if (!path) return;
+  s2_.reset();
+  s2_.read(*path, form_.host());
+}
+
+void bank_manager_page::execute() {
+  transfer_program(form_.main_bank(), form_.manager_bank(), form_.current_program(),
+                   form_.current_manager_program(), form_.host());
+}
+
+void bank_manager_page::execute_one_down() {
+  const auto rows =
+      transfer_one_line(form_.main_bank(), form_.manager_bank(),
+                        {form_.current_program(), form_.current_manager_program()}, form_.host());
+  if (!rows) return;
+  select_row(form_.StringGridBlendsORG, rows->main);
+  select_row(form_.StringGridBlendsMNG, rows->other);
+}
+
+void bank_manager_page::execute_multiple() {
+  const auto [top, bottom] = selected_range(form_.StringGridBlendsMNG);
+  const auto rows = transfer_range(form_.main_bank(), form_.manager_bank(), form_.current_program(),
+                                   top, bottom, form_.host());
+  if (!rows) return;
+  select_row(form_.StringGridBlendsORG, rows->main);
+  select_row(form_.StringGridBlendsMNG, rows->other);
+}
+
+void bank_manager_page::import_sounds() {
+  const auto [top, bottom] = selected_range(form_.StringGridS2Sounds);
+  const auto rows = import_sound_range(
+      form_.main_bank(), s2_, {form_.current_program(), current_row(form_.StringGridS2Sounds)}, top,
+      bottom, form_.host());
+  if (!rows) return;
+  select_row(form_.StringGridS2Sounds, rows->other);
+  select_row(form_.StringGridBlendsORG, rows->main);
+}
+
+void bank_manager_page::export_selected_multisample() {
+  export_multisample(form_.main_bank(), form_.current_multisample(), choose_folder_, form_.host());
+}
+
+void bank_manager_page::export_library() {
+  qbank::export_library(form_.main_bank(), choose_folder_, form_.host());
+}
+
+}  // namespace qbank::gui
