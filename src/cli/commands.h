@@ -69,5 +69,6 @@ void add_file_commands(command_context& ctx);  // new, demo, info, convert, vali
 void add_bulk_commands(command_context& ctx);  // remove-*, unused, where-used, names, msn, fix,
                                                // silence, duplicates
 void add_manager_commands(command_context& ctx);  // transfer, s2, export
+void add_sdcard_commands(command_context& ctx);  // sd-write
 
 }  // namespace qbank::cli

@@ -8,6 +8,7 @@
 #include "platform/console.h"
 #include "platform/file_error.h"
 #include "platform/paths.h"
+#include "platform/file_io.h"
 
 using namespace qbank;
 using namespace qbank::cli;
@@ -23,10 +24,13 @@ int main(int argc, char** argv) {
   app.allow_windows_style_options(false);
   app.set_version_flag("--version", "qbank 3.54");
   app.require_subcommand(1);
+  // Ctrl-C or a termination request removes the temporary files of a build or save in progress.
+  install_interrupt_cleanup();
   command_context ctx(app);
   add_file_commands(ctx);
   add_bulk_commands(ctx);
   add_manager_commands(ctx);
+  add_sdcard_commands(ctx);
 
   try {
     app.parse(static_cast<int>(arg_pointers.size()), arg_pointers.data());

@@ -7,7 +7,7 @@
 #include "bank/bank.h"
 #include "bank/script_file.h"
 #include "platform/file_io.h"
-#include "support/cli_runner.h"
+#include "support/run_qbank.h"
 #include "support/recording_host.h"
 #include "support/s2_file_builder.h"
 #include "support/temp_dir.h"

@@ -6,6 +6,7 @@
 #include <deque>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 #include "app/dialogs.h"
 
@@ -21,6 +22,18 @@ class scripted_dialogs : public dialogs {
                                                         const QString& filter) override {
     return next_file(title, filter);
   }
+  std::optional<std::vector<std::filesystem::path>> choose_open_files(
+      const QString& title, const QString& filter) override {
+    titles << title;
+    filters << filter;
+    if (file_lists.empty()) return std::nullopt;
+    auto files = file_lists.front();
+    file_lists.pop_front();
+    return files;
+  }
+  std::optional<std::filesystem::path> choose_folder(const QString& title) override {
+    return next_file(title, QString());
+  }
   void message(const QString& text, const QString& caption) override {
     boxes << QStringLiteral("[%1] %2").arg(caption, text);
   }
@@ -35,6 +48,8 @@ class scripted_dialogs : public dialogs {
 
   // Files the next dialogs return, in order; none left means the dialog is cancelled.
   std::deque<std::optional<std::filesystem::path>> files;
+  // Answers of the multiple-file dialogs; none left means cancelled.
+  std::deque<std::optional<std::vector<std::filesystem::path>>> file_lists;
   std::deque<bool> answers;
   bool default_answer = false;
   QStringList titles;   // dialog titles, in order

@@ -144,7 +144,8 @@ std::vector<std::uint64_t> kept_frames_at(byte_source& source, std::uint64_t dat
     const std::uint64_t start = end > block_frames ? end - block_frames : 0;
     const auto count = static_cast<std::size_t>(end - start);
     source.seek(data_offset + start * frame_bytes);
-    if (source.read(block.data(), count * frame_bytes) != count * frame_bytes) break;
+    // A file cut short while it is read cannot be measured: nothing is settled from it.
+    if (source.read(block.data(), count * frame_bytes) != count * frame_bytes) return {};
     // Most blocks of a tail hold nothing louder than the next threshold: one vectorised peak
     // search passes over them.
     // Within a block the same holds for runs of 64 frames; only a run that holds a louder
@@ -242,6 +243,7 @@ std::array<silence_counts, silence_thresholds.size()> scan_silence(const bank& b
             m.data_bytes = w.data_bytes;
             m.kept = kept_frames_at(*w.file, w.data_offset, w.data_bytes, w.channels,
                                     silence_thresholds);
+            m.usable = !m.kept.empty();
           }
         } catch (const file_error& e) {
           show_failure(h, e);
@@ -277,9 +279,10 @@ silence_counts remove_silence(const bank& b, host& h, int threshold, bool fade) 
     try {
       opened_wav w(path);
       if (!examine(w)) return true;
-      const std::uint64_t kept =
-          kept_frames_at(*w.file, w.data_offset, w.data_bytes, w.channels, thresholds)[0];
-      const tail_plan plan = plan_tail(w.data_bytes, w.channels, kept, fade);
+      const std::vector<std::uint64_t> kept =
+          kept_frames_at(*w.file, w.data_offset, w.data_bytes, w.channels, thresholds);
+      if (kept.empty()) return true;
+      const tail_plan plan = plan_tail(w.data_bytes, w.channels, kept[0], fade);
       if (plan.kept_bytes >= w.data_bytes) return true;
       rewrite_trimmed(w, path, plan);
       // Counted once the file is really trimmed: a file that could not be rewritten is not.

@@ -47,7 +47,8 @@ tail_plan plan_tail(std::uint64_t data_bytes, int channels, std::uint64_t kept_f
 // One backward pass over the audio of a WAV file (`data_bytes` bytes at `data_offset` of
 // `source`, 16-bit samples, 1 or 2 channels) that finds, for each threshold (ascending), the
 // number of frames up to the last frame louder than it. Reads blocks from the end and stops as
-// soon as every threshold is settled, so a file whose tail is short costs little.
+// soon as every threshold is settled, so a file whose tail is short costs little. Empty when the
+// source holds fewer bytes than announced.
 std::vector<std::uint64_t> kept_frames_at(byte_source& source, std::uint64_t data_offset,
                                           std::uint64_t data_bytes, int channels,
                                           std::span<const int> thresholds);

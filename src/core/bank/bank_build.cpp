@@ -22,6 +22,8 @@
 namespace qbank {
 namespace {
 
+// The last sector a slot record can name (its first sector is a 32-bit number).
+constexpr std::uint64_t last_addressable_sector = 0xFFFF'FFFFull;
 // A slot record counts its sectors in 16 bits.
 constexpr std::uint32_t max_slot_sectors = 65535;
 // Audio is streamed through buffers of this size (a multiple of a stereo frame and of a sector).
@@ -236,8 +238,8 @@ void write_path_area(const bank& b, MySplitFileWriter& writer, host& h) {
 
 }  // namespace
 
-validation_result validate_for_build(bank& b, host& h) {
-  problem_list invalid, missing, empty;
+validation_result validate_for_build(bank& b, host& h, const build_options& options) {
+  problem_list invalid, missing, empty, too_large;
   std::uint64_t audio_sectors = 0;
   {
     progress_scope progress(h, 'l', "Calculating...");
@@ -277,6 +279,11 @@ validation_result validate_for_build(bank& b, host& h) {
             empty.add(n, b, "%u. Null size WAV file: %s", stored);
             break;
           default:
+            // Slot records hold 32-bit sector numbers: audio past them cannot be found again.
+            if (counter + a.sectors > last_addressable_sector + 1) {
+              too_large.add(n, b, "%u. Audio would pass sector 4294967295 of the bank: %s", stored);
+              break;
+            }
             s.first_sector = static_cast<std::uint32_t>(counter);
             s.sector_count = static_cast<std::uint16_t>(a.sectors);
             counter += a.sectors;
@@ -295,17 +302,30 @@ validation_result validate_for_build(bank& b, host& h) {
               "Null size WAV files %u !!!", "Report: Null Size WAV Files");
 
   validation_result r;
+  r.expected_bank_size = audio_sectors * sector_size + bank_image_size + path_area_size(b);
+  const std::uint64_t limit = options.part_limit == 0 ? default_part_limit : options.part_limit;
+  if (const std::uint64_t parts = (r.expected_bank_size + limit - 1) / limit;
+      options.split && parts > max_split_parts) {
+    ++too_large.count;
+    too_large.lines.push_back(format(
+        "The bank needs %llu part files of %s bytes; at most %d can "
+        "be read.",
+        static_cast<unsigned long long>(parts), group_thousands(limit).c_str(), max_split_parts));
+  }
+  too_large.offer(h, "The bank is too large to build: %u problems!!!\n\nShow them ?",
+                  "The bank is too large to build: %u problems!!!", "Report: Bank Too Large");
   r.invalid = invalid.count;
   r.missing = missing.count;
   r.empty = empty.count;
-  r.expected_bank_size = audio_sectors * sector_size + bank_image_size + path_area_size(b);
+  r.too_large = too_large.count;
   return r;
 }
 
 bool build_bank_file(bank& b, const std::filesystem::path& path, host& h,
                      const build_options& options) {
   h.process_events();
-  const validation_result checked = validate_for_build(b, h);
+  // Refused before anything is written: no part file of a bank that cannot be built is made.
+  const validation_result checked = validate_for_build(b, h, options);
   if (checked.errors() != 0) {
     h.message(format("ERRORR...\nCreation of bank is IMPOSSIBLE!\nFound %u erros!\n\nBank is NOT "
                      "created!",

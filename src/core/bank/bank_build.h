@@ -18,18 +18,22 @@ struct validation_result {
   std::uint32_t invalid = 0;
   std::uint32_t missing = 0;
   std::uint32_t empty = 0;
+  // Slots whose audio would pass the last sector a slot record can address, plus 1 when the
+  // bank needs more part files than the reader takes.
+  std::uint32_t too_large = 0;
   std::uint64_t expected_bank_size = 0;  // bytes of the bank file the build would write
-  std::uint32_t errors() const { return invalid + missing + empty; }
+  std::uint32_t errors() const { return invalid + missing + empty + too_large; }
 };
-
-// Rewrites every slot table of `b` and offers the reports of invalid, missing and empty files
-// (questions "Info"). Throws file_error when a WAV file exists but cannot be opened.
-validation_result validate_for_build(bank& b, host& h);
 
 struct build_options {
   bool split = true;
   std::uint64_t part_limit = default_part_limit;  // injectable so tests can use a small one
 };
+
+// Rewrites every slot table of `b` and offers the reports of invalid, missing and empty files
+// and of a bank too large to build (questions "Info"); `options` gives the parts the bank is
+// built in. Throws file_error when a WAV file exists but cannot be opened.
+validation_result validate_for_build(bank& b, host& h, const build_options& options = {});
 
 // Validation, then writing. Refuses with the "ERRORR..." message ("Bank creation...") when the
 // validation found errors; nothing is written then. Parts are written under temporary names and

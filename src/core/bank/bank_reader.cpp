@@ -33,6 +33,63 @@ void say_short_header(host& h, const std::filesystem::path& path, std::uint64_t 
             "Error");
 }
 
+std::string part_name(const std::filesystem::path& path, int index) {
+  return split_part_path(path, index).filename().string();
+}
+
+int last_part(const MySplitFileReaderClass& reader) {
+  int last = 0;
+  for (int i = 0; i < max_split_parts; ++i)
+    if (reader.PartSizes()[i] != 0) last = i;
+  return last;
+}
+
+// The writer fills every part but the last to the same limit, so parts of other sizes (or a
+// missing part between two others) come from different builds: reading them as one bank would
+// mix two banks' records, audio and paths.
+bool parts_belong_together(const MySplitFileReaderClass& reader, const std::filesystem::path& path,
+                           host& h) {
+  const auto& sizes = reader.PartSizes();
+  const int last = last_part(reader);
+  if (last == 0) return true;
+  const std::uint64_t full = sizes[0];
+  for (int i = 0; i <= last; ++i) {
+    const bool fits = i < last ? sizes[i] == full : sizes[i] <= full;
+    if (fits) continue;
+    h.message(format("The part files of the bank %s do not belong together: %s holds %s bytes, "
+                     "but every part before the last must hold as many bytes as the first (%s) "
+                     "and none may be missing.\nThe bank is not loaded.",
+                     path.string().c_str(), part_name(path, i).c_str(),
+                     group_thousands(sizes[i]).c_str(), group_thousands(full).c_str()),
+              "Error");
+    return false;
+  }
+  return true;
+}
+
+// True (with a message) when the bank's data ends at `data_end` before its last part begins:
+// that part, and any after it, is left from an earlier, larger bank of the same name.
+bool stale_part(const MySplitFileReaderClass& reader, const std::filesystem::path& path,
+                std::uint64_t data_end, host& h) {
+  const int last = last_part(reader);
+  std::uint64_t last_start = 0;
+  for (int i = 0; i < last; ++i) last_start += reader.PartSizes()[i];
+  if (last == 0 || data_end > last_start) return false;
+  h.message(format("The part file %s does not belong to the bank %s: the bank's data ends "
+                   "before it. It is left from an earlier, larger bank; remove it.",
+                   part_name(path, last).c_str(), path.string().c_str()),
+            "Error");
+  return true;
+}
+
+// True when a slot with audio starts inside the header of a file of `header` bytes.
+bool any_slot_in_header(const bank& b, int multisamples, std::uint64_t header) {
+  for (int n = 0; n < multisamples; ++n)
+    for (const slot& s : b.multisample(n).slots)
+      if (s.first_sector != 0 && std::uint64_t{s.first_sector} * sector_size < header) return true;
+  return false;
+}
+
 read_outcome read_records(bank& b, const std::filesystem::path& path, reader_variant variant,
                           host& h) {
   const bool main = variant == reader_variant::main;
@@ -46,6 +103,7 @@ read_outcome read_records(bank& b, const std::filesystem::path& path, reader_var
     say_short_header(h, path, reader.TotalSize(), sector_size);
     return out;
   }
+  if (!parts_belong_together(reader, path, h)) return out;
   sector_bytes start{};
   reader.Read(start.data(), start.size());
   if (std::memcmp(start.data(), b.image().start_sector, sector_size - 1) != 0) {
@@ -78,7 +136,7 @@ read_outcome read_records(bank& b, const std::filesystem::path& path, reader_var
   if (const std::uint64_t audio_end = end_of_audio(b, multisamples); audio_end != 0) {
     // Slot tables that point into the header or past the end of the file do not lead to the
     // path-name area; reading lines from there would fill the lists with audio or records.
-    if (audio_end < header_size(version)) {
+    if (any_slot_in_header(b, multisamples, header_size(version))) {
       h.message("The slot tables of the bank file point into its header: " + path_to_utf8(path) +
                     "\nThe file lists are not loaded.",
                 "Error");
@@ -88,12 +146,26 @@ read_outcome read_records(bank& b, const std::filesystem::path& path, reader_var
   }
   const std::uint64_t needed = main ? 0 : static_cast<std::uint64_t>(multisamples);
   if (reader.Position() + needed >= reader.TotalSize()) {
+    // Only the first generation (code 0xAA, read as version 2) wrote banks without the area;
+    // any later version that ends with its audio has lost its end.
+    if (version != 2 && reader.Position() >= reader.TotalSize()) {
+      h.message(format("The bank file is damaged: %s\nA version %d bank file has the paths of "
+                       "its WAV files after its audio, and this one ends with its audio.\nThe "
+                       "file lists are not loaded.",
+                       path.string().c_str(), version),
+                "Error");
+      return out;
+    }
     h.message("Open from Bank File Version 1!\nMultisamples is not loaded!", "Info");
-    out.whole = reader.Position() == reader.TotalSize();
+    out.whole =
+        reader.Position() == reader.TotalSize() && !stale_part(reader, path, reader.Position(), h);
     return out;
   }
   out.path_area = true;
-  read_file_lists(b, source, multisamples, h, "The path-name area of the bank file");
+  const std::uint64_t area_start = reader.Position();
+  const std::uint64_t area_used =
+      read_file_lists(b, source, multisamples, h, "The path-name area of the bank file");
+  if (stale_part(reader, path, area_start + area_used, h)) return out;
   // The area counts as read to its end: lines past the last list are passed over.
   reader.GoToPosition(reader.TotalSize());
   out.whole = reader.Position() == reader.TotalSize();

@@ -21,37 +21,7 @@ constexpr std::size_t multisample_head_size = name_size + comment_size;
 static_assert(script_v6_binary_size == sizeof(global_parameter) + program_count * sizeof(blend) +
                                            multisample_count * multisample_head_size);
 
-}  // namespace
-
-const char* old_version_notice(int version) {
-  switch (version) {
-    case 3:
-      return "Open old bank version 3.\nLoaded only first 256 programs!";
-    case 4:
-      return "Open old bank version 4.\nLoaded only first 999 programs!";
-    case 5:
-      return "Open old bank version 5.\nLoaded only first 2048 multisamples!";
-    case 6:
-      return nullptr;
-    default:
-      return "Open old bank version: 1 or 2.\nLoaded only first 128 programs!";
-  }
-}
-
-void read_programs(bank& b, byte_source& in, int programs) {
-  // One read for all records (thousands of small reads cost more than the bytes): a short
-  // source fills what it holds and the rest keeps its reset values, which need no repair.
-  in.read(b.image().blends, static_cast<std::size_t>(programs) * sizeof(blend));
-  for (int i = 0; i < programs; ++i) repair_loaded_program(b.program(i));
-}
-
-void read_file_lists(bank& b, byte_source& text, int multisamples, host& h, std::string_view what) {
-  // About 60 bytes a path: tell the pool what is coming so that it grows once.
-  const std::uint64_t text_bytes =
-      text.size() > text.position() ? text.size() - text.position() : 0;
-  b.paths().reserve(std::min<std::uint64_t>(text_bytes / 40, 1u << 21), text_bytes);
-
-  line_reader lines(text);
+void read_lists(bank& b, line_reader& lines, int multisamples, host& h, std::string_view what) {
   // Each multisample's lines are copied out of the reader and interned together, so that the
   // cache misses of a large pool's table overlap instead of following one another.
   std::string held;
@@ -85,6 +55,50 @@ void read_file_lists(bank& b, byte_source& text, int multisamples, host& h, std:
     h.progress_set_percent(static_cast<std::uint8_t>(n * 100 / multisamples));
     h.process_events();
   }
+}
+
+}  // namespace
+
+const char* old_version_notice(int version) {
+  switch (version) {
+    case 3:
+      return "Open old bank version 3.\nLoaded only first 256 programs!";
+    case 4:
+      return "Open old bank version 4.\nLoaded only first 999 programs!";
+    case 5:
+      return "Open old bank version 5.\nLoaded only first 2048 multisamples!";
+    case 6:
+      return nullptr;
+    default:
+      return "Open old bank version: 1 or 2.\nLoaded only first 128 programs!";
+  }
+}
+
+void read_programs(bank& b, byte_source& in, int programs) {
+  // One read for all records (thousands of small reads cost more than the bytes): a short
+  // source fills what it holds and the rest keeps its reset values, which need no repair.
+  in.read(b.image().blends, static_cast<std::size_t>(programs) * sizeof(blend));
+  for (int i = 0; i < programs; ++i) repair_loaded_program(b.program(i));
+}
+
+std::uint64_t read_file_lists(bank& b, byte_source& text, int multisamples, host& h,
+                              std::string_view what) {
+  // About 60 bytes a path: tell the pool what is coming so that it grows once.
+  const std::uint64_t text_bytes =
+      text.size() > text.position() ? text.size() - text.position() : 0;
+  b.paths().reserve(std::min<std::uint64_t>(text_bytes / 40, 1u << 21), text_bytes);
+
+  line_reader lines(text);
+  try {
+    read_lists(b, lines, multisamples, h, what);
+  } catch (const line_too_long& e) {
+    throw command_error(std::string(what) + format(": text line %llu of its file lists is longer "
+                                                   "than %zu bytes, which no stored path is; "
+                                                   "nothing after it is read.",
+                                                   static_cast<unsigned long long>(e.line()),
+                                                   max_line_bytes));
+  }
+  return lines.consumed();
 }
 
 void save_script(const bank& b, const std::filesystem::path& path, host& h) {

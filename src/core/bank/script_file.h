@@ -32,8 +32,11 @@ void read_programs(bank& b, byte_source& in, int programs);
 
 // Fills the file lists of multisamples 0..multisamples-1 with the text lines from `text`'s
 // position, 128 lines each. When the lines run out, the list being filled is completed with the
-// empty slot marker and command_error is thrown, naming `what` ("The script file").
-void read_file_lists(bank& b, byte_source& text, int multisamples, host& h, std::string_view what);
+// empty slot marker and command_error is thrown, naming `what` ("The script file"); a line longer
+// than max_line_bytes also throws command_error, with its line number. Returns the bytes of
+// `text` the lists took, line ends included.
+std::uint64_t read_file_lists(bank& b, byte_source& text, int multisamples, host& h,
+                              std::string_view what);
 
 // Writes the version-6 script of `b` to `path`, replacing it atomically. Shows progress 'w'
 // "Saving QBS file...". Throws file_error when the file cannot be created or written.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/file_commit.h"
 #include "platform/file_error.h"
 #include "platform/paths.h"
 #include "ui/host.h"
@@ -30,6 +31,13 @@ bool MySplitFileWriter::Open(const std::filesystem::path& path, bool split) {
   written_ = 0;
   last_error_.clear();
   try {
+    // A commit an earlier run left half done is finished first, so the parts to be replaced
+    // are one whole bank, and what killed runs left behind is removed.
+    complete_file_set(journal_path(path_));
+    std::vector<std::filesystem::path> names;
+    for (int k = 0; k < max_split_parts; ++k) names.push_back(split_part_path(path_, k));
+    names.push_back(journal_path(path_));
+    remove_leftover_temporaries(names);
     start_part();
   } catch (const file_error& e) {
     last_error_ = e.reason();
@@ -81,14 +89,26 @@ void MySplitFileWriter::WriteList(std::span<const std::string_view> lines) {
 void MySplitFileWriter::Close() {
   if (parts_.empty()) return;
   for (auto& part : parts_) part->close();
-  // Part 0 last: until it is in place, the bank file of this name is still the previous one.
-  for (auto it = parts_.rbegin(); it != parts_.rend(); ++it) (*it)->commit();
-  const int written_parts = static_cast<int>(parts_.size());
+  std::vector<pending_rename> renames;
+  for (auto& part : parts_) renames.push_back({part->release(), part->target()});
   parts_.clear();
   // Parts of an earlier, longer bank would read as a continuation of this one.
-  for (int k = written_parts; k < max_split_parts; ++k) {
-    std::error_code ec;
-    std::filesystem::remove(split_part_path(path_, k), ec);
+  std::vector<std::filesystem::path> stale;
+  for (int k = static_cast<int>(renames.size()); k < max_split_parts; ++k)
+    if (std::filesystem::path name = split_part_path(path_, k); file_exists(name))
+      stale.push_back(std::move(name));
+  const std::filesystem::path journal = journal_path(path_);
+  try {
+    commit_file_set(journal, renames, stale);
+  } catch (const file_error&) {
+    // Without a journal nothing was replaced and the new parts are dropped; with one, they are
+    // what the next run completes the commit with.
+    if (!file_exists(journal))
+      for (const pending_rename& r : renames) try {
+          remove_file(r.from);
+        } catch (const file_error&) {
+        }
+    throw;
   }
 }
 
@@ -116,6 +136,9 @@ void MySplitFileReaderClass::CloseAll() {
 
 bool MySplitFileReaderClass::Open(const std::filesystem::path& path, bool all_parts) {
   CloseAll();
+  // A build that stopped while replacing the parts is completed before anything is read, so a
+  // reader never sees a mix of two builds.
+  complete_file_set(journal_path(path));
   const int last = all_parts ? max_split_parts - 1 : 0;
   for (int i = 0; i <= last; ++i) {
     const std::filesystem::path name = split_part_path(path, i);

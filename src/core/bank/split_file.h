@@ -29,7 +29,9 @@ std::filesystem::path split_part_path(const std::filesystem::path& path, int ind
 // Writes the chain as a builder: Open, Write / WriteList in order, then Close (renames every
 // part into place and removes the parts of an earlier, longer bank of the same name) or Abandon
 // (removes them). Until Close every part lives under a temporary name, so a failed or
-// interrupted build leaves the previous bank file untouched. The destructor abandons.
+// interrupted build leaves the previous bank file untouched. Close commits the parts as one set
+// through a journal beside the bank (platform/file_commit.h): readers of this system see the
+// old bank or the new one, never a mix. The destructor abandons.
 class MySplitFileWriter {
  public:
   // `part_limit` bytes at most in one part when splitting (a positive multiple of 512 keeps
@@ -39,8 +41,9 @@ class MySplitFileWriter {
   MySplitFileWriter(const MySplitFileWriter&) = delete;
   MySplitFileWriter& operator=(const MySplitFileWriter&) = delete;
 
-  // Abandons anything open, then creates part 0 of `path`. False when it cannot be created
-  // (the reason is in last_error()); reports nothing.
+  // Abandons anything open, completes a commit of `path` that an earlier run left half done,
+  // removes the temporary files of killed runs, then creates part 0 of `path`. False when any
+  // of that fails (the reason is in last_error()); reports nothing.
   bool Open(const std::filesystem::path& path, bool split);
   // Appends bytes to the logical file, starting new parts as the limit is reached; a part is
   // created only when bytes remain for it. Throws file_error on a failed write and
@@ -48,7 +51,8 @@ class MySplitFileWriter {
   void Write(const void* bytes, std::size_t count);
   // Appends each line followed by CR LF.
   void WriteList(std::span<const std::string_view> lines);
-  // Finishes the file: flushes, renames every part into place and removes stale parts.
+  // Finishes the file: flushes and syncs every part, then commits them as one set, removing
+  // stale parts. Throws file_error saying what state the bank's files were left in.
   void Close();
   // Removes every part written since Open; the previous files stay as they were.
   void Abandon();

@@ -6,11 +6,10 @@
 #include "bank/bank.h"
 
 namespace qbank {
-namespace {
-
-sector_bytes make_template(std::uint8_t code) {
+sector_bytes start_sector_layout(std::string_view text, std::uint8_t last_byte) {
   sector_bytes s{};
-  std::memcpy(s.data(), "Quorvatek Ample Tone Sampler Bank File 1.00     ", 48);
+  std::fill_n(s.begin(), 48, ' ');
+  std::copy_n(text.begin(), std::min<std::size_t>(text.size(), 48), s.begin());
   const std::uint8_t fills[] = {0x55, 0xAA, 0x11, 0xF1, 0x80, 0x44, 0xC3};
   for (std::size_t k = 0; k < std::size(fills); ++k)
     std::fill_n(s.begin() + 0x30 + 16 * k, 16, fills[k]);
@@ -19,16 +18,15 @@ sector_bytes make_template(std::uint8_t code) {
   std::memcpy(s.data() + 0xA0, group, 16);
   for (int k = 0; k < 16; ++k) s[0xF0 + k] = (k % 2 == 0) ? 0x55 : 0xAA;
   for (int k = 0; k < 15; ++k) s[0x1F0 + k] = (k % 2 == 0) ? 0x55 : 0xAA;
-  s[0x1FF] = code;
+  s[0x1FF] = last_byte;
   return s;
 }
-
-}  // namespace
 
 const sector_bytes& start_sector_template(int version) {
   static const std::array<sector_bytes, 7> templates = [] {
     std::array<sector_bytes, 7> t{};
-    for (int v = 0; v <= 6; ++v) t[v] = make_template(version_code(v));
+    for (int v = 0; v <= 6; ++v)
+      t[v] = start_sector_layout("Quorvatek Ample Tone Sampler Bank File 1.00", version_code(v));
     return t;
   }();
   return templates[std::clamp(version, 0, 6)];

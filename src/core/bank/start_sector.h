@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 
 namespace qbank {
 
@@ -24,6 +25,10 @@ using sector_bytes = std::array<std::uint8_t, 512>;
 inline constexpr std::uint8_t version_code(int version) {
   return static_cast<std::uint8_t>(0xA8 + (version < 2 ? 2 : version));
 }
+
+// The template's layout with `text` (48 bytes, padded with spaces) at 0x000 and `last_byte` at
+// 0x1FF; second-generation bank files share the fill patterns.
+sector_bytes start_sector_layout(std::string_view text, std::uint8_t last_byte);
 
 // The 512 bytes of the template with byte 0x1FF set to the code of `version` (1..6).
 const sector_bytes& start_sector_template(int version);

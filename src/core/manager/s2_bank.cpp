@@ -19,18 +19,7 @@ constexpr std::string_view aborted = "Bank loading is aborted!";
 constexpr std::size_t names_lines = std::size_t{s2_multisample_count} * slots_per_multisample;
 
 sector_bytes make_start_sector() {
-  sector_bytes s{};
-  std::memcpy(s.data(), "Quorvatek Ample LEAD Sampler2 Bank File QBB     ", 48);
-  const std::uint8_t fills[] = {0x55, 0xAA, 0x11, 0xF1, 0x80, 0x44, 0xC3};
-  for (std::size_t k = 0; k < std::size(fills); ++k)
-    std::fill_n(s.begin() + 0x30 + 16 * k, 16, fills[k]);
-  const std::uint8_t group[16] = {0xF0, 0x22, 0x55, 0x00, 0x00, 0xFF, 0xFF, 0xF0,
-                                  0xFF, 0x13, 0xB6, 0xF0, 0x55, 0x44, 0x22, 0x11};
-  std::memcpy(s.data() + 0xA0, group, 16);
-  for (int k = 0; k < 16; ++k) s[0xF0 + k] = (k % 2 == 0) ? 0x55 : 0xAA;
-  for (int k = 0; k < 15; ++k) s[0x1F0 + k] = (k % 2 == 0) ? 0x55 : 0xAA;
-  s[0x1FF] = 0x04;
-  return s;
+  return start_sector_layout("Quorvatek Ample LEAD Sampler2 Bank File QBB", 0x04);
 }
 
 sector_bytes make_end_sector() {

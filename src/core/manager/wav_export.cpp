@@ -191,8 +191,10 @@ unsigned export_multisample(const bank& b, int m, const folder_chooser& choose, 
         const std::string_view name = stored_file_name(entry);
         if (!usable_name(name)) {
           lines.push_back(skipped_line("Not exported, unusable file name: ", entry));
+        } else if (const fs::path out = *folder / native_path(name);
+                   same_file(out, native_path(entry))) {
+          lines.push_back(skipped_line("Not exported, the output is the source file: ", entry));
         } else {
-          const fs::path out = *folder / native_path(name);
           switch (write_slot(reader, b.multisample(m).slots[j], out)) {
             case copy_outcome::written:
               lines.push_back(path_text(out));
@@ -279,6 +281,10 @@ unsigned export_library(const bank& b, const folder_chooser& choose, host& h) {
           continue;
         }
         const fs::path out = *folder / native_path(*rest);
+        if (same_file(out, native_path(entry))) {
+          skipped.push_back(skipped_line("Not exported, the output is the source file: ", entry));
+          continue;
+        }
         if (!create_folders(out.parent_path())) continue;
         h.progress_set_title(path_text(out));
         const copy_outcome done = write_slot(reader, b.multisample(m).slots[j], out);

@@ -1,16 +1,149 @@
 #include "platform/file_io.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <algorithm>
+#include <array>
 #include <atomic>
-#include <cerrno>
 #include <cstring>
+#include <mutex>
 
+#include "platform/fault_injection.h"
 #include "platform/file_error.h"
+#include "platform/file_os.h"
 
 namespace qbank {
+
+// ---- the test seam ----
+
+namespace {
+
+file_step_hook step_hook;
+bool killed = false;
+
+// False when the step must not happen (after a simulated kill); throws for an injected failure.
+bool step_allowed(file_step step, const std::filesystem::path& path) {
+  if (killed) return false;
+  if (!step_hook) return true;
+  switch (step_hook(step, path)) {
+    case step_outcome::proceed:
+      return true;
+    case step_outcome::fail:
+      throw file_error(path, "Input/output error (injected)");
+    case step_outcome::kill:
+      killed = true;
+      throw simulated_kill{};
+  }
+  return true;
+}
+
+}  // namespace
+
+void set_file_step_hook(file_step_hook hook) {
+  step_hook = std::move(hook);
+  killed = false;
+}
+
+// ---- live temporary files ----
+
+namespace {
+
+// Fixed storage, so that a signal handler can walk it without allocating or locking: a slot's
+// text is complete before its flag is set and the flag is cleared before the text changes.
+constexpr std::size_t live_name_size = 4096;
+std::array<std::atomic<bool>, os::live_temporary_slots> live_used{};
+std::array<std::array<char, live_name_size>, os::live_temporary_slots> live_names{};
+std::mutex live_mutex;
+
+int register_live(const std::filesystem::path& path) {
+  const std::string text = path.string();
+  if (text.size() >= live_name_size) return -1;
+  std::lock_guard lock(live_mutex);
+  for (int k = 0; k < os::live_temporary_slots; ++k) {
+    if (live_used[k].load()) continue;
+    std::memcpy(live_names[k].data(), text.c_str(), text.size() + 1);
+    live_used[k].store(true);
+    return k;
+  }
+  return -1;  // more files at once than slots: only the interruption cleanup misses them
+}
+
+void unregister_live(int& slot) {
+  if (slot < 0) return;
+  std::lock_guard lock(live_mutex);
+  live_used[slot].store(false);
+  slot = -1;
+}
+
+bool is_live(const std::filesystem::path& path) {
+  const std::string text = path.string();
+  std::lock_guard lock(live_mutex);
+  for (int k = 0; k < os::live_temporary_slots; ++k)
+    if (live_used[k].load() && text == live_names[k].data()) return true;
+  return false;
+}
+
+// ".NAME.qbank-tmp-" + a process and a counter: a leading dot keeps it out of plain listings.
+constexpr std::string_view temp_marker = ".qbank-tmp-";
+
+std::string temporary_prefix(const std::filesystem::path& target) {
+  return "." + target.filename().string() + std::string(temp_marker);
+}
+
+std::atomic<unsigned> temp_counter{0};
+
+}  // namespace
+
+const char* os::live_temporary(int slot) noexcept {
+  if (slot < 0 || slot >= live_temporary_slots || !live_used[slot].load()) return nullptr;
+  return live_names[slot].data();
+}
+
+void install_interrupt_cleanup() {
+  os::install_interrupt_cleanup();
+}
+
+bool is_temporary_of(const std::filesystem::path& name, const std::filesystem::path& target) {
+  return name.filename().string().starts_with(temporary_prefix(target));
+}
+
+int remove_leftover_temporaries(std::span<const std::filesystem::path> targets) {
+  if (targets.empty()) return 0;
+  std::filesystem::path folder = targets.front().parent_path();
+  if (folder.empty()) folder = ".";
+  std::vector<std::string> prefixes;
+  for (const auto& t : targets) prefixes.push_back(temporary_prefix(t));
+  int removed = 0;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (!name.starts_with('.') || name.find(temp_marker) == std::string::npos) continue;
+    const bool ours = std::any_of(prefixes.begin(), prefixes.end(),
+                                  [&](const std::string& p) { return name.starts_with(p); });
+    if (!ours || is_live(it->path())) continue;
+    removed += remove_file(it->path()) ? 1 : 0;
+  }
+  return removed;
+}
+
+// ---- steps that change files ----
+
+void rename_replace(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (!step_allowed(file_step::rename, to)) return;
+  os::rename_replace(from, to);
+  sync_folder(to.parent_path());
+}
+
+bool remove_file(const std::filesystem::path& path) {
+  if (!step_allowed(file_step::remove, path)) return false;
+  return os::remove(path);
+}
+
+void sync_folder(const std::filesystem::path& folder) {
+  if (!step_allowed(file_step::sync_folder, folder)) return;
+  os::sync_folder(folder);
+}
+
+// ---- reading ----
 
 std::size_t memory_source::read(void* buffer, std::size_t count) {
   if (position_ >= size_) return 0;
@@ -21,71 +154,46 @@ std::size_t memory_source::read(void* buffer, std::size_t count) {
 }
 
 input_file::input_file(const std::filesystem::path& path) : path_(path) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) throw file_error::from_errno(path, errno);
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0) {
-    const int err = errno;
-    ::close(fd_);
-    throw file_error::from_errno(path, err);
-  }
-  if (S_ISDIR(st.st_mode)) {
-    ::close(fd_);
-    throw file_error(path, "Is a directory");
-  }
-  size_ = static_cast<std::uint64_t>(st.st_size);
+  handle_ = os::open_read(path, size_);
 }
 
 input_file::~input_file() {
-  if (fd_ >= 0) ::close(fd_);
+  if (handle_ != os::no_handle) os::close_quietly(handle_);
 }
 
 std::size_t input_file::read(void* buffer, std::size_t count) {
-  std::size_t done = 0;
-  auto* out = static_cast<char*>(buffer);
-  while (done < count) {
-    const ssize_t n = ::pread(fd_, out + done, count - done, static_cast<off_t>(position_));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw file_error::from_errno(path_, errno);
-    }
-    done += static_cast<std::size_t>(n);
-    position_ += static_cast<std::uint64_t>(n);
-    // At the size the file had when it was opened, one more call would only return 0: many
-    // small files are read whole (validation of every WAV file), so that call is saved.
-    if (n == 0 || position_ >= size_) break;
-  }
-  return done;
+  // At the size the file had when it was opened, another call would only return 0: many small
+  // files are read whole (validation of every WAV file), so that call is saved.
+  if (position_ >= size_) return 0;
+  const std::size_t n = os::read_at(handle_, path_, buffer, count, position_);
+  position_ += n;
+  return n;
 }
 
-namespace {
+// ---- writing ----
 
-std::atomic<unsigned> temp_counter{0};
-
-void write_all(int fd, const char* data, std::size_t count, const std::filesystem::path& target) {
-  while (count > 0) {
-    const ssize_t n = ::write(fd, data, count);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw file_error::from_errno(target, errno);
-    }
-    data += n;
-    count -= static_cast<std::size_t>(n);
-  }
-}
-
-}  // namespace
-
-atomic_output_file::atomic_output_file(std::filesystem::path target) : target_(std::move(target)) {
+atomic_output_file::atomic_output_file(const std::filesystem::path& target)
+    : target_(os::resolve_links(target)) {
   std::filesystem::path folder = target_.parent_path();
   if (folder.empty()) folder = ".";
-  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-    temp_ = folder / ("." + target_.filename().string() + ".tmp" + std::to_string(::getpid()) +
-                      "-" + std::to_string(temp_counter++));
-    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ < 0 && errno != EEXIST) throw file_error::from_errno(target_, errno);
+  const std::string prefix = temporary_prefix(target_) + std::to_string(os::process_id()) + "-";
+  for (int attempt = 0; attempt < 100 && handle_ == os::no_handle; ++attempt) {
+    temp_ = folder / (prefix + std::to_string(temp_counter++));
+    try {
+      handle_ = os::create_new(temp_);
+    } catch (const file_error& e) {
+      throw file_error(target_, e.reason());
+    }
   }
-  if (fd_ < 0) throw file_error(target_, "cannot create a temporary file");
+  if (handle_ == os::no_handle) throw file_error(target_, "cannot create a temporary file");
+  live_slot_ = register_live(temp_);
+  try {
+    if (const std::optional<unsigned> bits = os::permission_bits(target_))
+      os::set_permission_bits(handle_, temp_, *bits);
+  } catch (...) {
+    abandon();
+    throw;
+  }
   buffer_.reserve(1 << 20);
 }
 
@@ -95,18 +203,18 @@ atomic_output_file::~atomic_output_file() {
 
 void atomic_output_file::flush() {
   if (!buffer_.empty()) {
-    write_all(fd_, buffer_.data(), buffer_.size(), target_);
+    os::write_all(handle_, target_, buffer_.data(), buffer_.size());
     buffer_.clear();
   }
 }
 
 void atomic_output_file::write(const void* data, std::size_t count) {
-  if (fd_ < 0) throw file_error(target_, "write after close");
+  if (handle_ == os::no_handle) throw file_error(target_, "write after close");
   const char* p = static_cast<const char*>(data);
   if (buffer_.size() + count > buffer_.capacity()) {
     flush();
     if (count >= buffer_.capacity()) {
-      write_all(fd_, p, count, target_);
+      os::write_all(handle_, target_, p, count);
       written_ += count;
       return;
     }
@@ -116,33 +224,47 @@ void atomic_output_file::write(const void* data, std::size_t count) {
 }
 
 void atomic_output_file::close() {
-  if (fd_ < 0) return;
+  if (handle_ == os::no_handle) return;
   flush();
-  if (::fsync(fd_) != 0 && errno != EINVAL) throw file_error::from_errno(target_, errno);
-  const int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0) throw file_error::from_errno(target_, errno);
+  if (step_allowed(file_step::sync_file, target_)) os::sync(handle_, target_);
+  const os::handle h = handle_;
+  handle_ = os::no_handle;
+  os::close(h, target_);
 }
 
 void atomic_output_file::commit() {
   close();
-  if (std::rename(temp_.c_str(), target_.c_str()) != 0)
-    throw file_error::from_errno(target_, errno);
+  rename_replace(temp_, target_);
+  unregister_live(live_slot_);
   done_ = true;
 }
 
+std::filesystem::path atomic_output_file::release() {
+  close();
+  unregister_live(live_slot_);
+  done_ = true;
+  return temp_;
+}
+
 void atomic_output_file::abandon() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
+  if (handle_ != os::no_handle) {
+    os::close_quietly(handle_);
+    handle_ = os::no_handle;
   }
-  if (!done_) ::unlink(temp_.c_str());
+  if (!done_) {
+    try {
+      remove_file(temp_);
+    } catch (const file_error&) {
+      // Left for the next run of the same target, which removes it (remove_leftover_temporaries).
+    }
+  }
+  unregister_live(live_slot_);
   done_ = true;
 }
 
 bool file_exists(const std::filesystem::path& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  const os::file_kind k = os::kind_of(path);
+  return k != os::file_kind::missing && k != os::file_kind::folder;
 }
 
 std::vector<std::uint8_t> read_whole_file(const std::filesystem::path& path) {

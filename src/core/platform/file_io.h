@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,7 +58,7 @@ class input_file : public byte_source {
 
  private:
   std::filesystem::path path_;
-  int fd_ = -1;
+  std::intptr_t handle_ = -1;
   std::uint64_t size_ = 0;
   std::uint64_t position_ = 0;
 };
@@ -65,10 +66,14 @@ class input_file : public byte_source {
 // Writes a file under a temporary name in the target's folder; commit() flushes it to disk and
 // renames it over the target, so the target is never seen half-written. Destroyed without
 // commit() (an exception, a refusal), it removes the temporary file and the target stays as it was.
+// A target that is a symbolic link stays one: the file it points at is replaced. The new file
+// gets the permission bits of the file it replaces. Temporary names are recognisable (see
+// is_temporary_of), and an interruption of the process (Ctrl-C) removes them when the program
+// installed install_interrupt_cleanup().
 class atomic_output_file {
  public:
   // Creates the temporary file; throws file_error (naming the target) when it cannot.
-  explicit atomic_output_file(std::filesystem::path target);
+  explicit atomic_output_file(const std::filesystem::path& target);
   ~atomic_output_file();
   atomic_output_file(const atomic_output_file&) = delete;
   atomic_output_file& operator=(const atomic_output_file&) = delete;
@@ -80,24 +85,46 @@ class atomic_output_file {
   std::uint64_t size() const { return written_; }
   // Flushes and closes the temporary file; the target is not touched yet.
   void close();
-  // close(), then renames the temporary file over the target.
+  // close(), then renames the temporary file over the target and syncs the folder.
   void commit();
+  // close(), then hands the temporary file over to the caller, which renames or removes it (the
+  // commit of a set of files); it is no longer removed on an interruption or by abandon().
+  std::filesystem::path release();
   // Removes the temporary file; the target is untouched.
   void abandon();
+  // The file that commit() replaces (a symbolic link already followed).
   const std::filesystem::path& target() const { return target_; }
+  const std::filesystem::path& temporary() const { return temp_; }
 
  private:
   void flush();
 
   std::filesystem::path target_;
   std::filesystem::path temp_;
-  int fd_ = -1;
+  std::intptr_t handle_ = -1;
+  int live_slot_ = -1;
   bool done_ = false;
   std::vector<char> buffer_;
   std::uint64_t written_ = 0;
 };
 
 bool file_exists(const std::filesystem::path& path);
+
+// True when `name` (a file name) is a temporary file of an atomic_output_file for `target`.
+bool is_temporary_of(const std::filesystem::path& name, const std::filesystem::path& target);
+// Removes the temporary files that earlier, interrupted runs left for any of `targets` (all in
+// one folder); files this process is writing now are kept. Returns how many were removed.
+int remove_leftover_temporaries(std::span<const std::filesystem::path> targets);
+
+// Renames `from` over `to` in one step, then syncs the folder of `to`.
+void rename_replace(const std::filesystem::path& from, const std::filesystem::path& to);
+// Removes a file; false when there was none.
+bool remove_file(const std::filesystem::path& path);
+void sync_folder(const std::filesystem::path& folder);
+
+// Makes an interruption of the process (Ctrl-C, a termination request) remove the temporary
+// files being written before the process ends. For programs, once at start.
+void install_interrupt_cleanup();
 
 // Whole small files, for tests and tools. Both throw file_error.
 std::vector<std::uint8_t> read_whole_file(const std::filesystem::path& path);

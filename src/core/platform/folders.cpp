@@ -19,4 +19,9 @@ bool create_folders(const std::filesystem::path& folder) {
   return !ec && std::filesystem::is_directory(folder, ec);
 }
 
+bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code ec;
+  return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
 }  // namespace qbank

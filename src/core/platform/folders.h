@@ -14,4 +14,7 @@ std::uint64_t free_space(const std::filesystem::path& folder);
 // the way, no permission); an existing folder is true.
 bool create_folders(const std::filesystem::path& folder);
 
+// True when both paths name one existing file (also through links or another spelling).
+bool same_file(const std::filesystem::path& a, const std::filesystem::path& b);
+
 }  // namespace qbank

@@ -31,6 +31,24 @@ std::optional<std::filesystem::path> qt_dialogs::choose_save_file(const QString&
   return run_file_dialog(parent_, title, filter, QFileDialog::AcceptSave);
 }
 
+std::optional<std::vector<std::filesystem::path>> qt_dialogs::choose_open_files(
+    const QString& title, const QString& filter) {
+  QFileDialog dialog(parent_, title, QString(), filter);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  std::vector<std::filesystem::path> files;
+  for (const QString& file : dialog.selectedFiles()) files.push_back(native_path_of(file));
+  return files;
+}
+
+std::optional<std::filesystem::path> qt_dialogs::choose_folder(const QString& title) {
+  const QString folder = QFileDialog::getExistingDirectory(parent_, title);
+  if (folder.isEmpty()) return std::nullopt;
+  return native_path_of(folder);
+}
+
 void qt_dialogs::message(const QString& text, const QString& caption) {
   QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent_);
   box.exec();
@@ -49,14 +67,22 @@ void qt_dialogs::show_error(const QString& text) {
 }
 
 QString dialog_filter(const QString& description, const QString& extension) {
-  QString pattern = QStringLiteral("*.");
-  for (QChar c : extension) {
-    if (c.isLetter())
-      pattern += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
-    else
-      pattern += c;
+  return dialog_filter_patterns(description, {QStringLiteral("*.") + extension});
+}
+
+QString dialog_filter_patterns(const QString& description, const QStringList& patterns) {
+  QStringList any_case;
+  for (const QString& pattern : patterns) {
+    QString out;
+    for (QChar c : pattern) {
+      if (c.isLetter())
+        out += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+      else
+        out += c;
+    }
+    any_case << out;
   }
-  return description + QStringLiteral(" (") + pattern + QLatin1Char(')');
+  return description + QStringLiteral(" (") + any_case.join(QLatin1Char(' ')) + QLatin1Char(')');
 }
 
 std::filesystem::path native_path_of(const QString& file_name) {

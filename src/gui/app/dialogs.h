@@ -4,8 +4,10 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 class QWidget;
 
@@ -21,6 +23,11 @@ class dialogs {
                                                                 const QString& filter) = 0;
   virtual std::optional<std::filesystem::path> choose_save_file(const QString& title,
                                                                 const QString& filter) = 0;
+  // Several files chosen at once, in the dialog's order; none when the user cancels.
+  virtual std::optional<std::vector<std::filesystem::path>> choose_open_files(
+      const QString& title, const QString& filter) = 0;
+  // A folder; none when the user cancels.
+  virtual std::optional<std::filesystem::path> choose_folder(const QString& title) = 0;
 
   // A modal box with an OK button, no icon.
   virtual void message(const QString& text, const QString& caption) = 0;
@@ -38,6 +45,9 @@ class qt_dialogs : public dialogs {
                                                         const QString& filter) override;
   std::optional<std::filesystem::path> choose_save_file(const QString& title,
                                                         const QString& filter) override;
+  std::optional<std::vector<std::filesystem::path>> choose_open_files(
+      const QString& title, const QString& filter) override;
+  std::optional<std::filesystem::path> choose_folder(const QString& title) override;
   void message(const QString& text, const QString& caption) override;
   bool ask(const QString& text, const QString& caption) override;
   void show_error(const QString& text) override;
@@ -50,6 +60,8 @@ class qt_dialogs : public dialogs {
 // dialog_filter("Quorvatek Samplers SCRIPT file", "qbs") gives
 // "Quorvatek Samplers SCRIPT file (*.[qQ][bB][sS])". The dialogs hide the pattern.
 QString dialog_filter(const QString& description, const QString& extension);
+// The same for several name patterns ("*.mp3", "MP3_LIST.TXT"), each in any letter case.
+QString dialog_filter_patterns(const QString& description, const QStringList& patterns);
 
 // A path chosen in a dialog as a native path (dialogs give UTF-8 text).
 std::filesystem::path native_path_of(const QString& file_name);

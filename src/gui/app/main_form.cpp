@@ -28,6 +28,7 @@
 #include "bank/bank.h"
 #include "manager/bank_manager_page.h"
 #include "manager/s2_bank.h"
+#include "sdcard/sd_card_tab.h"
 
 namespace qbank::gui {
 
@@ -258,55 +259,8 @@ QWidget* TForm1::build_manager_tab() {
 }
 
 QWidget* TForm1::build_sd_card_tab() {
-  auto* tab = new QWidget;
-  auto* layout = new QGridLayout(tab);
-  layout->setContentsMargins(10, 10, 10, 10);
-  layout->setSpacing(10);
-  auto step = [tab](const QString& title, QWidget* control, bool with_list) {
-    // with_list: a file step with its list and its byte count.
-    auto* box = new QGroupBox(title, tab);
-    auto* box_layout = new QVBoxLayout(box);
-    auto* top = new QHBoxLayout;
-    top->addWidget(control);
-    top->addStretch(1);
-    box_layout->addLayout(top);
-    if (with_list) {
-      top->addWidget(new QLabel(QStringLiteral("0 bytes"), box));
-      auto* list = new QListWidget(box);
-      list->setEnabled(false);
-      box_layout->addWidget(list, 1);
-    }
-    box->setEnabled(false);  // the assistant comes with its own work
-    return box;
-  };
-  layout->addWidget(step(QStringLiteral("Step 1: Bank file"),
-                         new QPushButton(QStringLiteral("Sellect Bank QBB File")), true),
-                    0, 0);
-  auto* os = new QWidget;
-  auto* os_layout = new QHBoxLayout(os);
-  os_layout->setContentsMargins(0, 0, 0, 0);
-  os_layout->addWidget(new QCheckBox(QStringLiteral("Copy OS BIN File(s)")));
-  os_layout->addWidget(new QPushButton(QStringLiteral("Sellect OS BIN file(s)")));
-  layout->addWidget(step(QStringLiteral("Step 2: Operating system files"), os, true), 0, 1);
-  auto* mp3 = new QWidget;
-  auto* mp3_layout = new QHBoxLayout(mp3);
-  mp3_layout->setContentsMargins(0, 0, 0, 0);
-  mp3_layout->addWidget(new QCheckBox(QStringLiteral("Add Mp3 Folder + Files")));
-  mp3_layout->addWidget(new QPushButton(QStringLiteral("Sellect Mp3 Files")));
-  layout->addWidget(step(QStringLiteral("Step 3: MP3 files"), mp3, true), 1, 0);
-  auto* drive = new QWidget;
-  auto* drive_layout = new QGridLayout(drive);
-  drive_layout->setContentsMargins(0, 0, 0, 0);
-  drive_layout->addWidget(new QComboBox, 0, 0);
-  drive_layout->addWidget(new QLabel(QStringLiteral("Name: ")), 1, 0);
-  drive_layout->addWidget(new QLabel(QStringLiteral("File system: ")), 2, 0);
-  drive_layout->addWidget(new QLabel(QStringLiteral("Free space: ")), 3, 0);
-  drive_layout->addWidget(new QPushButton(QStringLiteral("Start Write to SD Card  >>")), 4, 0);
-  auto* destination = step(QStringLiteral("Step 4: SD card"), drive, false);
-  destination->layout()->addItem(
-      new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding));
-  layout->addWidget(destination, 1, 1);
-  return tab;
+  return new sd_card_tab(*dialogs_, *host_,
+                         [this](const std::function<void()>& command) { run_command(command); });
 }
 
 void TForm1::refresh() {

@@ -117,6 +117,13 @@ TEST(TailSearch, OnePassAgreesWithAPlainSearchAtEveryThreshold) {
   }
 }
 
+TEST(TailSearch, AShortReadSettlesNothing) {
+  // A file cut short while it is read must not look silent (that would trim it to nothing).
+  const bytes data = testing::sample_bytes(std::vector<std::int16_t>(4000, 0));
+  memory_source source(data.data(), data.size());
+  EXPECT_TRUE(kept_frames_at(source, 0, data.size() + 600'000, 1, silence_thresholds).empty());
+}
+
 TEST_F(silence_fixture, CheckReportsTwentyLinesAlsoForAnEmptyBank) {
   silence_check_command(b, h, true);
   ASSERT_EQ(h.reports.size(), 1u);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -173,6 +174,14 @@ TEST_F(BankReader, DamagedFilesGiveOneClearOutcomeEach) {
            "\nIt holds " + group_thousands(size) + " bytes, its header needs " +
            group_thousands(needed) + " bytes.\n\nNothing is loaded.";
   };
+  auto damaged = [&](int version) {
+    return "[Error] The bank file is damaged: " + path.string() + "\nA version " +
+           std::to_string(version) +
+           " bank file has the paths of its WAV files after its audio, and this one ends with its "
+           "audio.\nThe file lists are not loaded.";
+  };
+  const std::string old_v2 =
+      "[Info] Open old bank version: 1 or 2.\nLoaded only first 128 programs!";
   bytes foreign = full;
   foreign[0x0A5] ^= 1;
   bytes unknown = full;
@@ -208,7 +217,8 @@ TEST_F(BankReader, DamagedFilesGiveOneClearOutcomeEach) {
        cut(image_size - 100),
        {short_header(image_size - 100, image_size)},
        {short_header(image_size - 100, image_size)}},
-      {"header only", cut(image_size), {version1, ok}, {version1}},
+      {"header only", cut(image_size), {damaged(6)}, {damaged(6)}},
+      {"version 2 header only", bank_file(empty, 2, 0), {version1, old_v2, ok}, {version1, old_v2}},
       {"foreign start sector", foreign, {invalid}, {"[Error] Invalid bank start sector!"}},
       {"unknown version",
        unknown,
@@ -225,6 +235,77 @@ TEST_F(BankReader, DamagedFilesGiveOneClearOutcomeEach) {
       EXPECT_FALSE(h.progress_open);
       EXPECT_EQ(b.file(0, 0), "- - -") << c.name;
     }
+  }
+}
+
+TEST_F(BankReader, EveryVersionAfterTheFirstWithoutPathsIsDamaged) {
+  for (int version = 3; version <= 6; ++version) {
+    h = {};
+    b.reset();
+    EXPECT_FALSE(read(bank_file(source, version, 0)));
+    ASSERT_EQ(h.messages.size(), version == 6 ? 1u : 2u) << version;
+    EXPECT_TRUE(h.messages[0].starts_with("[Error] The bank file is damaged: ")) << version;
+    EXPECT_EQ(std::count(h.messages.begin(), h.messages.end(), ok), 0) << version;
+  }
+}
+
+TEST_F(BankReader, ASlotIntoTheHeaderIsRefusedWhereverItLies) {
+  // The last slot is sound; an earlier one points into the records.
+  source.multisample(3).slots[0] = {100, 1};
+  source.multisample(9).slots[5] = {30'004, 1};
+  bytes file = bank_file(source, 6, 0);
+  file.resize(file.size() + 512, 0);
+  for (int k = 0; k < 10000 * 128; ++k) {
+    const std::string line = "L" + std::to_string(k) + "\r\n";
+    file.insert(file.end(), line.begin(), line.end());
+  }
+  EXPECT_FALSE(read(file));
+  EXPECT_EQ(h.messages,
+            std::vector<std::string>{"[Error] The slot tables of the bank file point "
+                                     "into its header: " +
+                                     path.string() + "\nThe file lists are not loaded."});
+}
+
+TEST_F(BankReader, PartsOfAnotherBuildAreRefused) {
+  bank empty;
+  const bytes full = bank_file(empty, 6, 10000 * 128);
+  const std::size_t part = 9 << 20;  // 24 MB in parts of 9, 9 and 6 MB
+  auto write_parts = [&](std::vector<std::pair<std::string, bytes>> parts) {
+    for (const auto& e : fs::directory_iterator(dir.path())) fs::remove(e.path());
+    for (auto& [name, content] : parts) testing::write_file(dir / name, content);
+  };
+  const bytes p0(full.begin(), full.begin() + part);
+  const bytes p1(full.begin() + part, full.begin() + 2 * part);
+  const bytes p2(full.begin() + 2 * part, full.end());
+
+  // The whole chain reads as one bank.
+  write_parts({{"BANK.qbb", p0}, {"BANK.Q01", p1}, {"BANK.Q02", p2}});
+  EXPECT_TRUE(read_bank_file(b, path, reader_variant::main, h));
+  EXPECT_EQ(h.messages, std::vector<std::string>{ok});
+
+  // A stale part after a bank of one file.
+  h = {};
+  write_parts({{"BANK.qbb", full}, {"BANK.Q01", bytes(4096, 0x55)}});
+  EXPECT_FALSE(read_bank_file(b, path, reader_variant::main, h));
+  EXPECT_EQ(h.messages,
+            std::vector<std::string>{
+                "[Error] The part file BANK.Q01 does not belong to the bank " + path.string() +
+                ": the bank's data ends before it. It is left from an earlier, "
+                "larger bank; remove it."});
+
+  // A part shorter than the first while a later one exists, and a missing part in between.
+  for (const auto& [name, parts] :
+       std::vector<std::pair<std::string, std::vector<std::pair<std::string, bytes>>>>{
+           {"BANK.Q01",
+            {{"BANK.qbb", p0}, {"BANK.Q01", bytes(p1.begin(), p1.end() - 512)}, {"BANK.Q02", p2}}},
+           {"BANK.Q01", {{"BANK.qbb", p0}, {"BANK.Q02", p2}}}}) {
+    h = {};
+    write_parts(parts);
+    EXPECT_FALSE(read_bank_file(b, path, reader_variant::main, h));
+    ASSERT_EQ(h.messages.size(), 1u);
+    EXPECT_TRUE(h.messages[0].starts_with("[Error] The part files of the bank " + path.string() +
+                                          " do not belong together: " + name))
+        << h.messages[0];
   }
 }
 

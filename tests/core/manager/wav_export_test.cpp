@@ -255,6 +255,28 @@ TEST(ExportWav, UnusableNamesAreNotPaths) {
   EXPECT_EQ(lines.back(), "Not written, unusable multisample name: ../../escape    .msn");
 }
 
+// An export into the folder the sources live in leaves every source file as it was.
+TEST(ExportWav, SourceFilesAreNeverTheOutput) {
+  small_bank s;
+  fs::create_directory(s.dir / "src");
+  const std::vector<std::uint8_t> original = {'R', 'I', 'F', 'F'};
+  write_whole_file(s.dir / "src" / "C3.wav", original.data(), original.size());
+  write_whole_file(s.dir / "src" / "D3.wav", original.data(), original.size());
+  s.b.set_file(1, 0, stored_path(s.dir / "src" / "C3.wav"));
+  s.b.set_file(1, 1, stored_path(s.dir / "src" / "D3.wav"));
+  recording_host h;
+  h.default_answer = true;
+  EXPECT_EQ(export_multisample(s.b, 1, chooser(s.dir / "src"), h), 0u);
+  EXPECT_EQ(library_common_path(s.b), stored_path(s.dir / "src") + "/");
+  EXPECT_EQ(export_library(s.b, chooser(s.dir / "src"), h), 0u);
+  EXPECT_EQ(read_whole_file(s.dir / "src" / "C3.wav"), original);
+  EXPECT_EQ(read_whole_file(s.dir / "src" / "D3.wav"), original);
+  ASSERT_EQ(h.reports.size(), 2u);
+  EXPECT_EQ(h.reports[0].lines[3],
+            "Not exported, the output is the source file: " + (s.dir / "src" / "C3.wav").string());
+  EXPECT_EQ(h.reports[1].lines.size(), 2u);
+}
+
 // Round trip: the demo library built into a bank, exported, gives back the source audio.
 TEST(ExportWav, DemoLibraryRoundTrip) {
   temp_dir dir;

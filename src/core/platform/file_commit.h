@@ -1,0 +1,37 @@
+// The commit of a set of files that belong together (a bank's part files) as one change. The
+// new files are written and synced under temporary names first; then a journal beside them
+// names every pending rename and removal and is synced; then the renames and removals run and
+// the journal is deleted. A commit that stops half-way (a failure, a kill, a power cut) leaves
+// the journal, and whoever next touches the set completes it from there. All names in one
+// commit lie in the journal's folder.
+#pragma once
+
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace qbank {
+
+struct pending_rename {
+  std::filesystem::path from;  // a complete, synced temporary file
+  std::filesystem::path to;
+};
+
+// The journal of the set whose first file is `main` (".NAME.qbank-journal" beside it).
+std::filesystem::path journal_path(const std::filesystem::path& main);
+
+// Writes and syncs the journal, renames every `from` over its `to`, removes every file of
+// `removals` that exists, syncs the folder and deletes the journal. Throws file_error when the
+// journal cannot be written (nothing has changed then; the temporary files are the caller's).
+// Once the journal is in place, a failing step is retried once; when the set still cannot be
+// finished, it throws file_error whose reason says which files were left in which state, and
+// the journal stays for the next run to complete.
+void commit_file_set(const std::filesystem::path& journal, std::span<const pending_rename> renames,
+                     std::span<const std::filesystem::path> removals);
+
+// Completes the commit a journal records, if there is one. Returns false when there was none.
+// Throws file_error when it cannot be completed (the journal then stays).
+bool complete_file_set(const std::filesystem::path& journal);
+
+}  // namespace qbank

@@ -1,0 +1,50 @@
+// `qbank build` interrupted by a termination request leaves no temporary file behind.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "bank/bank.h"
+#include "bank/script_file.h"
+#include "support/recording_host.h"
+#include "support/temp_dir.h"
+#include "support/wav_writer.h"
+
+namespace qbank {
+namespace {
+
+namespace fs = std::filesystem;
+
+#ifndef _WIN32
+TEST(SafeWriteCli, ATerminatedBuildRemovesItsTemporaryFiles) {
+  testing::temp_dir dir;
+  // 40 slots of the longest audio a slot holds: 1.3 GB to write, time enough to interrupt.
+  testing::write_sparse_wav(dir / "long.wav", 1, 65535u * 512u);
+  bank b;
+  for (int j = 0; j < 40; ++j) b.set_file(0, j, (dir / "long.wav").string());
+  testing::recording_host h;
+  save_script(b, dir / "big.qbs", h);
+
+  // The shell starts the build, waits for its first temporary part, sends SIGTERM and prints
+  // how the build ended (143 = ended by SIGTERM).
+  const std::string d = dir.path().string();
+  const std::string script = "'" + std::string(QBANK_CLI_PATH) + "' build '" + d +
+                             "/big.qbs' >/dev/null 2>&1 & pid=$!; " + "n=0; until ls -a '" + d +
+                             "' | grep -q qbank-tmp; do sleep 0.01; n=$((n+1)); " +
+                             "[ $n -gt 3000 ] && break; done; kill -TERM $pid; wait $pid; echo $?";
+  std::FILE* pipe = ::popen(script.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  char line[64] = {};
+  ASSERT_NE(std::fgets(line, sizeof line, pipe), nullptr);
+  ::pclose(pipe);
+  EXPECT_EQ(std::string(line), "143\n") << "the build was not interrupted";
+  for (const auto& e : fs::directory_iterator(dir.path()))
+    EXPECT_EQ(e.path().filename().string().find("qbank-tmp"), std::string::npos)
+        << e.path().filename();
+  EXPECT_FALSE(fs::exists(dir / "big.qbb"));
+}
+#endif
+
+}  // namespace
+}  // namespace qbank
