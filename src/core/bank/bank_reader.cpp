@@ -34,7 +34,7 @@ void say_short_header(host& h, const std::filesystem::path& path, std::uint64_t 
 }
 
 std::string part_name(const std::filesystem::path& path, int index) {
-  return split_part_path(path, index).filename().string();
+  return path_to_utf8(split_part_path(path, index).filename());
 }
 
 int last_part(const MySplitFileReaderClass& reader) {
@@ -59,7 +59,7 @@ bool parts_belong_together(const MySplitFileReaderClass& reader, const std::file
     h.message(format("The part files of the bank %s do not belong together: %s holds %s bytes, "
                      "but every part before the last must hold as many bytes as the first (%s) "
                      "and none may be missing.\nThe bank is not loaded.",
-                     path.string().c_str(), part_name(path, i).c_str(),
+                     path_to_utf8(path).c_str(), part_name(path, i).c_str(),
                      group_thousands(sizes[i]).c_str(), group_thousands(full).c_str()),
               "Error");
     return false;
@@ -77,7 +77,7 @@ bool stale_part(const MySplitFileReaderClass& reader, const std::filesystem::pat
   if (last == 0 || data_end > last_start) return false;
   h.message(format("The part file %s does not belong to the bank %s: the bank's data ends "
                    "before it. It is left from an earlier, larger bank; remove it.",
-                   part_name(path, last).c_str(), path.string().c_str()),
+                   part_name(path, last).c_str(), path_to_utf8(path).c_str()),
             "Error");
   return true;
 }
@@ -152,7 +152,7 @@ read_outcome read_records(bank& b, const std::filesystem::path& path, reader_var
       h.message(format("The bank file is damaged: %s\nA version %d bank file has the paths of "
                        "its WAV files after its audio, and this one ends with its audio.\nThe "
                        "file lists are not loaded.",
-                       path.string().c_str(), version),
+                       path_to_utf8(path).c_str(), version),
                 "Error");
       return out;
     }

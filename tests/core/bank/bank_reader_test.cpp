@@ -175,7 +175,7 @@ TEST_F(BankReader, DamagedFilesGiveOneClearOutcomeEach) {
            group_thousands(needed) + " bytes.\n\nNothing is loaded.";
   };
   auto damaged = [&](int version) {
-    return "[Error] The bank file is damaged: " + path.string() + "\nA version " +
+    return "[Error] The bank file is damaged: " + path_to_utf8(path) + "\nA version " +
            std::to_string(version) +
            " bank file has the paths of its WAV files after its audio, and this one ends with its "
            "audio.\nThe file lists are not loaded.";
@@ -263,7 +263,7 @@ TEST_F(BankReader, ASlotIntoTheHeaderIsRefusedWhereverItLies) {
   EXPECT_EQ(h.messages,
             std::vector<std::string>{"[Error] The slot tables of the bank file point "
                                      "into its header: " +
-                                     path.string() + "\nThe file lists are not loaded."});
+                                     path_to_utf8(path) + "\nThe file lists are not loaded."});
 }
 
 TEST_F(BankReader, PartsOfAnotherBuildAreRefused) {
@@ -289,7 +289,7 @@ TEST_F(BankReader, PartsOfAnotherBuildAreRefused) {
   EXPECT_FALSE(read_bank_file(b, path, reader_variant::main, h));
   EXPECT_EQ(h.messages,
             std::vector<std::string>{
-                "[Error] The part file BANK.Q01 does not belong to the bank " + path.string() +
+                "[Error] The part file BANK.Q01 does not belong to the bank " + path_to_utf8(path) +
                 ": the bank's data ends before it. It is left from an earlier, "
                 "larger bank; remove it."});
 
@@ -303,8 +303,8 @@ TEST_F(BankReader, PartsOfAnotherBuildAreRefused) {
     write_parts(parts);
     EXPECT_FALSE(read_bank_file(b, path, reader_variant::main, h));
     ASSERT_EQ(h.messages.size(), 1u);
-    EXPECT_TRUE(h.messages[0].starts_with("[Error] The part files of the bank " + path.string() +
-                                          " do not belong together: " + name))
+    EXPECT_TRUE(h.messages[0].starts_with("[Error] The part files of the bank " +
+                                          path_to_utf8(path) + " do not belong together: " + name))
         << h.messages[0];
   }
 }
