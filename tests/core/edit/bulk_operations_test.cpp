@@ -195,8 +195,8 @@ TEST(NameMarkers, OneEmptyFilePerMultisampleInItsFirstFilesFolder) {
   EXPECT_EQ(h.reports[0].title, "Report: Saved Multisamples Names");
   EXPECT_EQ(h.reports[0].lines,
             (std::vector<std::string>{
-                "Created files: 2", "", root + "/Zero/" + blank_name + ".msn",
-                root + "/Piano/Piano           .msn",
+                "Created files: 2", "", path_to_utf8(dir / "Zero" / (blank_name + ".msn")),
+                path_to_utf8(dir / "Piano" / "Piano           .msn"),
                 "MS0005: the name \"a/b\" cannot be a file name; no marker written.",
                 "MS0006: the name \"..\" cannot be a file name; no marker written."}));
 
