@@ -202,8 +202,13 @@ run_result run_qbank_argv(const std::vector<std::string>& args, bool with_stderr
   return run_program(qbank_program(), args, with_stderr, env);
 }
 
-run_result run_qbank(const std::string& command_line, bool with_stderr) {
-  return run_qbank_argv(split_words(command_line), with_stderr);
+run_result run_qbank(const std::string& command_line, bool with_stderr, const std::string& env) {
+  environment vars;
+  for (const std::string& word : split_words(env)) {
+    const std::size_t eq = word.find('=');
+    if (eq != std::string::npos) vars.emplace_back(word.substr(0, eq), word.substr(eq + 1));
+  }
+  return run_qbank_argv(split_words(command_line), with_stderr, vars);
 }
 
 std::string q(const std::filesystem::path& p) {

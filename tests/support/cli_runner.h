@@ -28,7 +28,9 @@ run_result run_qbank_argv(const std::vector<std::string>& args, bool with_stderr
 
 // `command_line` is split into words as a POSIX shell splits them: blanks separate, '...'
 // quotes literally, "..." quotes with \" and \\ escapes. Quote paths with q().
-run_result run_qbank(const std::string& command_line, bool with_stderr = false);
+// `env` sets variables, written as a shell prefix: "A=1 B='x y' ".
+run_result run_qbank(const std::string& command_line, bool with_stderr = false,
+                     const std::string& env = {});
 
 // A path quoted for run_qbank.
 std::string q(const std::filesystem::path& p);
