@@ -208,7 +208,11 @@ run_result run_qbank(const std::string& command_line, bool with_stderr, const st
     const std::size_t eq = word.find('=');
     if (eq != std::string::npos) vars.emplace_back(word.substr(0, eq), word.substr(eq + 1));
   }
-  return run_qbank_argv(split_words(command_line), with_stderr, vars);
+  // Standard input is always empty: "</dev/null" says so and is dropped.
+  std::vector<std::string> args;
+  for (std::string& word : split_words(command_line))
+    if (!word.starts_with('<')) args.push_back(std::move(word));
+  return run_qbank_argv(args, with_stderr, vars);
 }
 
 std::string q(const std::filesystem::path& p) {
