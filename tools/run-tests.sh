@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up and runs every test except those labelled "slow" (run those with: ctest --test-dir build -L slow).
+# Sets up and runs every test except those labelled "slow" (run those with: ctest --test-dir build -L slow),
+# then the same tests built for Windows under Wine (tools/run-windows-tests.sh). Either failing fails.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/tools/setup.sh" "$here/build"
@@ -10,3 +11,4 @@ eval "$("$here/tools/test-sound-server.sh" start)"
 trap '"$here/tools/test-sound-server.sh" stop' EXIT
 export QBANK_REQUIRE_SOUND=1
 ctest --test-dir "$here/build" -LE slow --output-on-failure -j "$(nproc)"
+"$here/tools/run-windows-tests.sh" "$here/build-windows"

@@ -44,7 +44,7 @@ void add_range_command(command_context& ctx, const char* name, const char* help,
   input_arg* in = &ctx.add_input(cmd, "IN");
   cmd->add_option("FROM", from, "First of the range")->required()->check(CLI::Range(low, high));
   cmd->add_option("TO", to, "Last of the range")->required()->check(CLI::Range(low, high));
-  cmd->add_option("-o,--output", out, "The version-6 script to write")->required();
+  add_path_option(cmd, "-o,--output", out, "The version-6 script to write")->required();
   cmd->parse_complete_callback([&from, &to] { check_order(from, to); });
   ctx.when_loaded(cmd, *in, [&from, &to, &out, remove](bank& b, terminal_host& th) {
     return save_if(remove(b, th, from, to), b, out, th);
@@ -65,7 +65,7 @@ void add_bulk_commands(command_context& ctx) {
   // unused IN -o OUT
   auto* un = ctx.app().add_subcommand("unused", "Remove the multisamples no program uses");
   input_arg* un_in = &ctx.add_input(un, "IN");
-  un->add_option("-o,--output", o.unused_out, "The version-6 script to write")->required();
+  add_path_option(un, "-o,--output", o.unused_out, "The version-6 script to write")->required();
   ctx.when_loaded(un, *un_in, [](bank& b, terminal_host& th) {
     return save_if(remove_unused_multisamples_command(b, th), b, o.unused_out, th);
   });
@@ -82,7 +82,7 @@ void add_bulk_commands(command_context& ctx) {
   // names IN OUT.txt
   auto* nm = ctx.app().add_subcommand("names", "Write every program and multisample name");
   input_arg* nm_in = &ctx.add_input(nm, "IN");
-  nm->add_option("OUT", o.names_out, "The text file to write")->required();
+  add_path_option(nm, "OUT", o.names_out, "The text file to write")->required();
   ctx.when_loaded(nm, *nm_in, [](bank& b, terminal_host& th) {
     export_program_names(b, o.names_out, th);
     return exit_done;
@@ -104,7 +104,7 @@ void add_bulk_commands(command_context& ctx) {
       ->required()
       ->check(CLI::IsMember(
           std::vector<std::string>(program_fix_names.begin(), program_fix_names.end())));
-  fx->add_option("-o,--output", o.fix_out, "The version-6 script to write")->required();
+  add_path_option(fx, "-o,--output", o.fix_out, "The version-6 script to write")->required();
   ctx.when_loaded(fx, *fx_in, [](bank& b, terminal_host& th) {
     const auto at = std::find(program_fix_names.begin(), program_fix_names.end(), o.fix_what);
     run_program_fix(b, th, static_cast<program_fix>(at - program_fix_names.begin()));
@@ -141,7 +141,7 @@ void add_bulk_commands(command_context& ctx) {
       "duplicates", "Report WAV paths used by several multisamples, or merge equal multisamples");
   input_arg* du_in = &ctx.add_input(du, "IN");
   auto* remove = du->add_flag("--remove", o.dup_remove, "Merge duplicated multisamples");
-  auto* out = du->add_option("-o,--output", o.dup_out, "The version-6 script to write");
+  auto* out = add_path_option(du, "-o,--output", o.dup_out, "The version-6 script to write");
   remove->needs(out);
   out->needs(remove);
   du->add_flag("--by-content", o.dup_content,

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include "bank/bank.h"
+#include "platform/paths.h"
 
 namespace qbank::cli {
 
@@ -15,9 +16,17 @@ terminal_host& command_context::host() {
   return *asking_host_;
 }
 
+CLI::Option* add_path_option(CLI::App* cmd, const std::string& name, std::filesystem::path& target,
+                             const std::string& description) {
+  return cmd
+      ->add_option_function<std::string>(
+          name, [&target](const std::string& text) { target = path_from_utf8(text); }, description)
+      ->type_name("PATH");
+}
+
 input_arg& command_context::add_input(CLI::App* cmd, const char* name) {
   input_arg& in = inputs_.emplace_back();
-  cmd->add_option(name, in.path, "Script or bank file")->required();
+  add_path_option(cmd, name, in.path, "Script or bank file")->required();
   cmd->add_option("--from-version", in.options.from_version,
                   "Read the input as a script of this layout version")
       ->check(CLI::Range(1, 6));

@@ -59,6 +59,11 @@ class command_context {
   std::function<int()> run_;
 };
 
+// Adds the option or positional `name` of `cmd` holding a path, read as UTF-8 text. Every path
+// option goes through here: CLI11 would read a path from the ANSI code page on Windows.
+CLI::Option* add_path_option(CLI::App* cmd, const std::string& name, std::filesystem::path& target,
+                             const std::string& description);
+
 // The groups of subcommands, in the order `--help` lists them.
 void add_file_commands(command_context& ctx);  // new, demo, info, convert, validate, build, params
 void add_edit_commands(command_context& ctx);  // common-path, replace-path, place, octave

@@ -30,7 +30,7 @@ void add_file_commands(command_context& ctx) {
   static file_options o;
   // new OUT
   auto* cmd_new = ctx.app().add_subcommand("new", "Write a freshly reset bank as a script");
-  cmd_new->add_option("OUT", o.new_out, "The script to write")->required();
+  add_path_option(cmd_new, "OUT", o.new_out, "The script to write")->required();
   cmd_new->callback([&ctx] {
     ctx.set_run([&ctx] {
       bank b;
@@ -42,11 +42,11 @@ void add_file_commands(command_context& ctx) {
   // demo DIR
   auto* cmd_demo =
       ctx.app().add_subcommand("demo", "Write the demo library: WAV files and DIR/Demo.qbs");
-  cmd_demo->add_option("DIR", o.demo_dir, "The folder to write into")->required();
+  add_path_option(cmd_demo, "DIR", o.demo_dir, "The folder to write into")->required();
   cmd_demo->callback([&ctx] {
     ctx.set_run([&ctx] {
       demo_library lib = write_demo_library(fs::absolute(o.demo_dir), ctx.host());
-      std::printf("%s: %u WAV files, %llu bytes\n", lib.script.string().c_str(), lib.wav_files,
+      std::printf("%s: %u WAV files, %llu bytes\n", path_to_utf8(lib.script).c_str(), lib.wav_files,
                   static_cast<unsigned long long>(lib.wav_bytes));
       return exit_done;
     });
@@ -67,7 +67,7 @@ void add_file_commands(command_context& ctx) {
   auto* cmd_conv = ctx.app().add_subcommand(
       "convert", "Read a script of any version or a bank file, write a version-6 script");
   input_arg* conv_in = &ctx.add_input(cmd_conv, "IN");
-  cmd_conv->add_option("-o,--output", o.conv_out, "The version-6 script to write")->required();
+  add_path_option(cmd_conv, "-o,--output", o.conv_out, "The version-6 script to write")->required();
   ctx.when_loaded(cmd_conv, *conv_in, [=](bank& b, terminal_host& th) {
     save_script(b, o.conv_out, th);
     return exit_done;
@@ -84,13 +84,12 @@ void add_file_commands(command_context& ctx) {
   // build IN [-o OUT] [--no-split]
   auto* cmd_build = ctx.app().add_subcommand("build", "Validate and build the bank file");
   input_arg* build_in = &ctx.add_input(cmd_build, "IN");
-  cmd_build->add_option("-o,--output", o.build_out,
-                        "The bank file (default: IN with the extension .qbb)");
+  add_path_option(cmd_build, "-o,--output", o.build_out,
+                  "The bank file (default: IN with the extension .qbb)");
   cmd_build->add_flag("--no-split", o.no_split, "Write one file, however large");
   ctx.when_loaded(cmd_build, *build_in, [=](bank& b, terminal_host& th) {
-    const fs::path out = o.build_out.empty()
-                             ? fs::path(replace_extension(build_in->path.string(), ".qbb"))
-                             : o.build_out;
+    const fs::path out =
+        o.build_out.empty() ? path_with_extension(build_in->path, ".qbb") : o.build_out;
     build_options options;
     options.split = !o.no_split;
     return build_bank_file(b, out, th, options) ? exit_done : exit_refused;
@@ -102,16 +101,16 @@ void add_file_commands(command_context& ctx) {
   auto* cmd_pex =
       cmd_params->add_subcommand("export", "Write the system settings of IN to OUT.qsp");
   input_arg* pex_in = &ctx.add_input(cmd_pex, "IN");
-  cmd_pex->add_option("OUT", o.pex_out, "The .qsp file to write")->required();
+  add_path_option(cmd_pex, "OUT", o.pex_out, "The .qsp file to write")->required();
   ctx.when_loaded(cmd_pex, *pex_in, [=](bank& b, terminal_host& th) {
     save_system_parameters(b, o.pex_out, th);
     return exit_done;
   });
   auto* cmd_pim =
       cmd_params->add_subcommand("import", "Read IN.qsp into TARGET, write a version-6 script");
-  cmd_pim->add_option("IN", o.pim_qsp, "The .qsp file to read")->required();
+  add_path_option(cmd_pim, "IN", o.pim_qsp, "The .qsp file to read")->required();
   input_arg* pim_target = &ctx.add_input(cmd_pim, "TARGET");
-  cmd_pim->add_option("-o,--output", o.pim_out, "The version-6 script to write")->required();
+  add_path_option(cmd_pim, "-o,--output", o.pim_out, "The version-6 script to write")->required();
   ctx.when_loaded(cmd_pim, *pim_target, [=](bank& b, terminal_host& th) {
     read_system_parameters(b, o.pim_qsp, th);
     save_script(b, o.pim_out, th);

@@ -48,7 +48,7 @@ std::string json_escape(std::string_view text) {
 input_kind detect_input(const std::filesystem::path& path, const input_options& options) {
   if (options.bank) return input_kind::bank;
   if (options.from_version != 0) return input_kind::script;
-  if (has_extension(path.string(), ".qbb")) return input_kind::bank;
+  if (has_extension(path_to_utf8(path), ".qbb")) return input_kind::bank;
   const std::vector<std::uint8_t> head = first_sector(path);
   const sector_bytes& t = start_sector_template(6);
   if (head.size() >= 511 && std::equal(t.begin(), t.begin() + 511, head.begin()))
@@ -88,9 +88,7 @@ input_summary summarise(const bank& b, const std::filesystem::path& path, input_
   if (kind == input_kind::bank) {
     for (int part = 0; part <= 98; ++part) {
       const std::filesystem::path p =
-          part == 0
-              ? path
-              : std::filesystem::path(replace_extension(path.string(), format(".Q%02d", part)));
+          part == 0 ? path : path_with_extension(path, format(".Q%02d", part));
       std::error_code ec;
       const auto size = std::filesystem::file_size(p, ec);
       if (ec) continue;
@@ -121,7 +119,7 @@ std::string summary_text(const input_summary& s) {
 
 std::string summary_json(const input_summary& s, const std::filesystem::path& path) {
   std::string out = "{";
-  out += "\"path\": \"" + json_escape(path.string()) + "\", ";
+  out += "\"path\": \"" + json_escape(path_to_utf8(path)) + "\", ";
   out += format("\"kind\": \"%s\", ", s.kind == input_kind::bank ? "bank" : "script");
   out += format("\"version\": %d, \"used_programs\": %d, \"multisamples_with_files\": %d, ",
                 s.version, s.used_programs, s.multisamples_with_files);

@@ -1,16 +1,27 @@
 // qbank: the bank manager's operations from the command line.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "cli/commands.h"
+#include "platform/console.h"
 #include "platform/file_error.h"
+#include "platform/paths.h"
 #include "platform/file_io.h"
 
 using namespace qbank;
 using namespace qbank::cli;
 
 int main(int argc, char** argv) {
+  console_setup();
+  std::vector<std::string> args = utf8_arguments(argc, argv);
+  std::vector<char*> arg_pointers;
+  for (std::string& a : args) arg_pointers.push_back(a.data());
+
   CLI::App app{"qbank: the Quorvatek Samplers bank manager for the command line"};
+  // "/x" is a path on every system, never an option.
+  app.allow_windows_style_options(false);
   app.set_version_flag("--version", "qbank 3.54");
   app.require_subcommand(1);
   // Ctrl-C or a termination request removes the temporary files of a build or save in progress.
@@ -24,7 +35,7 @@ int main(int argc, char** argv) {
   add_sdcard_commands(ctx);
 
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(arg_pointers.size()), arg_pointers.data());
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? exit_done : exit_usage;
@@ -34,7 +45,7 @@ int main(int argc, char** argv) {
     return ctx.run()();
   } catch (const file_error& e) {
     std::fflush(stdout);
-    std::fprintf(stderr, "qbank: %s: %s\n", e.path().string().c_str(), e.reason().c_str());
+    std::fprintf(stderr, "qbank: %s: %s\n", path_to_utf8(e.path()).c_str(), e.reason().c_str());
     return exit_file;
   } catch (const std::exception& e) {
     std::fflush(stdout);

@@ -80,7 +80,7 @@ void add_manager_commands(command_context& ctx) {
   auto* cmd_tr = ctx.app().add_subcommand(
       "transfer", "Transfer programs with their multisamples from SOURCE into MAIN");
   input_arg* tr_main = &ctx.add_input(cmd_tr, "MAIN");
-  cmd_tr->add_option("SOURCE", o.source, "Script or bank file to take the programs from")
+  add_path_option(cmd_tr, "SOURCE", o.source, "Script or bank file to take the programs from")
       ->required();
   cmd_tr
       ->add_option("--source-version", o.source_options.from_version,
@@ -93,7 +93,7 @@ void add_manager_commands(command_context& ctx) {
       ->check(CLI::Range(1, program_count));
   cmd_tr->add_option("--to", o.to, "First destination program (default: the source number)")
       ->check(CLI::Range(0, last_program));
-  cmd_tr->add_option("-o,--output", o.out, "The version-6 script to write")->required();
+  add_path_option(cmd_tr, "-o,--output", o.out, "The version-6 script to write")->required();
   ctx.when_loaded(cmd_tr, *tr_main, [](bank& main, terminal_host& th) {
     const int bottom = o.from + o.count - 1;
     if (bottom > last_program) {
@@ -114,7 +114,7 @@ void add_manager_commands(command_context& ctx) {
   auto* cmd_s2 = ctx.app().add_subcommand("s2", "Second-generation bank files");
   cmd_s2->require_subcommand(1);
   auto* cmd_s2_info = cmd_s2->add_subcommand("info", "Read a second-generation bank, summarise");
-  cmd_s2_info->add_option("S2BANK", o.s2_path, "The second-generation bank file")->required();
+  add_path_option(cmd_s2_info, "S2BANK", o.s2_path, "The second-generation bank file")->required();
   cmd_s2_info->callback([&ctx] {
     ctx.set_run([&ctx] {
       terminal_host& th = ctx.host();
@@ -150,10 +150,11 @@ void add_manager_commands(command_context& ctx) {
   auto* cmd_s2_import = cmd_s2->add_subcommand(
       "import", "Import sounds A..B of S2BANK with their multisamples into MAIN");
   input_arg* imp_main = &ctx.add_input(cmd_s2_import, "MAIN");
-  cmd_s2_import->add_option("S2BANK", o.s2_path, "The second-generation bank file")->required();
+  add_path_option(cmd_s2_import, "S2BANK", o.s2_path, "The second-generation bank file")
+      ->required();
   cmd_s2_import->add_option("--sounds", o.sounds, "A sound number or a range A-B (0..9998)")
       ->required();
-  cmd_s2_import->add_option("-o,--output", o.out, "The version-6 script to write")->required();
+  add_path_option(cmd_s2_import, "-o,--output", o.out, "The version-6 script to write")->required();
   ctx.when_loaded(cmd_s2_import, *imp_main, [](bank& main, terminal_host& th) {
     int top = 0, bottom = 0;
     if (!parse_sounds(o.sounds, top, bottom)) {
@@ -172,7 +173,7 @@ void add_manager_commands(command_context& ctx) {
   auto* cmd_ex = ctx.app().add_subcommand(
       "export", "Write the audio of one multisample or of the whole library as WAV files");
   input_arg* ex_bank = &ctx.add_input(cmd_ex, "BANK");
-  cmd_ex->add_option("DIR", o.export_dir, "The folder to write into")->required();
+  add_path_option(cmd_ex, "DIR", o.export_dir, "The folder to write into")->required();
   auto* one = cmd_ex->add_option("--multisample", o.export_multisample, "Multisample number")
                   ->check(CLI::Range(0, multisample_count - 1));
   auto* all = cmd_ex->add_flag("--all", o.export_all, "Every multisample of the bank");

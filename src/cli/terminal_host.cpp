@@ -1,13 +1,13 @@
 #include "cli/terminal_host.h"
 
-#include <unistd.h>
-
 #include <iostream>
+
+#include "platform/console.h"
 
 namespace qbank::cli {
 
 terminal_host::terminal_host(bool interactive, std::FILE* out, std::FILE* err)
-    : interactive_(interactive), out_(out), err_(err), bar_enabled_(::isatty(::fileno(err)) != 0) {}
+    : interactive_(interactive), out_(out), err_(err), bar_enabled_(is_terminal(err)) {}
 
 terminal_host::~terminal_host() {
   clear_bar();

@@ -10,7 +10,8 @@
 #include "bank/bank.h"
 #include "bank/script_file.h"
 #include "platform/file_io.h"
-#include "support/run_qbank.h"
+#include "platform/paths.h"
+#include "support/cli_runner.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_writer.h"
@@ -118,7 +119,7 @@ TEST_F(bulk_cli, UnusedAndWhereUsedPrintTheirReports) {
 
 TEST_F(bulk_cli, NamesMarkersAndFixes) {
   set_name(b.program(0).name, "Grand");
-  b.set_file(6, 0, (dir / "Lib" / "C3.wav").string());
+  b.set_file(6, 0, path_to_utf8(dir / "Lib" / "C3.wav"));
   set_name(b.multisample(6).name, "Piano");
   b.program(1).zones[0].multisample = 6;
   b.program(1).pg_transpose = 0;
@@ -140,7 +141,7 @@ TEST_F(bulk_cli, NamesMarkersAndFixes) {
   r = run_qbank("msn " + q(in));
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "[Report: Saved Multisamples Names]\nCreated files: 1\n\n" +
-                       (dir / "Lib" / "Piano.msn").string() + "\n");
+                       path_to_utf8(dir / "Lib" / "Piano.msn") + "\n");
   EXPECT_TRUE(fs::exists(dir / "Lib" / "Piano.msn"));
 
   r = run_qbank("fix " + q(in) + " octave-up -o " + q(dir / "f.qbs"));
@@ -160,7 +161,7 @@ TEST_F(bulk_cli, SilenceCheckAndApply) {
   s.insert(s.end(), 500, 0);
   const fs::path wav = dir / "a.wav";
   testing::write_wav_with_sndfile(wav, 1, 48000, s);
-  b.set_file(1, 0, wav.string());
+  b.set_file(1, 0, path_to_utf8(wav));
   const fs::path in = save();
   run_result r = run_qbank("silence " + q(in) + " check");
   EXPECT_EQ(r.exit_code, 0);
@@ -192,13 +193,13 @@ TEST_F(bulk_cli, SilenceCheckAndApply) {
 }
 
 TEST_F(bulk_cli, DuplicatesReportRemoveAndContent) {
-  for (int m : {2, 7}) b.set_file(m, 5, (dir / "x.wav").string());
+  for (int m : {2, 7}) b.set_file(m, 5, path_to_utf8(dir / "x.wav"));
   b.program(0).zones[0].multisample = 7;
   testing::write_file(dir / "x.wav", testing::wav_bytes(1, std::vector<std::int16_t>(10, 3)));
   testing::write_file(dir / "y.wav", testing::wav_bytes(1, std::vector<std::int16_t>(10, 3)));
-  b.set_file(9, 0, (dir / "y.wav").string());
+  b.set_file(9, 0, path_to_utf8(dir / "y.wav"));
   const fs::path in = save();
-  const std::string x = (dir / "x.wav").string();
+  const std::string x = path_to_utf8(dir / "x.wav");
   const std::string question =
       "WARNING!!!\nFunction with Long Time Execution!\n\nAre You Sure to continue? -> Yes\n";
   run_result r = run_qbank("duplicates " + q(in));
@@ -233,7 +234,7 @@ TEST_F(bulk_cli, DuplicatesReportRemoveAndContent) {
                        "Groups of WAV files with identical audio: 1, files: 2\n"
                        "Merging them would save: 64 bytes.\n\n"
                        "Identical audio in 2 files (20 bytes of audio each):\n   " +
-                       x + "\n   " + (dir / "y.wav").string() +
+                       x + "\n   " + path_to_utf8(dir / "y.wav") +
                        "\n   Merging would save: 64 bytes.\n\n");
 }
 

@@ -7,8 +7,9 @@
 #include "bank/script_file.h"
 #include "bank/start_sector.h"
 #include "platform/file_io.h"
+#include "platform/paths.h"
+#include "support/cli_runner.h"
 #include "support/recording_host.h"
-#include "support/run_qbank.h"
 #include "support/temp_dir.h"
 
 namespace qbank {
@@ -115,12 +116,12 @@ TEST(Cli, InfoTellsVersionOneFromVersionTwo) {
 TEST(Cli, ValidateAndBuildRefuseMissingFiles) {
   temp_dir dir;
   bank b;
-  b.set_file(0, 5, (dir / "gone.wav").string());
+  b.set_file(0, 5, path_to_utf8(dir / "gone.wav"));
   recording_host h;
   save_script(b, dir / "m.qbs", h);
   run_result v = run_qbank("validate " + q(dir / "m.qbs"));
   EXPECT_EQ(v.exit_code, 1);
-  const std::string path = (dir / "gone.wav").string();
+  const std::string path = path_to_utf8(dir / "gone.wav");
   EXPECT_NE(v.out.find("[Info] Missing 1 WAV files!!!\n\nShow missing files ? -> Yes\n"
                        "[Report: Missing Files]\nMissing 1 WAV files!!!\n"),
             std::string::npos)

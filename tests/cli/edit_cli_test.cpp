@@ -91,8 +91,7 @@ TEST(EditCli, PlaceByNumberAndNameWithTheMarkerQuestion) {
 
   // Asked on the terminal and answered No: the files are placed, the name stays.
   run_result asked = run_qbank("-i place " + q(dir / "a.qbs") + " --multisample 3 --criterion b " +
-                                   q(dir / "Piano 060.wav") + " -o " + q(dir / "c.qbs"),
-                               false, "n\n");
+                                   q(dir / "Piano 060.wav") + " -o " + q(dir / "c.qbs"));  // no answer on standard input: No
   EXPECT_EQ(asked.exit_code, 0);
   EXPECT_EQ(asked.out,
             "[Info] Added 0 from 1 files.\n"
@@ -136,8 +135,7 @@ TEST(EditCli, OctaveUpAndDown) {
 
   // Answered No: nothing is written.
   run_result no =
-      run_qbank("-i octave " + q(dir / "a.qbs") + " --multisample 4 up -o " + q(dir / "no.qbs"),
-                false, "n\n");
+      run_qbank("-i octave " + q(dir / "a.qbs") + " --multisample 4 up -o " + q(dir / "no.qbs"));  // no answer: No
   EXPECT_EQ(no.exit_code, 0);
   EXPECT_EQ(no.out, "[Move 1 Octave Up?] Are You Sure? [y/N]  -> No\n");
   EXPECT_FALSE(file_exists(dir / "no.qbs"));

@@ -7,6 +7,7 @@
 
 #include "bank/bank.h"
 #include "bank/script_file.h"
+#include "platform/paths.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_writer.h"
@@ -22,13 +23,13 @@ TEST(SafeWriteCli, ATerminatedBuildRemovesItsTemporaryFiles) {
   // 40 slots of the longest audio a slot holds: 1.3 GB to write, time enough to interrupt.
   testing::write_sparse_wav(dir / "long.wav", 1, 65535u * 512u);
   bank b;
-  for (int j = 0; j < 40; ++j) b.set_file(0, j, (dir / "long.wav").string());
+  for (int j = 0; j < 40; ++j) b.set_file(0, j, path_to_utf8(dir / "long.wav"));
   testing::recording_host h;
   save_script(b, dir / "big.qbs", h);
 
   // The shell starts the build, waits for its first temporary part, sends SIGTERM and prints
   // how the build ended (143 = ended by SIGTERM).
-  const std::string d = dir.path().string();
+  const std::string d = path_to_utf8(dir.path());
   const std::string script = "'" + std::string(QBANK_CLI_PATH) + "' build '" + d +
                              "/big.qbs' >/dev/null 2>&1 & pid=$!; " + "n=0; until ls -a '" + d +
                              "' | grep -q qbank-tmp; do sleep 0.01; n=$((n+1)); " +
@@ -40,7 +41,7 @@ TEST(SafeWriteCli, ATerminatedBuildRemovesItsTemporaryFiles) {
   ::pclose(pipe);
   EXPECT_EQ(std::string(line), "143\n") << "the build was not interrupted";
   for (const auto& e : fs::directory_iterator(dir.path()))
-    EXPECT_EQ(e.path().filename().string().find("qbank-tmp"), std::string::npos)
+    EXPECT_EQ(path_to_utf8(e.path().filename()).find("qbank-tmp"), std::string::npos)
         << e.path().filename();
   EXPECT_FALSE(fs::exists(dir / "big.qbb"));
 }

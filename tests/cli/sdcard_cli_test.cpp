@@ -47,7 +47,7 @@ TEST_F(SdWriteCli, WritesEverythingChosenOntoAFat32Card) {
   run_result r = run_qbank(
       "sd-write " + q(card) + " --bank " + q(src / "B.qbb") + " --os " + q(src / "os1.bin") + " " +
           q(src / "os2.bin") + " --mp3 " + q(src / "s.mp3"),
-      false, {}, fake("fs:fat,clusters:70000,cluster_size:4096,free_clusters:1000,label:QCARD"));
+      false, fake("fs:fat,clusters:70000,cluster_size:4096,free_clusters:1000,label:QCARD"));
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, card.string() +
                        "\nName: QCARD\nFile system: FAT32\nFree space: 4096000\n"
@@ -59,7 +59,7 @@ TEST_F(SdWriteCli, WritesEverythingChosenOntoAFat32Card) {
   EXPECT_FALSE(fs::exists(card / "os2.bin"));
 
   // A second write onto the same card fails the emptiness check and changes nothing.
-  run_result again = run_qbank("sd-write " + q(card) + " --bank " + q(src / "B.qbb"), false, {},
+  run_result again = run_qbank("sd-write " + q(card) + " --bank " + q(src / "B.qbb"), false,
                                fake("fs:fat,clusters:70000,free_bytes:99999999"));
   EXPECT_EQ(again.exit_code, 1);
   EXPECT_NE(again.out.find("[SD Write Assystant] Destination device not empty!\nSD card need"),
@@ -74,14 +74,14 @@ TEST_F(SdWriteCli, RefusalsExitWithOneAndWriteNothing) {
   EXPECT_NE(real.out.find("\n[SD Write Assystant] Destination drive file system is not FAT32!\nMy "
                           "be this is not SD card or SD card is not formatted in FAT32!\n"),
             std::string::npos);
-  run_result small = run_qbank(args, false, {}, fake("fs:fat,clusters:65524,free_bytes:99999999"));
+  run_result small = run_qbank(args, false, fake("fs:fat,clusters:65524,free_bytes:99999999"));
   EXPECT_EQ(small.exit_code, 1);
   EXPECT_NE(small.out.find("File system: FAT\n"), std::string::npos);
-  run_result full = run_qbank(args, false, {}, fake("fs:fat,clusters:65525,free_bytes:1039"));
+  run_result full = run_qbank(args, false, fake("fs:fat,clusters:65525,free_bytes:1039"));
   EXPECT_EQ(full.exit_code, 1);
   EXPECT_NE(full.out.find("[SD Write Assystant] No free space for all sellected files\n"),
             std::string::npos);
-  run_result gone = run_qbank(args, false, {}, fake("none"));
+  run_result gone = run_qbank(args, false, fake("none"));
   EXPECT_EQ(gone.exit_code, 1);
   EXPECT_EQ(gone.out.rfind(card.string() + "\nDrive Not Ready!\nB.qbb", 0), 0u);
   EXPECT_TRUE(fs::is_empty(card));
@@ -91,7 +91,7 @@ TEST_F(SdWriteCli, RefusalsExitWithOneAndWriteNothing) {
   EXPECT_EQ(typo.exit_code, 3);
   EXPECT_NE(typo.out.find("Typo.qbb"), std::string::npos);
   EXPECT_EQ(run_qbank(args + " --os " + q(src / "none.bin")).exit_code, 3);
-  EXPECT_EQ(run_qbank(args, false, {}, fake("size=3")).exit_code, 1);
+  EXPECT_EQ(run_qbank(args, false, fake("size=3")).exit_code, 1);
 }
 
 TEST_F(SdWriteCli, FilesNotCopiedAreReportedWithExitOne) {
@@ -99,7 +99,7 @@ TEST_F(SdWriteCli, FilesNotCopiedAreReportedWithExitOne) {
   write_bytes(src / "other" / "os1.bin", 456704);
   run_result r = run_qbank("sd-write " + q(card) + " --bank " + q(src / "B.qbb") + " --os " +
                                q(src / "os1.bin") + " " + q(src / "other" / "os1.bin"),
-                           false, {}, fake("fs:fat,clusters:70000,free_bytes:99999999"));
+                           false, fake("fs:fat,clusters:70000,free_bytes:99999999"));
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.out.find("[Report: Files Not Copied]\n" + (src / "other" / "os1.bin").string() +
                        ": a file of this name is already on the card\n"),

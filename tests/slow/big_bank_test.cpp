@@ -6,6 +6,7 @@
 #include "bank/bank_build.h"
 #include "bank/bank_reader.h"
 #include "bank/split_file.h"
+#include "platform/paths.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_writer.h"
@@ -23,7 +24,7 @@ TEST(BigBank, BuildsPastThePartLimitAndReadsBack) {
   testing::write_sparse_wav(dir / "stereo.wav", 2, 2 * longest);
   bank b;
   for (int j = 0; j < 128; ++j)
-    b.set_file(0, j, (dir / (j % 2 == 0 ? "mono.wav" : "stereo.wav")).string());
+    b.set_file(0, j, path_to_utf8(dir / (j % 2 == 0 ? "mono.wav" : "stereo.wav")));
 
   testing::recording_host h;
   const fs::path path = dir / "BIG.qbb";

@@ -18,4 +18,8 @@ class temp_dir {
   std::filesystem::path path_;
 };
 
+// True when a file cannot be created in `folder`. Root on POSIX and everyone on Windows (where a
+// read-only folder still takes new files) can write into a folder whose permissions say no.
+bool folder_refuses_writes(const std::filesystem::path& folder);
+
 }  // namespace qbank::testing

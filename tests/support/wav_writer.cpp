@@ -1,7 +1,8 @@
 #include "support/wav_writer.h"
 
+#ifdef QBANK_HAVE_SNDFILE
 #include <sndfile.h>
-#include <unistd.h>
+#endif
 
 #include <cstring>
 #include <stdexcept>
@@ -9,6 +10,7 @@
 
 #include "audio/wav_file.h"
 #include "platform/file_io.h"
+#include "platform/paths.h"
 
 namespace qbank::testing {
 namespace {
@@ -67,23 +69,27 @@ void write_file(const std::filesystem::path& path, const bytes& content) {
 
 void write_wav_with_sndfile(const std::filesystem::path& path, int channels, int sample_rate,
                             std::span<const std::int16_t> samples) {
+#ifndef QBANK_HAVE_SNDFILE
+  (void)path, (void)channels, (void)sample_rate, (void)samples;
+  throw std::runtime_error("libsndfile is not built for this system");
+#else
   SF_INFO info{};
   info.channels = channels;
   info.samplerate = sample_rate;
   info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+  SNDFILE* f = sf_open(path_to_utf8(path).c_str(), SFM_WRITE, &info);
   if (!f) throw std::runtime_error("sf_open: " + std::string(sf_strerror(nullptr)));
   const sf_count_t frames = static_cast<sf_count_t>(samples.size() / channels);
   const sf_count_t written = sf_writef_short(f, samples.data(), frames);
   sf_close(f);
   if (written != frames) throw std::runtime_error("sf_writef_short wrote too little");
+#endif
 }
 
 void write_sparse_wav(const std::filesystem::path& path, int channels, std::uint32_t data_bytes) {
   const auto header = wav_canonical_header(channels, data_bytes);
   write_whole_file(path, header.data(), header.size());
-  if (::truncate(path.c_str(), static_cast<off_t>(header.size() + data_bytes)) != 0)
-    throw std::runtime_error("truncate failed: " + path.string());
+  std::filesystem::resize_file(path, header.size() + data_bytes);
 }
 
 }  // namespace qbank::testing

@@ -31,12 +31,24 @@ bytes wav_bytes_raw(int channels, const bytes& data);
 
 void write_file(const std::filesystem::path& path, const bytes& content);
 
+// Whether the tests are built with libsndfile (they are not for Windows). A test that needs it
+// begins with QBANK_SKIP_WITHOUT_SNDFILE(), which skips it elsewhere and says why.
+#ifdef QBANK_HAVE_SNDFILE
+inline constexpr bool have_sndfile = true;
+#else
+inline constexpr bool have_sndfile = false;
+#endif
+#define QBANK_SKIP_WITHOUT_SNDFILE()   \
+  if (!::qbank::testing::have_sndfile) \
+  GTEST_SKIP() << "libsndfile, the independent WAV writer, is not built for this system"
+
 // Writes 16-bit PCM through libsndfile; `samples` interleaved, frames = size / channels.
+// Throws where libsndfile is not built.
 void write_wav_with_sndfile(const std::filesystem::path& path, int channels, int sample_rate,
                             std::span<const std::int16_t> samples);
 
 // A canonical header announcing `data_bytes` of audio, extended to its full length with
-// ftruncate so the audio (silence) takes no disk space.
+// resize_file so the audio (silence) takes no disk space where the file system allows.
 void write_sparse_wav(const std::filesystem::path& path, int channels, std::uint32_t data_bytes);
 
 }  // namespace qbank::testing

@@ -346,12 +346,12 @@ bool build_bank_file(bank& b, const std::filesystem::path& path, host& h,
 void validate_and_save_script(bank& b, const std::filesystem::path& path, host& h) {
   validate_for_build(b, h);
   save_script(b, path, h);
-  b.set_loaded_file_name(path.string());
+  b.set_loaded_file_name(path_to_utf8(path));
 }
 
 bool save_script_and_build(bank& b, const std::filesystem::path& path, host& h,
                            const build_options& options) {
-  validate_and_save_script(b, replace_extension(path.string(), ".QBS"), h);
+  validate_and_save_script(b, path_with_extension(path, ".QBS"), h);
   return build_bank_file(b, path, h, options);
 }
 

@@ -9,6 +9,7 @@
 #include "bank/start_sector.h"
 #include "platform/file_error.h"
 #include "platform/file_io.h"
+#include "platform/paths.h"
 #include "ui/host.h"
 #include "util/text_format.h"
 
@@ -26,14 +27,14 @@ struct read_outcome {
 
 void say_short_header(host& h, const std::filesystem::path& path, std::uint64_t size,
                       std::uint64_t needed) {
-  h.message("The bank file is shorter than its header: " + path.string() + "\nIt holds " +
+  h.message("The bank file is shorter than its header: " + path_to_utf8(path) + "\nIt holds " +
                 group_thousands(size) + " bytes, its header needs " + group_thousands(needed) +
                 " bytes.\n\nNothing is loaded.",
             "Error");
 }
 
 std::string part_name(const std::filesystem::path& path, int index) {
-  return split_part_path(path, index).filename().string();
+  return path_to_utf8(split_part_path(path, index).filename());
 }
 
 int last_part(const MySplitFileReaderClass& reader) {
@@ -58,7 +59,7 @@ bool parts_belong_together(const MySplitFileReaderClass& reader, const std::file
     h.message(format("The part files of the bank %s do not belong together: %s holds %s bytes, "
                      "but every part before the last must hold as many bytes as the first (%s) "
                      "and none may be missing.\nThe bank is not loaded.",
-                     path.string().c_str(), part_name(path, i).c_str(),
+                     path_to_utf8(path).c_str(), part_name(path, i).c_str(),
                      group_thousands(sizes[i]).c_str(), group_thousands(full).c_str()),
               "Error");
     return false;
@@ -76,7 +77,7 @@ bool stale_part(const MySplitFileReaderClass& reader, const std::filesystem::pat
   if (last == 0 || data_end > last_start) return false;
   h.message(format("The part file %s does not belong to the bank %s: the bank's data ends "
                    "before it. It is left from an earlier, larger bank; remove it.",
-                   part_name(path, last).c_str(), path.string().c_str()),
+                   part_name(path, last).c_str(), path_to_utf8(path).c_str()),
             "Error");
   return true;
 }
@@ -136,7 +137,7 @@ read_outcome read_records(bank& b, const std::filesystem::path& path, reader_var
     // Slot tables that point into the header or past the end of the file do not lead to the
     // path-name area; reading lines from there would fill the lists with audio or records.
     if (any_slot_in_header(b, multisamples, header_size(version))) {
-      h.message("The slot tables of the bank file point into its header: " + path.string() +
+      h.message("The slot tables of the bank file point into its header: " + path_to_utf8(path) +
                     "\nThe file lists are not loaded.",
                 "Error");
       return out;
@@ -151,7 +152,7 @@ read_outcome read_records(bank& b, const std::filesystem::path& path, reader_var
       h.message(format("The bank file is damaged: %s\nA version %d bank file has the paths of "
                        "its WAV files after its audio, and this one ends with its audio.\nThe "
                        "file lists are not loaded.",
-                       path.string().c_str(), version),
+                       path_to_utf8(path).c_str(), version),
                 "Error");
       return out;
     }
@@ -197,10 +198,10 @@ bool open_bank_file(bank& b, const std::filesystem::path& path, host& h, int* fi
   b.reset();
   try {
     const bool whole = read_bank_file(b, path, reader_variant::main, h, file_version);
-    b.set_loaded_file_name(path.string());
+    b.set_loaded_file_name(path_to_utf8(path));
     return whole;
   } catch (...) {
-    b.set_loaded_file_name(path.string());
+    b.set_loaded_file_name(path_to_utf8(path));
     throw;
   }
 }

@@ -9,6 +9,7 @@
 #include "bank/start_sector.h"
 #include "platform/file_error.h"
 #include "platform/file_io.h"
+#include "platform/paths.h"
 #include "ui/host.h"
 #include "util/line_reader.h"
 #include "util/text_format.h"
@@ -143,7 +144,7 @@ void open_script(bank& b, const std::filesystem::path& path, int version, host& 
   input_file{path};
   b.reset();
   load_script(b, path, version, h);
-  b.set_loaded_file_name(path.string());
+  b.set_loaded_file_name(path_to_utf8(path));
 }
 
 }  // namespace qbank

@@ -12,7 +12,7 @@ namespace qbank {
 
 std::filesystem::path split_part_path(const std::filesystem::path& path, int index) {
   if (index == 0) return path;
-  return std::filesystem::path(replace_extension(path.string(), format(".Q%02u", index)));
+  return path_with_extension(path, format(".Q%02u", index));
 }
 
 // ---- writer ----
@@ -51,7 +51,7 @@ void MySplitFileWriter::start_part() {
   if (index >= max_split_parts)
     throw command_error(
         format("The bank file %s needs more than %d part files of %s bytes; it is not created.",
-               path_.string().c_str(), max_split_parts, group_thousands(part_limit_).c_str()));
+               path_to_utf8(path_).c_str(), max_split_parts, group_thousands(part_limit_).c_str()));
   parts_.push_back(std::make_unique<atomic_output_file>(split_part_path(path_, index)));
   part_written_ = 0;
 }

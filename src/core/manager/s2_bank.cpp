@@ -75,7 +75,7 @@ class s2_reader {
   }
   bool read_exact(void* buffer, std::size_t count) {
     if (reader_.Read(buffer, count) == count) return true;
-    abort("The bank file could not be read completely: " + path_.string());
+    abort("The bank file could not be read completely: " + path_to_utf8(path_));
     return false;
   }
   bool sizes_agree();
@@ -112,8 +112,8 @@ bool s2_reader::sizes_agree() {
     for (int k = 1; remaining > 0; ++k) {
       // Parts past the 99th are never opened, so they count as missing.
       const std::string stored = k < max_split_parts
-                                     ? split_part_path(path_, k).string()
-                                     : replace_extension(path_.string(), format(".Q%02u", k));
+                                     ? path_to_utf8(split_part_path(path_, k))
+                                     : replace_extension(path_to_utf8(path_), format(".Q%02u", k));
       if (k >= max_split_parts || !file_exists(split_part_path(path_, k))) {
         abort("File " + stored + " not exist!");
         return false;
@@ -155,7 +155,7 @@ bool s2_reader::read_records(int version) {
                                : version == 2 ? s2_header_size_v2
                                               : s2_header_size_v3;
   if (reader_.TotalSize() < needed) {
-    abort("The bank file is shorter than its records: " + path_.string() + "\nIt holds " +
+    abort("The bank file is shorter than its records: " + path_to_utf8(path_) + "\nIt holds " +
           group_thousands(reader_.TotalSize()) + " bytes, its records need " +
           group_thousands(needed) + " bytes.");
     return false;

@@ -69,7 +69,7 @@ std::string_view without_root(std::string_view path) {
 }
 
 std::string path_text(const fs::path& p) {
-  return p.string();
+  return path_to_utf8(p);
 }
 
 bool loaded_bank_is_valid(const bank& b, host& h) {
@@ -163,7 +163,7 @@ unsigned export_multisample(const bank& b, int m, const folder_chooser& choose, 
   {
     progress_scope progress(h, 'w', "Export Multisample...");
     MySplitFileReaderClass reader(h);
-    if (!reader.Open(fs::path(b.loaded_file_name()), true)) {
+    if (!reader.Open(path_from_utf8(b.loaded_file_name()), true)) {
       h.message(cannot_open, "Error");
       return 0;
     }
@@ -217,7 +217,7 @@ unsigned export_library(const bank& b, const folder_chooser& choose, host& h) {
   const auto folder =
       choose("Sellect Common Path For Exported Library...", "Start Library Export...");
   if (!folder) return 0;
-  const fs::path bank_path(b.loaded_file_name());
+  const fs::path bank_path = path_from_utf8(b.loaded_file_name());
   std::uint64_t total_size = 0;
   {
     MySplitFileReaderClass probe(h);

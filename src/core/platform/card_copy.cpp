@@ -8,6 +8,7 @@
 #include "platform/exclusive_file.h"
 #include "platform/file_error.h"
 #include "platform/file_io.h"
+#include "platform/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -69,7 +70,8 @@ void set_copy_fault_hook(copy_fault_hook hook) {
 }
 
 fs::path copy_temporary_name(const fs::path& to, int attempt) {
-  fs::path name = to.parent_path() / ("." + to.filename().string() + ".qbank-copy");
+  fs::path name =
+      to.parent_path() / path_from_utf8("." + path_to_utf8(to.filename()) + ".qbank-copy");
   if (attempt > 0) name += std::to_string(attempt);
   return name;
 }

@@ -1,90 +1,51 @@
 #include "platform/codepage.h"
 
-#include <iconv.h>
-
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cctype>
 #include <cstdlib>
-#include <mutex>
 #include <string>
 #include <unordered_map>
+#include <utility>
+
+#include "platform/codepage_tables.h"
 
 namespace qbank {
 namespace {
 
-constexpr char32_t replacement = 0xFFFD;
-
-int guess_codepage() {
-  if (const char* forced = std::getenv("QBANK_CODEPAGE"); forced && *forced) {
-    const int cp = std::atoi(forced);
-    if (cp >= 1250 && cp <= 1258) return cp;
-  }
-  const char* locale = nullptr;
-  for (const char* var : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-    const char* v = std::getenv(var);
-    if (v && *v) {
-      locale = v;
-      break;
-    }
-  }
-  if (!locale) return 1252;
-  std::string lang;
-  for (const char* p = locale; *p && std::isalpha(static_cast<unsigned char>(*p)); ++p)
-    lang += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
-  static const std::unordered_map<std::string, int> by_language = {
-      {"ru", 1251}, {"uk", 1251}, {"be", 1251}, {"bg", 1251}, {"sr", 1251}, {"mk", 1251},
-      {"kk", 1251}, {"ky", 1251}, {"mn", 1251}, {"tt", 1251}, {"pl", 1250}, {"cs", 1250},
-      {"sk", 1250}, {"hu", 1250}, {"sl", 1250}, {"hr", 1250}, {"ro", 1250}, {"bs", 1250},
-      {"sq", 1250}, {"el", 1253}, {"tr", 1254}, {"az", 1254}, {"he", 1255}, {"iw", 1255},
-      {"ar", 1256}, {"fa", 1256}, {"ur", 1256}, {"lt", 1257}, {"lv", 1257}, {"et", 1257},
-      {"vi", 1258}};
-  auto it = by_language.find(lang);
-  return it == by_language.end() ? 1252 : it->second;
-}
-
+// One code page both ways: the upper half as characters, and the same pairs sorted by character
+// for the way back.
 struct codepage_table {
-  std::array<char32_t, 256> to_unicode{};
-  std::unordered_map<char32_t, unsigned char> from_unicode;
+  const std::array<char16_t, 128>* to_unicode = nullptr;
+  std::array<std::pair<char16_t, unsigned char>, 128> from_unicode{};
 };
 
-codepage_table build_table(int codepage) {
-  codepage_table t;
-  for (int b = 0; b < 128; ++b) t.to_unicode[b] = static_cast<char32_t>(b);
-  for (int b = 128; b < 256; ++b) t.to_unicode[b] = replacement;
-  const std::string name = "CP" + std::to_string(codepage);
-  iconv_t cd = iconv_open("UTF-32LE", name.c_str());
-  if (cd != reinterpret_cast<iconv_t>(-1)) {
-    for (int b = 128; b < 256; ++b) {
-      char in = static_cast<char>(b);
-      unsigned char out[16];
-      char* inp = &in;
-      char* outp = reinterpret_cast<char*>(out);
-      std::size_t in_left = 1, out_left = sizeof out;
-      iconv(cd, nullptr, nullptr, nullptr, nullptr);
-      if (iconv(cd, &inp, &in_left, &outp, &out_left) != static_cast<std::size_t>(-1) &&
-          sizeof out - out_left == 4) {
-        t.to_unicode[b] = out[0] | (out[1] << 8) | (out[2] << 16) | (char32_t{out[3]} << 24);
-      }
+const codepage_table& table_of(int codepage) {
+  static const std::array<codepage_table, codepage_count> tables = [] {
+    std::array<codepage_table, codepage_count> all{};
+    for (int i = 0; i < codepage_count; ++i) {
+      all[i].to_unicode = &codepage_upper_halves[i];
+      for (int b = 0; b < 128; ++b)
+        all[i].from_unicode[b] = {codepage_upper_halves[i][b],
+                                  static_cast<unsigned char>(0x80 + b)};
+      std::sort(all[i].from_unicode.begin(), all[i].from_unicode.end());
     }
-    iconv_close(cd);
+    return all;
+  }();
+  return tables[codepage - first_codepage];
+}
+
+int chosen_codepage() {
+  if (const char* forced = std::getenv("QBANK_CODEPAGE"); forced && *forced) {
+    const int cp = std::atoi(forced);
+    if (codepage_supported(cp)) return cp;
   }
-  for (int b = 0; b < 256; ++b)
-    if (t.to_unicode[b] != replacement) t.from_unicode.emplace(t.to_unicode[b], b);
-  return t;
+  const int cp = system_codepage();
+  return codepage_supported(cp) ? cp : 1252;
 }
 
 std::atomic<int> chosen{0};
-std::mutex tables_mutex;
-
-const codepage_table& table() {
-  static std::unordered_map<int, codepage_table> tables;
-  const int cp = active_codepage();
-  std::lock_guard lock(tables_mutex);
-  auto it = tables.find(cp);
-  if (it == tables.end()) it = tables.emplace(cp, build_table(cp)).first;
-  return it->second;
-}
 
 void append_utf8(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -92,13 +53,8 @@ void append_utf8(std::string& out, char32_t c) {
   } else if (c < 0x800) {
     out += static_cast<char>(0xC0 | (c >> 6));
     out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
   } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0xE0 | (c >> 12));
     out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
@@ -125,33 +81,60 @@ bool decode_utf8(std::string_view s, std::size_t& i, char32_t& c) {
     if ((b & 0xC0) != 0x80) return false;
     c = (c << 6) | (b & 0x3F);
   }
+  // Overlong forms (a hidden "/" or NUL), surrogates and values past U+10FFFF are not UTF-8.
+  static constexpr char32_t smallest[] = {0, 0x80, 0x800, 0x10000};
+  if (c < smallest[extra] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return false;
   i += 1 + extra;
   return true;
 }
 
 }  // namespace
 
+bool codepage_supported(int codepage) {
+  return codepage >= first_codepage && codepage < first_codepage + codepage_count;
+}
+
+int codepage_of_locale(std::string_view locale) {
+  std::string lang;
+  for (char ch : locale) {
+    if (!std::isalpha(static_cast<unsigned char>(ch))) break;
+    lang += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  }
+  static const std::unordered_map<std::string, int> by_language = {
+      {"ru", 1251}, {"uk", 1251}, {"be", 1251}, {"bg", 1251}, {"sr", 1251}, {"mk", 1251},
+      {"kk", 1251}, {"ky", 1251}, {"mn", 1251}, {"tt", 1251}, {"pl", 1250}, {"cs", 1250},
+      {"sk", 1250}, {"hu", 1250}, {"sl", 1250}, {"hr", 1250}, {"ro", 1250}, {"bs", 1250},
+      {"sq", 1250}, {"el", 1253}, {"tr", 1254}, {"az", 1254}, {"he", 1255}, {"iw", 1255},
+      {"ar", 1256}, {"fa", 1256}, {"ur", 1256}, {"lt", 1257}, {"lv", 1257}, {"et", 1257},
+      {"vi", 1258}};
+  auto it = by_language.find(lang);
+  return it == by_language.end() ? 1252 : it->second;
+}
+
 int active_codepage() {
   int cp = chosen.load();
   if (cp == 0) {
-    cp = guess_codepage();
+    cp = chosen_codepage();
     chosen.store(cp);
   }
   return cp;
 }
 
 void set_active_codepage(int codepage) {
-  chosen.store(codepage);
+  chosen.store(codepage_supported(codepage) ? codepage : 0);
 }
 
 std::string to_utf8(std::string_view ansi) {
-  std::string out;
-  out.reserve(ansi.size());
   bool ascii = true;
   for (char ch : ansi) ascii &= static_cast<unsigned char>(ch) < 0x80;
   if (ascii) return std::string(ansi);
-  const codepage_table& t = table();
-  for (char ch : ansi) append_utf8(out, t.to_unicode[static_cast<unsigned char>(ch)]);
+  const codepage_table& t = table_of(active_codepage());
+  std::string out;
+  out.reserve(ansi.size() + ansi.size() / 2);
+  for (char ch : ansi) {
+    const auto b = static_cast<unsigned char>(ch);
+    append_utf8(out, b < 0x80 ? char32_t{b} : char32_t{(*t.to_unicode)[b - 0x80]});
+  }
   return out;
 }
 
@@ -171,9 +154,11 @@ std::optional<std::string> from_utf8(std::string_view utf8, std::string* bad) {
       out += static_cast<char>(c);
       continue;
     }
-    if (!t) t = &table();
-    auto it = t->from_unicode.find(c);
-    if (it == t->from_unicode.end()) {
+    if (!t) t = &table_of(active_codepage());
+    const auto it =
+        std::lower_bound(t->from_unicode.begin(), t->from_unicode.end(),
+                         std::pair<char16_t, unsigned char>{static_cast<char16_t>(c), 0});
+    if (c > 0xFFFF || it == t->from_unicode.end() || it->first != c) {
       if (bad) *bad = std::string(utf8.substr(start, i - start));
       return std::nullopt;
     }

@@ -5,6 +5,7 @@
 #include "platform/file_error.h"
 #include "platform/file_io.h"
 #include "platform/file_os.h"
+#include "platform/paths.h"
 
 namespace qbank {
 namespace {
@@ -26,8 +27,9 @@ std::string journal_text(std::span<const pending_rename> renames,
   std::string text(journal_head);
   text += '\n';
   for (const pending_rename& r : renames)
-    text += "rename\t" + r.from.filename().string() + "\t" + r.to.filename().string() + "\n";
-  for (const auto& name : removals) text += "remove\t" + name.filename().string() + "\n";
+    text +=
+        "rename\t" + path_to_utf8(r.from.filename()) + "\t" + path_to_utf8(r.to.filename()) + "\n";
+  for (const auto& name : removals) text += "remove\t" + path_to_utf8(name.filename()) + "\n";
   text += "end\n";
   return text;
 }
@@ -54,10 +56,10 @@ journal_entries parse_journal(const std::filesystem::path& journal) {
     const std::size_t tab2 = tab1 == std::string::npos ? tab1 : line.find('\t', tab1 + 1);
     const std::string kind = line.substr(0, tab1);
     if (kind == "rename" && tab2 != std::string::npos) {
-      entries.renames.push_back(
-          {folder / line.substr(tab1 + 1, tab2 - tab1 - 1), folder / line.substr(tab2 + 1)});
+      entries.renames.push_back({folder / path_from_utf8(line.substr(tab1 + 1, tab2 - tab1 - 1)),
+                                 folder / path_from_utf8(line.substr(tab2 + 1))});
     } else if (kind == "remove" && tab1 != std::string::npos) {
-      entries.removals.push_back(folder / line.substr(tab1 + 1));
+      entries.removals.push_back(folder / path_from_utf8(line.substr(tab1 + 1)));
     } else {
       break;
     }
@@ -92,14 +94,14 @@ std::string state_of(const journal_entries& e) {
   std::string text;
   for (const pending_rename& r : e.renames) {
     const bool pending = os::kind_of(r.from) != os::file_kind::missing;
-    text +=
-        "\n" + r.to.filename().string() +
-        (pending ? ": still the old file (new one waiting as " + r.from.filename().string() + ")"
-                 : ": replaced");
+    text += "\n" + path_to_utf8(r.to.filename()) +
+            (pending ? ": still the old file (new one waiting as " +
+                           path_to_utf8(r.from.filename()) + ")"
+                     : ": replaced");
   }
   for (const auto& name : e.removals)
     if (os::kind_of(name) != os::file_kind::missing)
-      text += "\n" + name.filename().string() + ": not yet removed";
+      text += "\n" + path_to_utf8(name.filename()) + ": not yet removed";
   return text;
 }
 
@@ -116,14 +118,15 @@ void apply_with_retry(const std::filesystem::path& journal, const journal_entrie
     throw file_error(again.path(),
                      again.reason() + ". The replacement of the files was left half done:" +
                          state_of(e) + "\nIt is completed the next time these files are " +
-                         "opened or written (journal " + journal.filename().string() + ")");
+                         "opened or written (journal " + path_to_utf8(journal.filename()) + ")");
   }
 }
 
 }  // namespace
 
 std::filesystem::path journal_path(const std::filesystem::path& main) {
-  return main.parent_path() / ("." + main.filename().string() + ".qbank-journal");
+  return main.parent_path() /
+         path_from_utf8("." + path_to_utf8(main.filename()) + ".qbank-journal");
 }
 
 void commit_file_set(const std::filesystem::path& journal, std::span<const pending_rename> renames,

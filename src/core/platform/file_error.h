@@ -11,10 +11,11 @@ namespace qbank {
 class file_error : public std::runtime_error {
  public:
   // `path` is native (UTF-8); `reason` is the system's text, for example strerror(errno).
-  file_error(const std::filesystem::path& path, const std::string& reason)
-      : std::runtime_error(path.string() + ": " + reason), path_(path), reason_(reason) {}
+  file_error(const std::filesystem::path& path, const std::string& reason);
   // Builds the reason from errno.
   static file_error from_errno(const std::filesystem::path& path, int err);
+  // Builds the reason from the system's error code: errno on POSIX, GetLastError() on Windows.
+  static file_error from_system(const std::filesystem::path& path, unsigned long code);
 
   const std::filesystem::path& path() const { return path_; }
   const std::string& reason() const { return reason_; }

@@ -9,6 +9,7 @@
 #include "platform/fault_injection.h"
 #include "platform/file_error.h"
 #include "platform/file_os.h"
+#include "platform/paths.h"
 
 namespace qbank {
 
@@ -54,7 +55,7 @@ std::array<std::array<char, live_name_size>, os::live_temporary_slots> live_name
 std::mutex live_mutex;
 
 int register_live(const std::filesystem::path& path) {
-  const std::string text = path.string();
+  const std::string text = path_to_utf8(path);
   if (text.size() >= live_name_size) return -1;
   std::lock_guard lock(live_mutex);
   for (int k = 0; k < os::live_temporary_slots; ++k) {
@@ -74,7 +75,7 @@ void unregister_live(int& slot) {
 }
 
 bool is_live(const std::filesystem::path& path) {
-  const std::string text = path.string();
+  const std::string text = path_to_utf8(path);
   std::lock_guard lock(live_mutex);
   for (int k = 0; k < os::live_temporary_slots; ++k)
     if (live_used[k].load() && text == live_names[k].data()) return true;
@@ -85,7 +86,7 @@ bool is_live(const std::filesystem::path& path) {
 constexpr std::string_view temp_marker = ".qbank-tmp-";
 
 std::string temporary_prefix(const std::filesystem::path& target) {
-  return "." + target.filename().string() + std::string(temp_marker);
+  return "." + path_to_utf8(target.filename()) + std::string(temp_marker);
 }
 
 std::atomic<unsigned> temp_counter{0};
@@ -102,7 +103,7 @@ void install_interrupt_cleanup() {
 }
 
 bool is_temporary_of(const std::filesystem::path& name, const std::filesystem::path& target) {
-  return name.filename().string().starts_with(temporary_prefix(target));
+  return path_to_utf8(name.filename()).starts_with(temporary_prefix(target));
 }
 
 int remove_leftover_temporaries(std::span<const std::filesystem::path> targets) {
@@ -115,7 +116,7 @@ int remove_leftover_temporaries(std::span<const std::filesystem::path> targets) 
   std::error_code ec;
   for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
        it.increment(ec)) {
-    const std::string name = it->path().filename().string();
+    const std::string name = path_to_utf8(it->path().filename());
     if (!name.starts_with('.') || name.find(temp_marker) == std::string::npos) continue;
     const bool ours = std::any_of(prefixes.begin(), prefixes.end(),
                                   [&](const std::string& p) { return name.starts_with(p); });
@@ -178,7 +179,7 @@ atomic_output_file::atomic_output_file(const std::filesystem::path& target)
   if (folder.empty()) folder = ".";
   const std::string prefix = temporary_prefix(target_) + std::to_string(os::process_id()) + "-";
   for (int attempt = 0; attempt < 100 && handle_ == os::no_handle; ++attempt) {
-    temp_ = folder / (prefix + std::to_string(temp_counter++));
+    temp_ = folder / path_from_utf8(prefix + std::to_string(temp_counter++));
     try {
       handle_ = os::create_new(temp_);
     } catch (const file_error& e) {

@@ -1,7 +1,7 @@
 // The operating system's side of file access, behind one small set of calls. file_io.cpp and
 // file_commit.cpp build the portable behaviour (buffering, temporary names, the commit of a
-// set of files) over these; file_io_posix.cpp implements them for Linux and other POSIX
-// systems, and a Win32 file beside it does the same for Windows. Only platform/ includes this.
+// set of files) over these; posix/file_os_posix.cpp implements them for Linux and other POSIX
+// systems, win32/file_os_win32.cpp for Windows (CMake builds one). Only platform/ includes this.
 // Every call that fails throws file_error naming `path` with the system's reason.
 #pragma once
 

@@ -8,6 +8,16 @@
 
 namespace qbank {
 
+std::filesystem::path path_from_utf8(std::string_view utf8) {
+  return std::filesystem::path(
+      std::u8string_view(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+std::string path_to_utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 std::string native_path_text(std::string_view stored) {
   std::string text = to_utf8(stored);
 #ifndef _WIN32
@@ -17,7 +27,7 @@ std::string native_path_text(std::string_view stored) {
 }
 
 std::filesystem::path native_path(std::string_view stored) {
-  return std::filesystem::path(native_path_text(stored));
+  return path_from_utf8(native_path_text(stored));
 }
 
 std::filesystem::path path_from_utf8(std::string_view text) {
@@ -27,9 +37,10 @@ std::filesystem::path path_from_utf8(std::string_view text) {
 
 std::string stored_path(const std::filesystem::path& native) {
   std::string bad;
-  std::optional<std::string> text = from_utf8(native.string(), &bad);
+  const std::string utf8 = path_to_utf8(native);
+  std::optional<std::string> text = from_utf8(utf8, &bad);
   if (!text)
-    throw command_error("The path \"" + native.string() + "\" holds the character \"" + bad +
+    throw command_error("The path \"" + utf8 + "\" holds the character \"" + bad +
                         "\", which the code page " + std::to_string(active_codepage()) +
                         " cannot store.");
   return *text;
@@ -52,6 +63,11 @@ std::string replace_extension(std::string_view path, std::string_view extension)
       path.substr(0, dot != std::string_view::npos && dot >= name_start ? dot : path.size()));
   out += extension;
   return out;
+}
+
+std::filesystem::path path_with_extension(const std::filesystem::path& path,
+                                          std::string_view extension) {
+  return path_from_utf8(replace_extension(path_to_utf8(path), extension));
 }
 
 bool has_extension(std::string_view path, std::string_view extension) {

@@ -9,6 +9,12 @@
 
 namespace qbank {
 
+// The two places where text and std::filesystem::path meet; the text is always UTF-8, on every
+// system (on Windows the path holds UTF-16, and narrow strings would go through the ANSI code
+// page). Everything else passes std::filesystem::path around.
+std::filesystem::path path_from_utf8(std::string_view utf8);
+std::string path_to_utf8(const std::filesystem::path& path);
+
 // The native path for a stored path: code page -> UTF-8, and on POSIX `\` read as a separator.
 std::filesystem::path native_path(std::string_view stored);
 
@@ -31,6 +37,10 @@ std::string_view stored_folder(std::string_view path);
 // `path` with everything from the last "." of its file-name part replaced by `extension`
 // (which includes its dot); a name without a dot gets `extension` appended.
 std::string replace_extension(std::string_view path, std::string_view extension);
+
+// The same for a native path.
+std::filesystem::path path_with_extension(const std::filesystem::path& path,
+                                          std::string_view extension);
 
 // True when the extension of `path` equals `extension` (with its dot) in any letter case.
 bool has_extension(std::string_view path, std::string_view extension);

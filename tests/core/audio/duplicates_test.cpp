@@ -7,6 +7,7 @@
 #include <random>
 
 #include "bank/bank.h"
+#include "platform/paths.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_writer.h"
@@ -200,7 +201,7 @@ struct content_fixture : ::testing::Test {
   fs::path add(const std::string& name, const bytes& content, int multisample) {
     const fs::path p = dir / name;
     testing::write_file(p, content);
-    b.set_file(multisample, next++, p.string());
+    b.set_file(multisample, next++, path_to_utf8(p));
     return p;
   }
 };
@@ -220,8 +221,8 @@ TEST_F(content_fixture, GroupsIdenticalAudioAndCountsTheBytesMergingSaves) {
   add("c.wav", testing::wav_bytes(1, other), 2);  // one sample differs
   add("d.wav", testing::wav_bytes(2, tone), 3);   // same bytes, stereo: other audio
   const fs::path e = add("e.wav", testing::wav_bytes(2, tone), 4);
-  b.set_file(5, 0, (dir / "." / "a.wav").string());  // a.wav spelt another way: frees nothing
-  b.set_file(6, 0, (dir / "missing.wav").string());
+  b.set_file(5, 0, path_to_utf8(dir / "." / "a.wav"));  // a.wav spelt another way: frees nothing
+  b.set_file(6, 0, path_to_utf8(dir / "missing.wav"));
   recording_host h;
   h.default_answer = true;
   ASSERT_TRUE(duplicate_content_command(b, h));
@@ -231,11 +232,11 @@ TEST_F(content_fixture, GroupsIdenticalAudioAndCountsTheBytesMergingSaves) {
             (std::vector<std::string>{
                 "Groups of WAV files with identical audio: 2, files: 5",
                 "Merging them would save: 12 106 bytes.", "",
-                "Identical audio in 3 files (6 000 bytes of audio each):", "   " + a.string(),
-                "   " + b2.string(), "   " + (dir / "." / "a.wav").string(),
+                "Identical audio in 3 files (6 000 bytes of audio each):", "   " + path_to_utf8(a),
+                "   " + path_to_utf8(b2), "   " + path_to_utf8(dir / "." / "a.wav"),
                 "   Merging would save: 6 062 bytes.", "",
                 "Identical audio in 2 files (6 000 bytes of audio each):",
-                "   " + (dir / "d.wav").string(), "   " + e.string(),
+                "   " + path_to_utf8(dir / "d.wav"), "   " + path_to_utf8(e),
                 "   Merging would save: 6 044 bytes.", ""}));
   EXPECT_EQ(h.questions,
             std::vector<std::string>{"[Checking for DUPLICATED audio!] " + long_question});

@@ -11,6 +11,7 @@
 #include "audio/wav_file.h"
 #include "bank/bank.h"
 #include "platform/file_io.h"
+#include "platform/paths.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_writer.h"
@@ -49,7 +50,7 @@ struct silence_fixture : ::testing::Test {
   fs::path add(const std::string& name, const bytes& content, int multisample = 1) {
     const fs::path p = dir / name;
     testing::write_file(p, content);
-    b.set_file(multisample, next_slot++, p.string());
+    b.set_file(multisample, next_slot++, path_to_utf8(p));
     return p;
   }
   fs::path add_mono(const std::string& name, const std::vector<std::int16_t>& s) {
@@ -144,9 +145,9 @@ TEST_F(silence_fixture, CheckCountsEveryThresholdAndEverySlotWithoutChangingFile
   std::vector<std::int16_t> s = loud_then_tail(2000, 617, 55);
   s.insert(s.end(), 1000, 0);
   const fs::path p = add_mono("a.wav", s);
-  b.set_file(2, 9, p.string());  // the same file in a second slot is counted twice
+  b.set_file(2, 9, path_to_utf8(p));  // the same file in a second slot is counted twice
   add_mono("short.wav", loud_then_tail(0, 1023));  // 2046 bytes: too short
-  b.set_file(3, 0, (dir / "missing.wav").string());
+  b.set_file(3, 0, path_to_utf8(dir / "missing.wav"));
   const bytes before = read_whole_file(p);
   silence_check_command(b, h, false);
   EXPECT_EQ(read_whole_file(p), before);
@@ -157,8 +158,8 @@ TEST_F(silence_fixture, CheckCountsEveryThresholdAndEverySlotWithoutChangingFile
   EXPECT_EQ(lines[21], "Treshold value:  +/-190     Removed: 6 468 bytes,      In Fades: 0 bytes.");
   // The progress title names each existing file when it is visited.
   EXPECT_EQ(h.progress_titles,
-            (std::vector<std::string>{"Calculating silence...", p.string(),
-                                      (dir / "short.wav").string(), p.string()}));
+            (std::vector<std::string>{"Calculating silence...", path_to_utf8(p),
+                                      path_to_utf8(dir / "short.wav"), path_to_utf8(p)}));
   EXPECT_EQ(h.max_percent, 75);  // 3 of the 4 listed slots name existing files
 
   recording_host faded;
@@ -223,7 +224,7 @@ TEST_F(silence_fixture, FadeScalesEachChannelAndTruncatesTowardZero) {
   }
   const fs::path p = dir / "stereo.wav";
   testing::write_wav_with_sndfile(p, 2, 48000, s);
-  b.set_file(0, 0, p.string());
+  b.set_file(0, 0, path_to_utf8(p));
   const silence_counts c = remove_silence(b, h, 100, true);
   EXPECT_EQ(c.removed, 300u * 2 - 192);
   EXPECT_EQ(c.in_fades, 192u);
@@ -290,7 +291,7 @@ TEST_F(silence_fixture, AFileThatCannotBeRewrittenKeepsItsContentsAndTheRunGoesO
     std::ofstream(stuck, std::ios::binary)
         .write(reinterpret_cast<const char*>(content.data()), std::streamsize(content.size()));
   }
-  b.set_file(1, next_slot++, stuck.string());
+  b.set_file(1, next_slot++, path_to_utf8(stuck));
   const fs::path next = add_mono("next.wav", loud_then_tail(1100, 500));
   const bytes before = read_whole_file(stuck);
   h.answers = {true, true};
@@ -298,14 +299,14 @@ TEST_F(silence_fixture, AFileThatCannotBeRewrittenKeepsItsContentsAndTheRunGoesO
   EXPECT_EQ(read_whole_file(stuck), before);
   EXPECT_EQ(samples_of(next).size(), 1100u);
   ASSERT_EQ(h.messages.size(), 2u);
-  EXPECT_EQ(h.messages[0].rfind("[Error] " + stuck.string() + ": ", 0), 0u) << h.messages[0];
+  EXPECT_EQ(h.messages[0].rfind("[Error] " + path_to_utf8(stuck) + ": ", 0), 0u) << h.messages[0];
   // Only the file that was really trimmed is counted.
   EXPECT_EQ(h.messages[1],
             "[Sample Editor] Null samples: 500 samples = 1 000 bytes.\n"
             "Total samples in fades: 0 samples = 0 bytes.");
   EXPECT_EQ(h.progress_hides, 1);
   for (const auto& entry : fs::directory_iterator(dir.path()))
-    EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos);
+    EXPECT_EQ(path_to_utf8(entry.path().filename()).find(".tmp"), std::string::npos);
 }
 
 TEST_F(silence_fixture, EitherNoEndsTheCommandBeforeAnyChange) {

@@ -63,6 +63,7 @@ TEST(WavReader, AcceptsCanonicalAndLibsndfileFiles) {
   EXPECT_EQ(st.data_bytes, 12u);
   EXPECT_EQ(st.audio_at, 44u);
 
+  QBANK_SKIP_WITHOUT_SNDFILE();
   testing::temp_dir dir;
   for (int channels : {1, 2}) {
     const auto path = dir / ("sf" + std::to_string(channels) + ".wav");
@@ -80,12 +81,6 @@ TEST(WavReader, AcceptsCanonicalAndLibsndfileFiles) {
 }
 
 TEST(WavReader, RejectsEveryOtherLayout) {
-  testing::temp_dir dir;
-  const auto other_rate = dir / "44k.wav";
-  testing::write_wav_with_sndfile(other_rate, 2, 44100, some_samples);
-  input_file in(other_rate);
-  EXPECT_EQ(check_wav_header(in), wav_rejected);
-
   const bytes good = testing::wav_bytes(1, some_samples);
   auto with_riff_size = [&](int delta) {
     bytes f = good;
@@ -122,6 +117,13 @@ TEST(WavReader, RejectsEveryOtherLayout) {
       {"only RIFF and size", bytes(good.begin(), good.begin() + 8)},
   };
   for (const auto& c : cases) EXPECT_EQ(parse(c.file).header, wav_rejected) << c.name;
+
+  QBANK_SKIP_WITHOUT_SNDFILE();
+  testing::temp_dir dir;
+  const auto other_rate = dir / "44k.wav";
+  testing::write_wav_with_sndfile(other_rate, 2, 44100, some_samples);
+  input_file in(other_rate);
+  EXPECT_EQ(check_wav_header(in), wav_rejected);
 }
 
 TEST(WavReader, DataChunkSearch) {

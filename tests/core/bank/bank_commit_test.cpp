@@ -14,6 +14,7 @@
 #include "platform/fault_injection.h"
 #include "platform/file_error.h"
 #include "platform/file_io.h"
+#include "platform/paths.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
@@ -26,7 +27,7 @@ using files = std::map<std::string, std::vector<std::uint8_t>>;
 files snapshot(const fs::path& dir) {
   files out;
   for (const auto& e : fs::directory_iterator(dir))
-    out[e.path().filename().string()] = read_whole_file(e.path());
+    out[path_to_utf8(e.path().filename())] = read_whole_file(e.path());
   return out;
 }
 

@@ -11,6 +11,7 @@
 #include "bank/start_sector.h"
 #include "platform/file_error.h"
 #include "platform/file_io.h"
+#include "platform/paths.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_writer.h"
@@ -62,25 +63,25 @@ class BankReader : public ::testing::Test {
 TEST_F(BankReader, ABuiltBankReadsBackRecordsAndLists) {
   const std::int16_t s[] = {1, 2, 3};
   testing::write_file(dir / "a.wav", testing::wav_bytes(1, s));
-  source.set_file(17, 3, (dir / "a.wav").string());
+  source.set_file(17, 3, path_to_utf8(dir / "a.wav"));
   source.program(100).osc_mode = 9;
   source.globals().bytes[600] = 0x42;
   ASSERT_TRUE(build_bank_file(source, path, h));
   h = {};
   EXPECT_TRUE(open_bank_file(b, path, h));
   EXPECT_EQ(std::memcmp(b.image_bytes(), source.image_bytes(), image_size), 0);
-  EXPECT_EQ(b.file(17, 3), (dir / "a.wav").string());
+  EXPECT_EQ(b.file(17, 3), path_to_utf8(dir / "a.wav"));
   EXPECT_EQ(b.file(17, 4), "- - -");
   EXPECT_EQ(h.messages, std::vector<std::string>{ok});
   EXPECT_EQ(h.progress_kinds, std::vector<char>{'r'});
   EXPECT_EQ(h.progress_titles, std::vector<std::string>{"Reading QBB file..."});
-  EXPECT_EQ(b.loaded_file_name(), path.string());
+  EXPECT_EQ(b.loaded_file_name(), path_to_utf8(path));
 
   bank m;
   testing::recording_host mh;
   EXPECT_TRUE(read_bank_file(m, path, reader_variant::manager, mh));
   EXPECT_TRUE(mh.messages.empty());
-  EXPECT_EQ(m.file(17, 3), (dir / "a.wav").string());
+  EXPECT_EQ(m.file(17, 3), path_to_utf8(dir / "a.wav"));
 }
 
 TEST_F(BankReader, OldVersionsFillTheirRecordsAndShowTheirNotice) {
@@ -169,12 +170,12 @@ TEST_F(BankReader, DamagedFilesGiveOneClearOutcomeEach) {
   const bytes full = bank_file(empty, 6, 10000 * 128);
   auto cut = [&](std::uint64_t size) { return bytes(full.begin(), full.begin() + size); };
   auto short_header = [&](std::uint64_t size, std::uint64_t needed) {
-    return "[Error] The bank file is shorter than its header: " + path.string() + "\nIt holds " +
-           group_thousands(size) + " bytes, its header needs " + group_thousands(needed) +
-           " bytes.\n\nNothing is loaded.";
+    return "[Error] The bank file is shorter than its header: " + path_to_utf8(path) +
+           "\nIt holds " + group_thousands(size) + " bytes, its header needs " +
+           group_thousands(needed) + " bytes.\n\nNothing is loaded.";
   };
   auto damaged = [&](int version) {
-    return "[Error] The bank file is damaged: " + path.string() + "\nA version " +
+    return "[Error] The bank file is damaged: " + path_to_utf8(path) + "\nA version " +
            std::to_string(version) +
            " bank file has the paths of its WAV files after its audio, and this one ends with its "
            "audio.\nThe file lists are not loaded.";
@@ -262,7 +263,7 @@ TEST_F(BankReader, ASlotIntoTheHeaderIsRefusedWhereverItLies) {
   EXPECT_EQ(h.messages,
             std::vector<std::string>{"[Error] The slot tables of the bank file point "
                                      "into its header: " +
-                                     path.string() + "\nThe file lists are not loaded."});
+                                     path_to_utf8(path) + "\nThe file lists are not loaded."});
 }
 
 TEST_F(BankReader, PartsOfAnotherBuildAreRefused) {
@@ -288,7 +289,7 @@ TEST_F(BankReader, PartsOfAnotherBuildAreRefused) {
   EXPECT_FALSE(read_bank_file(b, path, reader_variant::main, h));
   EXPECT_EQ(h.messages,
             std::vector<std::string>{
-                "[Error] The part file BANK.Q01 does not belong to the bank " + path.string() +
+                "[Error] The part file BANK.Q01 does not belong to the bank " + path_to_utf8(path) +
                 ": the bank's data ends before it. It is left from an earlier, "
                 "larger bank; remove it."});
 
@@ -302,8 +303,8 @@ TEST_F(BankReader, PartsOfAnotherBuildAreRefused) {
     write_parts(parts);
     EXPECT_FALSE(read_bank_file(b, path, reader_variant::main, h));
     ASSERT_EQ(h.messages.size(), 1u);
-    EXPECT_TRUE(h.messages[0].starts_with("[Error] The part files of the bank " + path.string() +
-                                          " do not belong together: " + name))
+    EXPECT_TRUE(h.messages[0].starts_with("[Error] The part files of the bank " +
+                                          path_to_utf8(path) + " do not belong together: " + name))
         << h.messages[0];
   }
 }
@@ -321,7 +322,7 @@ TEST_F(BankReader, SlotTablesThatLeadNowhereLoadNoLists) {
   EXPECT_EQ(h.messages,
             std::vector<std::string>{"[Error] The slot tables of the bank file point "
                                      "into its header: " +
-                                     path.string() + "\nThe file lists are not loaded."});
+                                     path_to_utf8(path) + "\nThe file lists are not loaded."});
   EXPECT_EQ(b.file(0, 0), "- - -");
 }
 
@@ -365,10 +366,10 @@ TEST_F(BankReader, OpeningRemembersThePathWhateverTheOutcome) {
   testing::write_file(path, {});
   EXPECT_FALSE(open_bank_file(b, path, h));
   EXPECT_EQ(h.messages.back(), "[Error] Problem with opening bank file!");
-  EXPECT_EQ(b.loaded_file_name(), path.string());
+  EXPECT_EQ(b.loaded_file_name(), path_to_utf8(path));
   testing::write_file(path, bank_file(source, 6, 1));
   EXPECT_THROW(open_bank_file(b, path, h), command_error);
-  EXPECT_EQ(b.loaded_file_name(), path.string());
+  EXPECT_EQ(b.loaded_file_name(), path_to_utf8(path));
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
 #include "bank/split_file.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <numeric>
 
 #include "platform/file_error.h"
+#include "platform/paths.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_writer.h"
@@ -24,7 +24,8 @@ bytes counting(std::size_t n, int start = 0) {
 
 std::vector<std::string> folder_names(const fs::path& dir) {
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(dir))
+    names.push_back(path_to_utf8(e.path().filename()));
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -199,7 +200,7 @@ TEST_F(SplitReader, OutOfRangeRequestsShowTheirMessagesAndChangeNothing) {
 TEST_F(SplitReader, APartThatShrankAfterOpeningGivesTheShortReadMessages) {
   write_parts();
   ASSERT_TRUE(r.Open(bank, true));
-  ASSERT_EQ(::truncate((dir / "BANK.Q01").c_str(), 100), 0);
+  std::filesystem::resize_file(dir / "BANK.Q01", 100);
   ASSERT_TRUE(r.GoToPosition(1000));
   bytes got(200);
   EXPECT_EQ(r.Read(got.data(), got.size()), 124u);

@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 std::map<std::string, std::vector<std::uint8_t>> folder_contents(const fs::path& dir) {
   std::map<std::string, std::vector<std::uint8_t>> files;
   for (const auto& entry : fs::directory_iterator(dir))
-    files[entry.path().filename().string()] = read_whole_file(entry.path());
+    files[path_to_utf8(entry.path().filename())] = read_whole_file(entry.path());
   return files;
 }
 

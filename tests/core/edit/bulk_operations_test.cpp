@@ -8,6 +8,7 @@
 #include "bank/bank.h"
 #include "platform/file_error.h"
 #include "platform/file_io.h"
+#include "platform/paths.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
@@ -170,7 +171,7 @@ TEST(NameMarkers, OneEmptyFilePerMultisampleInItsFirstFilesFolder) {
   temp_dir dir;
   fs::create_directories(dir / "Piano");
   fs::create_directories(dir / "Bad");
-  const std::string root = dir.path().string();
+  const std::string root = path_to_utf8(dir.path());
   bank b;
   b.set_file(0, 3, root + "\\Zero\\z.wav");  // folder missing: created below, multisample 0 too
   fs::create_directories(dir / "Zero");
@@ -194,8 +195,8 @@ TEST(NameMarkers, OneEmptyFilePerMultisampleInItsFirstFilesFolder) {
   EXPECT_EQ(h.reports[0].title, "Report: Saved Multisamples Names");
   EXPECT_EQ(h.reports[0].lines,
             (std::vector<std::string>{
-                "Created files: 2", "", root + "/Zero/" + blank_name + ".msn",
-                root + "/Piano/Piano           .msn",
+                "Created files: 2", "", path_to_utf8(dir / "Zero" / (blank_name + ".msn")),
+                path_to_utf8(dir / "Piano" / "Piano           .msn"),
                 "MS0005: the name \"a/b\" cannot be a file name; no marker written.",
                 "MS0006: the name \"..\" cannot be a file name; no marker written."}));
 

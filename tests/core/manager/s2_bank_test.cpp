@@ -9,6 +9,7 @@
 
 #include "bank/split_file.h"
 #include "platform/file_io.h"
+#include "platform/paths.h"
 #include "support/recording_host.h"
 #include "support/s2_file_builder.h"
 #include "support/temp_dir.h"
@@ -377,7 +378,7 @@ TEST(S2ReadSplit, PartProblems) {
   temp_dir dir;
   const s2_file_builder f = split_bank();
   const std::filesystem::path p = dir / "b.qbb";
-  const std::string part1 = (dir / "b.Q01").string();
+  const std::string part1 = path_to_utf8(dir / "b.Q01");
   struct row {
     const char* name;
     std::function<void()> damage;
