@@ -234,9 +234,6 @@ class window_use_test : public QObject {
       QVERIFY2(!control->toolTip().isEmpty(), qPrintable(control->objectName() + QLatin1Char(' ') +
                                                          control->metaObject()->className()));
     }
-    for (const char* name :
-         {"ComboBoxAudioOut", "RadioButtonAudioFromWAV", "RadioButtonAudioFromQBB"})
-      QVERIFY(!form.findChild<QWidget*>(QLatin1String(name))->isEnabled());
     // A text box the user cannot type into does not look like one.
     form.PageControl1->setCurrentIndex(1);
     QPlainTextEdit* comment = form.MemoComment;
@@ -256,7 +253,8 @@ class window_use_test : public QObject {
     form.show();
     form.PageControl1->setCurrentIndex(1);
     QVERIFY(!form.LabelLibraryCommonPath->isVisible());
-    form.LabelLibraryCommonPath->setText(QStringLiteral("Library Common Path: /lib/"));
+    form.main_bank().set_file(1, 0, "D:\\Lib\\Piano\\C3.wav");
+    form.main_bank().set_file(1, 1, "D:\\Lib\\Piano\\D3.wav");
     form.refresh();
     QVERIFY(form.LabelLibraryCommonPath->isVisible());
   }

@@ -30,11 +30,6 @@ std::filesystem::path native_path(std::string_view stored) {
   return path_from_utf8(native_path_text(stored));
 }
 
-std::filesystem::path path_from_utf8(std::string_view text) {
-  return std::filesystem::path(
-      std::u8string(reinterpret_cast<const char8_t*>(text.data()), text.size()));
-}
-
 std::string stored_path(const std::filesystem::path& native) {
   std::string bad;
   const std::string utf8 = path_to_utf8(native);

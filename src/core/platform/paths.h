@@ -21,10 +21,6 @@ std::filesystem::path native_path(std::string_view stored);
 // The native path as UTF-8 text, for messages and reports.
 std::string native_path_text(std::string_view stored);
 
-// A native path from UTF-8 text (a path the system itself wrote down, such as the loaded file
-// name).
-std::filesystem::path path_from_utf8(std::string_view text);
-
 // A native (UTF-8) path for storing: UTF-8 -> code page. Throws command_error naming the first
 // character that the code page cannot hold.
 std::string stored_path(const std::filesystem::path& native);
