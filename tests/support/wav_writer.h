@@ -43,7 +43,7 @@ inline constexpr bool have_sndfile = false;
   GTEST_SKIP() << "libsndfile, the independent WAV writer, is not built for this system"
 
 // Writes 16-bit PCM through libsndfile; `samples` interleaved, frames = size / channels.
-// Throws where libsndfile is not built.
+// Where libsndfile is not built, the same plain layout is written by hand.
 void write_wav_with_sndfile(const std::filesystem::path& path, int channels, int sample_rate,
                             std::span<const std::int16_t> samples);
 

@@ -12,8 +12,8 @@
 #include "bank/bank_build.h"
 #include "bank/bank_reader.h"
 #include "bank/script_file.h"
-#include "edit/path_tools.h"
 #include "demo/demo_library.h"
+#include "edit/path_tools.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
 #include "support/recording_host.h"
@@ -268,7 +268,8 @@ TEST(ExportWav, SourceFilesAreNeverTheOutput) {
   recording_host h;
   h.default_answer = true;
   EXPECT_EQ(export_multisample(s.b, 1, chooser(s.dir / "src"), h), 0u);
-  EXPECT_EQ(library_common_path(s.b), stored_path(s.dir / "src") + "/");
+  EXPECT_EQ(library_common_path(s.b),
+            stored_path(s.dir / "src") + static_cast<char>(fs::path::preferred_separator));
   EXPECT_EQ(export_library(s.b, chooser(s.dir / "src"), h), 0u);
   EXPECT_EQ(read_whole_file(s.dir / "src" / "C3.wav"), original);
   EXPECT_EQ(read_whole_file(s.dir / "src" / "D3.wav"), original);

@@ -12,6 +12,7 @@
 #include "platform/file_io.h"
 #include "platform/volume.h"
 #include "support/recording_host.h"
+#include "platform/paths.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -41,7 +42,7 @@ void write_bytes(const fs::path& path, std::size_t size, char fill = 'a') {
 
 std::vector<std::string> entries(const fs::path& folder) {
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(path_to_utf8(e.path().filename()));
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -31,6 +31,9 @@ std::wstring volume_root_of(const fs::path& path) {
 class win32_volume_layer : public volume_layer {
  public:
   std::optional<volume_stat> stat(const fs::path& root) override {
+    // As statfs does: a folder that is not there has no volume facts.
+    std::error_code missing;
+    if (!fs::exists(root, missing)) return std::nullopt;
     const std::wstring volume = volume_root_of(root);
     wchar_t label[MAX_PATH + 1] = {};
     wchar_t type[MAX_PATH + 1] = {};
