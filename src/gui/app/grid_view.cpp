@@ -4,7 +4,10 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QTableView>
+
+#include "bank/bank_format.h"
 
 namespace qbank::gui {
 
@@ -73,6 +76,21 @@ void select_row(QTableView* grid, int row) {
 int current_row(const QTableView* grid) {
   const QModelIndex index = grid->currentIndex();
   return index.isValid() ? index.row() : 0;
+}
+
+QWidget* name_delegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                     const QModelIndex& index) const {
+  QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+  if (auto* line = qobject_cast<QLineEdit*>(editor)) line->setMaxLength(name_size);
+  return editor;
+}
+
+void name_delegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+  auto* line = qobject_cast<QLineEdit*>(editor);
+  if (trim_padding_ && line)
+    line->setText(index.data(Qt::EditRole).toString().trimmed());
+  else
+    QStyledItemDelegate::setEditorData(editor, index);
 }
 
 }  // namespace qbank::gui

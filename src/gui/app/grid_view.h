@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStyledItemDelegate>
 
 class QAbstractItemModel;
 class QTableView;
@@ -13,6 +14,20 @@ namespace qbank::gui {
 // A view over a two-column name grid model named `object_name`, with column widths in pixels.
 QTableView* make_name_grid(QAbstractItemModel* model, QWidget* parent, const QString& object_name,
                            int number_width, int name_width);
+
+// The name cell's editor: at most 16 characters, as a name holds. With `trim_padding`, the
+// editor starts with the name without the blank padding a reset name carries.
+class name_delegate : public QStyledItemDelegate {
+ public:
+  explicit name_delegate(QObject* parent, bool trim_padding = false)
+      : QStyledItemDelegate(parent), trim_padding_(trim_padding) {}
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const override;
+  void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+
+ private:
+  bool trim_padding_;
+};
 
 // Makes `row` the current (selected) row of `grid` and scrolls it into sight.
 void select_row(QTableView* grid, int row);

@@ -236,25 +236,6 @@ zone_list_box* make_zone_list(QWidget* parent, zone_list_model* zones, int k, bo
   return box;
 }
 
-// The name cell's editor: at most 16 characters, as a name holds.
-class name_delegate : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                        const QModelIndex& index) const override {
-    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
-    if (auto* line = qobject_cast<QLineEdit*>(editor)) line->setMaxLength(name_size);
-    return editor;
-  }
-  void setEditorData(QWidget* editor, const QModelIndex& index) const override {
-    // A reset name is blank padded: the editor starts with the name without its padding.
-    if (auto* line = qobject_cast<QLineEdit*>(editor))
-      line->setText(index.data(Qt::EditRole).toString().trimmed());
-    else
-      QStyledItemDelegate::setEditorData(editor, index);
-  }
-};
-
 QLabel* make_value_label(QWidget* parent, int tag) {
   auto* label = new QLabel(QStringLiteral("000"), parent);
   label->setObjectName(QStringLiteral("ZoneLabel%1").arg(tag));
@@ -296,7 +277,7 @@ program_tab::program_tab(bank& b, host& h, zone_list_model* zones, name_grid_mod
     refresh_();
     return stored;
   });
-  grid_->setItemDelegateForColumn(1, new name_delegate(grid_));
+  grid_->setItemDelegateForColumn(1, new name_delegate(grid_, true));
   grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                          QAbstractItemView::AnyKeyPressed);
   grid_->viewport()->installEventFilter(this);

@@ -72,18 +72,6 @@ class editable_names : public QIdentityProxyModel {
   std::function<void(int, const QString&)> edit_;
 };
 
-// Names are typed into a field that takes at most 16 characters.
-class name_delegate : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                        const QModelIndex& index) const override {
-    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
-    if (auto* line = qobject_cast<QLineEdit*>(editor)) line->setMaxLength(name_size);
-    return editor;
-  }
-};
-
 }  // namespace
 
 multisample_editor::multisample_editor(TForm1& form, dialogs& d)
