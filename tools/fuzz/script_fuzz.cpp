@@ -1,35 +1,41 @@
-// Script loading: the first byte picks the layout version, the rest is the text part that
-// follows a well-formed binary part, which is where a damaged file goes wrong in practice.
-#include <unistd.h>
-
+// Script loading from memory. Input: the layout version (any byte; outside 1..6 reads as 2), a
+// 16-bit count of record bytes (global parameters, programs, names) taken from the input, those
+// bytes, then the text part. The records the input does not give are zeros, so short inputs
+// still reach the text, where damaged files go wrong: long lines, stray line ends, a text that
+// ends before the lists are full.
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <vector>
 
 #include "bank/bank.h"
 #include "bank/script_file.h"
 #include "bank/start_sector.h"
+#include "fuzz_input.h"
 #include "platform/file_error.h"
 #include "platform/file_io.h"
+#include "reused_bank.h"
 #include "ui/null_host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size == 0) return 0;
-  static qbank::bank b;
-  static const std::string path = "/dev/shm/qbank-script-fuzz-" + std::to_string(::getpid());
-  const int version = data[0] % 8;
+  static qbank::fuzz::reused_bank reused;
+  static const std::vector<std::uint8_t> zeros(qbank::script_v6_binary_size, 0);
+  qbank::fuzz::input in(data, size);
+  const int version = in.byte() % 8;
   const int v = version < 1 || version > 6 ? 2 : version;
   const std::size_t binary =
       2048 + 512ull * qbank::programs_in_version(v) + 256ull * qbank::multisamples_in_version(v);
-  std::string bytes(binary, '\0');
-  bytes.append(reinterpret_cast<const char*>(data + 1), size - 1);
-  qbank::write_whole_file(path, bytes.data(), bytes.size());
+  const auto records = in.take(in.number(2) % (binary + 1));
+  const auto text = in.rest();
+  qbank::joined_source file({records, std::span(zeros.data(), binary - records.size()), text});
   qbank::null_host h;
-  b.reset();
+  qbank::bank& b = reused.fresh(qbank::programs_in_version(v), qbank::multisamples_in_version(v));
   try {
-    qbank::load_script(b, path, version, h);
+    qbank::load_script(b, file, version, h);
   } catch (const qbank::command_error&) {
   }
-  for (int n = 0; n < qbank::multisample_count; n += 101) (void)b.file(n, 127);
+  // Every list entry must be a stored text.
+  for (int n = 0; n < qbank::multisample_count; n += 97)
+    for (int j = 0; j < qbank::slots_per_multisample; j += 31)
+      QBANK_FUZZ_CHECK(b.file_id(n, j) < b.paths().size());
   return 0;
 }

@@ -47,23 +47,15 @@ std::uint32_t peak_of(const std::int16_t* samples, std::size_t count) {
 // A WAV file of the bank opened and checked: where its audio lies.
 struct opened_wav {
   std::optional<input_file> file;
-  int channels = 0;
-  std::uint64_t data_offset = 0;
-  std::uint32_t data_bytes = 0;
+  silence_wav layout;
   explicit opened_wav(const std::filesystem::path& path) { file.emplace(path); }
 };
 
-// Checks the file with the WAV reader. False for a file the silence tools pass over: rejected
-// header, no data chunk, audio shorter than the minimum, or a data chunk that claims more bytes
-// than the file holds (it cannot be measured from its end).
 bool examine(opened_wav& w) {
-  head_cached_source head(*w.file);
-  w.channels = check_wav_header(head);
-  if (w.channels == wav_rejected || !find_data_chunk(head)) return false;
-  w.data_bytes = read_chunk_size(head);
-  w.data_offset = head.position();
-  if (w.data_offset > w.file->size() || w.data_bytes > w.file->size() - w.data_offset) return false;
-  return w.data_bytes >= silence_minimum_mono_bytes * static_cast<std::uint32_t>(w.channels);
+  const auto layout = silence_candidate(*w.file);
+  if (!layout) return false;
+  w.layout = *layout;
+  return true;
 }
 
 void show_failure(host& h, const std::exception& e) {
@@ -71,29 +63,12 @@ void show_failure(host& h, const std::exception& e) {
   h.message(e.what(), "Error");
 }
 
-// Writes the trimmed file over the original: the canonical header, the kept audio, the fade.
+// Writes the trimmed file over the original.
 void rewrite_trimmed(opened_wav& w, const std::filesystem::path& path, const tail_plan& plan) {
   atomic_output_file out(path);
-  const auto header = wav_canonical_header(w.channels, static_cast<std::uint32_t>(plan.kept_bytes));
-  out.write(header.data(), header.size());
-  const std::uint64_t frame_bytes = 2u * static_cast<unsigned>(w.channels);
-  const std::uint64_t fade_from = plan.fade ? plan.fade_first_frame * frame_bytes : plan.kept_bytes;
-  const std::uint64_t fade_to = plan.fade ? fade_from + fade_frames * frame_bytes : plan.kept_bytes;
-  std::vector<std::uint8_t> buffer(scan_block_bytes);
-  std::uint64_t at = 0;
-  while (at < plan.kept_bytes) {
-    // Blocks end at the fade's edges, so the fade is always one whole block.
-    std::uint64_t end = std::min(plan.kept_bytes, at + buffer.size());
-    if (at < fade_from) end = std::min(end, fade_from);
-    if (at >= fade_from && at < fade_to) end = std::min(end, fade_to);
-    const auto count = static_cast<std::size_t>(end - at);
-    w.file->seek(w.data_offset + at);
-    if (w.file->read(buffer.data(), count) != count)
-      throw file_error(path, "the file became shorter while it was read");
-    if (at == fade_from && plan.fade) apply_fade(buffer.data(), count / frame_bytes, w.channels);
-    out.write(buffer.data(), count);
-    at = end;
-  }
+  if (!write_trimmed(*w.file, w.layout, plan,
+                     [&out](const void* data, std::size_t count) { out.write(data, count); }))
+    throw file_error(path, "the file became shorter while it was read");
   out.close();
   // The original is closed before the rename, as Windows requires.
   w.file.reset();
@@ -101,6 +76,45 @@ void rewrite_trimmed(opened_wav& w, const std::filesystem::path& path, const tai
 }
 
 }  // namespace
+
+std::optional<silence_wav> silence_candidate(byte_source& source) {
+  head_cached_source head(source);
+  silence_wav w;
+  w.channels = check_wav_header(head);
+  if (w.channels == wav_rejected || !find_data_chunk(head)) return std::nullopt;
+  w.data_bytes = read_chunk_size(head);
+  w.data_offset = head.position();
+  if (w.data_offset > source.size() || w.data_bytes > source.size() - w.data_offset)
+    return std::nullopt;
+  if (w.data_bytes < silence_minimum_mono_bytes * static_cast<std::uint32_t>(w.channels))
+    return std::nullopt;
+  return w;
+}
+
+bool write_trimmed(byte_source& source, const silence_wav& w, const tail_plan& plan,
+                   const std::function<void(const void*, std::size_t)>& out) {
+  const auto header = wav_canonical_header(w.channels, static_cast<std::uint32_t>(plan.kept_bytes));
+  out(header.data(), header.size());
+  const std::uint64_t frame_bytes = 2u * static_cast<unsigned>(w.channels);
+  const std::uint64_t fade_from = plan.fade ? plan.fade_first_frame * frame_bytes : plan.kept_bytes;
+  const std::uint64_t fade_to = plan.fade ? fade_from + fade_frames * frame_bytes : plan.kept_bytes;
+  std::vector<std::uint8_t> buffer(
+      static_cast<std::size_t>(std::clamp<std::uint64_t>(plan.kept_bytes, 1, scan_block_bytes)));
+  std::uint64_t at = 0;
+  while (at < plan.kept_bytes) {
+    // Blocks end at the fade's edges, so the fade is always one whole block.
+    std::uint64_t end = std::min(plan.kept_bytes, at + buffer.size());
+    if (at < fade_from) end = std::min(end, fade_from);
+    if (at >= fade_from && at < fade_to) end = std::min(end, fade_to);
+    const auto count = static_cast<std::size_t>(end - at);
+    source.seek(w.data_offset + at);
+    if (source.read(buffer.data(), count) != count) return false;
+    if (at == fade_from && plan.fade) apply_fade(buffer.data(), count / frame_bytes, w.channels);
+    out(buffer.data(), count);
+    at = end;
+  }
+  return true;
+}
 
 tail_plan plan_tail(std::uint64_t data_bytes, int channels, std::uint64_t kept_frames, bool fade) {
   tail_plan plan;
@@ -239,10 +253,10 @@ std::array<silence_counts, silence_thresholds.size()> scan_silence(const bank& b
           opened_wav w(path);
           m.usable = examine(w);
           if (m.usable) {
-            m.channels = w.channels;
-            m.data_bytes = w.data_bytes;
-            m.kept = kept_frames_at(*w.file, w.data_offset, w.data_bytes, w.channels,
-                                    silence_thresholds);
+            m.channels = w.layout.channels;
+            m.data_bytes = w.layout.data_bytes;
+            m.kept = kept_frames_at(*w.file, w.layout.data_offset, w.layout.data_bytes,
+                                    w.layout.channels, silence_thresholds);
             m.usable = !m.kept.empty();
           }
         } catch (const file_error& e) {
@@ -279,11 +293,12 @@ silence_counts remove_silence(const bank& b, host& h, int threshold, bool fade) 
     try {
       opened_wav w(path);
       if (!examine(w)) return true;
+      const silence_wav& l = w.layout;
       const std::vector<std::uint64_t> kept =
-          kept_frames_at(*w.file, w.data_offset, w.data_bytes, w.channels, thresholds);
+          kept_frames_at(*w.file, l.data_offset, l.data_bytes, l.channels, thresholds);
       if (kept.empty()) return true;
-      const tail_plan plan = plan_tail(w.data_bytes, w.channels, kept[0], fade);
-      if (plan.kept_bytes >= w.data_bytes) return true;
+      const tail_plan plan = plan_tail(l.data_bytes, l.channels, kept[0], fade);
+      if (plan.kept_bytes >= l.data_bytes) return true;
       rewrite_trimmed(w, path, plan);
       // Counted once the file is really trimmed: a file that could not be rewritten is not.
       totals.removed += plan.counts.removed;

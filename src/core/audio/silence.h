@@ -8,6 +8,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -52,6 +54,21 @@ tail_plan plan_tail(std::uint64_t data_bytes, int channels, std::uint64_t kept_f
 std::vector<std::uint64_t> kept_frames_at(byte_source& source, std::uint64_t data_offset,
                                           std::uint64_t data_bytes, int channels,
                                           std::span<const int> thresholds);
+
+// Where the audio of a WAV file the silence tools work on lies.
+struct silence_wav {
+  int channels = 0;
+  std::uint64_t data_offset = 0;
+  std::uint32_t data_bytes = 0;
+};
+// Checks `source` with the WAV reader. None for a file the silence tools pass over: rejected
+// header, no data chunk, audio shorter than the minimum, or a data chunk that claims more bytes
+// than the file holds (it cannot be measured from its end).
+std::optional<silence_wav> silence_candidate(byte_source& source);
+// The trimmed file of `source` cut as `plan` says: the canonical header, the kept audio, the
+// fade, handed to `out` piece by piece. False when `source` ends early.
+bool write_trimmed(byte_source& source, const silence_wav& w, const tail_plan& plan,
+                   const std::function<void(const void*, std::size_t)>& out);
 
 // Applies the fade in place to `frames` (interleaved 16-bit little-endian samples of
 // `channels` channels, at most fade_frames frames): frame i is scaled by (96 - i) / 96,

@@ -38,7 +38,9 @@ void reset_global_parameter(global_parameter& g) {
 
 }  // namespace
 
-void reset_blend(blend& b) {
+namespace {
+
+void set_reset_values(blend& b) {
   set_blank_name(b.name);
   b.program_volume = 100;
   b.velo_sensitive = 127;
@@ -77,6 +79,23 @@ void reset_blend(blend& b) {
   std::memset(b.reserved_f, 0, sizeof b.reserved_f);
   b.attack = 1;
   b.release = 30;
+}
+
+}  // namespace
+
+void reset_blend(blend& b) {
+  // Copied from one record made once: a bank reset and every load reset thousands of them.
+  static const blend reset = [] {
+    blend r{};
+    set_reset_values(r);
+    return r;
+  }();
+  constexpr std::size_t keep_from = offsetof(blend, reserved_c);
+  constexpr std::size_t keep_to = offsetof(blend, reserved_d);
+  auto* to = reinterpret_cast<std::uint8_t*>(&b);
+  const auto* from = reinterpret_cast<const std::uint8_t*>(&reset);
+  std::memcpy(to, from, keep_from);
+  std::memcpy(to + keep_to, from + keep_to, sizeof(blend) - keep_to);
 }
 
 void repair_loaded_program(blend& b) {

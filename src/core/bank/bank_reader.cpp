@@ -90,12 +90,12 @@ bool any_slot_in_header(const bank& b, int multisamples, std::uint64_t header) {
   return false;
 }
 
-read_outcome read_records(bank& b, const std::filesystem::path& path, reader_variant variant,
-                          host& h) {
+read_outcome read_records(bank& b, part_opener& parts, reader_variant variant, host& h) {
   const bool main = variant == reader_variant::main;
+  const std::filesystem::path& path = parts.bank_path();
   read_outcome out;
   MySplitFileReaderClass reader(h);
-  if (!reader.Open(path, true)) {
+  if (!reader.Open(parts, true)) {
     if (main) h.message("Problem with opening bank file!", "Error");
     return out;
   }
@@ -176,11 +176,17 @@ read_outcome read_records(bank& b, const std::filesystem::path& path, reader_var
 
 bool read_bank_file(bank& b, const std::filesystem::path& path, reader_variant variant, host& h,
                     int* file_version) {
+  file_part_opener files(path);
+  return read_bank_file(b, files, variant, h, file_version);
+}
+
+bool read_bank_file(bank& b, part_opener& parts, reader_variant variant, host& h,
+                    int* file_version) {
   h.process_events();
   read_outcome out;
   {
     progress_scope progress(h, 'r', "Reading QBB file...");
-    out = read_records(b, path, variant, h);
+    out = read_records(b, parts, variant, h);
   }
   if (file_version) {
     // Versions 1 and 2 share their code; a version-1 file ends with its audio area.

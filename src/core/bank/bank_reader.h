@@ -8,6 +8,7 @@ namespace qbank {
 
 class bank;
 class host;
+class part_opener;
 
 // The main variant loads into the main bank (from the main window or `qbank`); the manager
 // variant into the bank manager's second bank. They differ in messages and in how they find
@@ -19,6 +20,9 @@ enum class reader_variant { main, manager };
 // `file_version`, when given, receives the version of the file as read: 1 to 6, where 1 is a
 // file of code 0xAA without a path-name area; 0 when the start sector was not recognised.
 bool read_bank_file(bank& b, const std::filesystem::path& path, reader_variant variant, host& h,
+                    int* file_version = nullptr);
+// The same from parts that `parts` opens (memory, for instance); messages name its bank path.
+bool read_bank_file(bank& b, part_opener& parts, reader_variant variant, host& h,
                     int* file_version = nullptr);
 
 // The main window's open command. A file that cannot be opened throws file_error and leaves `b`

@@ -19,8 +19,12 @@ void save_system_parameters(const bank& b, const std::filesystem::path& path, ho
 }
 
 void read_system_parameters(bank& b, const std::filesystem::path& path, host& h) {
-  progress_scope progress(h, 'r', "Reading QSP file...");
   input_file in(path);
+  read_system_parameters(b, in, h);
+}
+
+void read_system_parameters(bank& b, byte_source& in, host& h) {
+  progress_scope progress(h, 'r', "Reading QSP file...");
   // Read aside first, so that a failed read leaves the record as it was.
   global_parameter loaded;
   const std::size_t n = in.read(&loaded, param_file_size);

@@ -119,21 +119,30 @@ void save_script(const bank& b, const std::filesystem::path& path, host& h) {
 }
 
 void load_script(bank& b, const std::filesystem::path& path, int version, host& h) {
+  input_file in(path);
+  load_script(b, in, version, h);
+}
+
+void load_script(bank& b, byte_source& in, int version, host& h) {
   if (version < 1 || version > 6) version = 2;
   {
     progress_scope progress(h, 'r', "Reading QBS file...");
-    input_file in(path);
     // A short file fills what it holds; the rest keeps its reset value.
     in.read(&b.globals(), sizeof(global_parameter));
     const int programs = programs_in_version(version);
     const int multisamples = multisamples_in_version(version);
     read_programs(b, in, programs);
-    // The names and comments in one read, then each into its record.
-    std::vector<char> heads(static_cast<std::size_t>(multisamples) * multisample_head_size);
-    heads.resize(in.read(heads.data(), heads.size()));
-    for (std::size_t at = 0, n = 0; at < heads.size(); at += multisample_head_size, ++n)
-      std::memcpy(&b.multisample(static_cast<int>(n)), heads.data() + at,
-                  std::min(multisample_head_size, heads.size() - at));
+    // The names and comments in reads of many records, then each into its record.
+    constexpr int heads_per_read = 256;
+    std::vector<char> heads(heads_per_read * multisample_head_size);
+    for (int first = 0; first < multisamples; first += heads_per_read) {
+      const int count = std::min(heads_per_read, multisamples - first);
+      const std::size_t got = in.read(heads.data(), count * multisample_head_size);
+      for (std::size_t at = 0, n = first; at < got; at += multisample_head_size, ++n)
+        std::memcpy(&b.multisample(static_cast<int>(n)), heads.data() + at,
+                    std::min(multisample_head_size, got - at));
+      if (got < count * multisample_head_size) break;
+    }
     read_file_lists(b, in, multisamples, h, "The script file");
   }
   if (const char* notice = old_version_notice(version)) h.message(notice, "Info");

@@ -47,6 +47,8 @@ void save_script(const bank& b, const std::filesystem::path& path, host& h);
 // opened, and command_error when the text part ends before every file list is filled (the
 // lists not reached keep their reset content).
 void load_script(bank& b, const std::filesystem::path& path, int version, host& h);
+// The same from `in`, read from its position.
+void load_script(bank& b, byte_source& in, int version, host& h);
 
 // The window's open command: reset, load, remember the path as the loaded file name.
 void open_script(bank& b, const std::filesystem::path& path, int version, host& h);

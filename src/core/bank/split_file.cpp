@@ -15,6 +15,71 @@ std::filesystem::path split_part_path(const std::filesystem::path& path, int ind
   return path_with_extension(path, format(".Q%02u", index));
 }
 
+// ---- where the parts come from ----
+
+void file_part_opener::prepare() {
+  complete_file_set(journal_path(path_));
+}
+
+bool file_part_opener::exists(int index) {
+  return file_exists(split_part_path(path_, index));
+}
+
+std::unique_ptr<byte_source> file_part_opener::open(int index) {
+  const std::filesystem::path name = split_part_path(path_, index);
+  if (!file_exists(name)) return nullptr;
+  try {
+    return std::make_unique<input_file>(name);
+  } catch (const file_error&) {
+    return nullptr;
+  }
+}
+
+// One part: `size` bytes of the joined pieces from `start`.
+class memory_part_opener::part_source : public byte_source {
+ public:
+  part_source(const std::vector<std::span<const std::uint8_t>>& pieces, std::uint64_t start,
+              std::uint64_t size)
+      : joined_(pieces), start_(start), size_(size) {}
+  std::size_t read(void* buffer, std::size_t count) override {
+    if (position_ >= size_) return 0;
+    count = static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - position_));
+    joined_.seek(start_ + position_);
+    const std::size_t done = joined_.read(buffer, count);
+    position_ += done;
+    return done;
+  }
+  std::uint64_t size() const override { return size_; }
+  std::uint64_t position() const override { return position_; }
+  void seek(std::uint64_t position) override { position_ = position; }
+
+ private:
+  joined_source joined_;
+  std::uint64_t start_;
+  std::uint64_t size_;
+  std::uint64_t position_ = 0;
+};
+
+memory_part_opener::memory_part_opener(std::vector<std::span<const std::uint8_t>> pieces,
+                                       std::uint64_t part_limit, std::filesystem::path name)
+    : pieces_(std::move(pieces)),
+      part_limit_(part_limit == 0 ? default_part_limit : part_limit),
+      name_(std::move(name)) {
+  for (const auto& piece : pieces_) total_ += piece.size();
+}
+
+bool memory_part_opener::exists(int index) {
+  if (index < 0 || index >= max_split_parts || missing_[index]) return false;
+  return index == 0 || std::uint64_t(index) * part_limit_ < total_;
+}
+
+std::unique_ptr<byte_source> memory_part_opener::open(int index) {
+  if (!exists(index)) return nullptr;
+  const std::uint64_t start = std::uint64_t(index) * part_limit_;
+  const std::uint64_t size = std::min(part_limit_, total_ - std::min(start, total_));
+  return std::make_unique<part_source>(pieces_, start, size);
+}
+
 // ---- writer ----
 
 MySplitFileWriter::MySplitFileWriter(std::uint64_t part_limit)
@@ -135,19 +200,17 @@ void MySplitFileReaderClass::CloseAll() {
 }
 
 bool MySplitFileReaderClass::Open(const std::filesystem::path& path, bool all_parts) {
+  file_part_opener files(path);
+  return Open(files, all_parts);
+}
+
+bool MySplitFileReaderClass::Open(part_opener& opener, bool all_parts) {
   CloseAll();
-  // A build that stopped while replacing the parts is completed before anything is read, so a
-  // reader never sees a mix of two builds.
-  complete_file_set(journal_path(path));
+  opener.prepare();
   const int last = all_parts ? max_split_parts - 1 : 0;
   for (int i = 0; i <= last; ++i) {
-    const std::filesystem::path name = split_part_path(path, i);
-    if (!file_exists(name)) continue;
-    try {
-      parts[i] = std::make_unique<input_file>(name);
-    } catch (const file_error&) {
-      continue;  // an unreadable part counts as missing, like an absent one
-    }
+    parts[i] = opener.open(i);
+    if (!parts[i]) continue;  // an unreadable part counts as missing, like an absent one
     part_sizes[i] = parts[i]->size();
     total_size += part_sizes[i];
   }
@@ -193,7 +256,7 @@ std::size_t MySplitFileReaderClass::Read(void* buffer, std::size_t count) {
   std::size_t done = 0;
   while (done < count) {
     // Position is below the total here, so GoToPosition has put us on a part that holds bytes.
-    input_file* part = parts[current_part].get();
+    byte_source* part = parts[current_part].get();
     const std::uint64_t left_in_part = part_sizes[current_part] - part_offset;
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(count - done, left_in_part));

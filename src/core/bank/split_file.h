@@ -76,6 +76,57 @@ class MySplitFileWriter {
   std::string text_;
 };
 
+// Where the reader finds the parts of a bank: files beside the bank, or memory.
+class part_opener {
+ public:
+  virtual ~part_opener() = default;
+  // The bank's name (part 0), for messages and the names of the other parts.
+  virtual const std::filesystem::path& bank_path() const = 0;
+  // Runs once before the parts are opened.
+  virtual void prepare() {}
+  // True when part `index` (0..98) is present, whether or not it can be read.
+  virtual bool exists(int index) = 0;
+  // Part `index`; null when it is missing or cannot be opened.
+  virtual std::unique_ptr<byte_source> open(int index) = 0;
+};
+
+// The part files of the bank file `path`. prepare() completes a build that stopped while
+// replacing the parts, so a reader never sees a mix of two builds.
+class file_part_opener : public part_opener {
+ public:
+  explicit file_part_opener(std::filesystem::path path) : path_(std::move(path)) {}
+  const std::filesystem::path& bank_path() const override { return path_; }
+  void prepare() override;
+  bool exists(int index) override;
+  std::unique_ptr<byte_source> open(int index) override;
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Parts held in memory the caller keeps alive: the logical file is `pieces` joined, cut into
+// parts of `part_limit` bytes (the last one shorter), as the writer cuts them. A named part
+// may be left out (`missing`) to stand for a part file that is not there.
+class memory_part_opener : public part_opener {
+ public:
+  memory_part_opener(std::vector<std::span<const std::uint8_t>> pieces, std::uint64_t part_limit,
+                     std::filesystem::path name = "memory.qbb");
+  const std::filesystem::path& bank_path() const override { return name_; }
+  bool exists(int index) override;
+  std::unique_ptr<byte_source> open(int index) override;
+  // Leaves part `index` out, as if its file were missing.
+  void set_missing(int index) { missing_.at(static_cast<std::size_t>(index)) = true; }
+
+ private:
+  class part_source;
+
+  std::vector<std::span<const std::uint8_t>> pieces_;
+  std::uint64_t total_ = 0;
+  std::uint64_t part_limit_;
+  std::filesystem::path name_;
+  std::array<bool, max_split_parts> missing_{};
+};
+
 // Reads the chain as one continuous byte space. Failures are shown through the host with the
 // reader's own messages (caption "Error"); a failed Read leaves the buffer unchanged.
 class MySplitFileReaderClass {
@@ -89,6 +140,7 @@ class MySplitFileReaderClass {
   // missing or cannot be opened counts as empty and does not end the scan. True when the parts
   // hold at least one byte.
   bool Open(const std::filesystem::path& path, bool all_parts);
+  bool Open(part_opener& parts, bool all_parts);
   // Moves to logical byte `target` (0..TotalSize()); false with a message otherwise.
   bool GoToPosition(std::uint64_t target);
   // Reads `count` bytes at the position and advances; a read that crosses part boundaries is
@@ -107,7 +159,7 @@ class MySplitFileReaderClass {
 
  private:
   host& host_;
-  std::array<std::unique_ptr<input_file>, max_split_parts> parts;
+  std::array<std::unique_ptr<byte_source>, max_split_parts> parts;
   std::array<std::uint64_t, max_split_parts> part_sizes{};
   std::uint64_t total_size = 0;
   std::uint64_t position = 0;

@@ -87,8 +87,13 @@ std::int64_t decay_factor(std::int64_t frames) {
   return frames <= 0 ? 0 : one_q30 - one_q30 / frames;
 }
 
+// (level * factor) >> 30 without overflow for any level (a drum's phase increment in Q16 is
+// near 2^40, and its product with a Q30 factor would pass 64 bits): the level's whole Q30 units
+// and its fraction are multiplied apart. Exact, rounding toward minus infinity like the shift.
 std::int64_t decay(std::int64_t level, std::int64_t factor) {
-  return (level * factor) >> 30;
+  const std::int64_t whole = level >> 30;
+  const std::int64_t fraction = level & (one_q30 - 1);
+  return whole * factor + ((fraction * factor) >> 30);
 }
 
 // A fixed-seed generator (xorshift32): the drums' noise is the same on every run.

@@ -61,8 +61,8 @@ class bounded_source : public byte_source {
 // One read of the bank: each step either goes on or ends the load with its messages.
 class s2_reader {
  public:
-  s2_reader(s2_bank& b, const std::filesystem::path& path, host& h)
-      : bank_(b), path_(path), host_(h), reader_(h) {}
+  s2_reader(s2_bank& b, part_opener& parts, host& h)
+      : bank_(b), parts_(parts), path_(parts.bank_path()), host_(h), reader_(h) {}
 
   s2_read_result run();
 
@@ -85,6 +85,7 @@ class s2_reader {
   bool read_names();
 
   s2_bank& bank_;
+  part_opener& parts_;
   const std::filesystem::path& path_;
   host& host_;
   MySplitFileReaderClass reader_;
@@ -114,7 +115,7 @@ bool s2_reader::sizes_agree() {
       const std::string stored = k < max_split_parts
                                      ? path_to_utf8(split_part_path(path_, k))
                                      : replace_extension(path_to_utf8(path_), format(".Q%02u", k));
-      if (k >= max_split_parts || !file_exists(split_part_path(path_, k))) {
+      if (k >= max_split_parts || !parts_.exists(k)) {
         abort("File " + stored + " not exist!");
         return false;
       }
@@ -241,7 +242,7 @@ bool s2_reader::read_names() {
 s2_read_result s2_reader::run() {
   {
     progress_scope progress(host_, 'r', "Reading QBB file...");
-    if (!reader_.Open(path_, true)) return result_;
+    if (!reader_.Open(parts_, true)) return result_;
     sector_bytes start{};
     if (reader_.TotalSize() < sector_size ||
         reader_.Read(start.data(), sector_size) != sector_size ||
@@ -379,7 +380,12 @@ std::string s2_bank::sound_name_text(int n) const {
 }
 
 s2_read_result s2_bank::read(const std::filesystem::path& path, host& h) {
-  return s2_reader(*this, path, h).run();
+  file_part_opener files(path);
+  return read(files, h);
+}
+
+s2_read_result s2_bank::read(part_opener& parts, host& h) {
+  return s2_reader(*this, parts, h).run();
 }
 
 }  // namespace qbank

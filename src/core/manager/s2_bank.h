@@ -17,6 +17,7 @@
 namespace qbank {
 
 class host;
+class part_opener;
 
 // The start-sector template (byte 511: 4) and the end-sector template; readers compare bytes
 // 0..510 only.
@@ -46,6 +47,8 @@ class s2_bank {
   // version were accepted it shows "Bank loading is aborted!" and resets the object, so the
   // object holds either a complete bank or the reset values.
   s2_read_result read(const std::filesystem::path& path, host& h);
+  // The same from parts that `parts` opens (memory, for instance).
+  s2_read_result read(part_opener& parts, host& h);
 
   s2_image& image() { return *image_; }
   const s2_image& image() const { return *image_; }

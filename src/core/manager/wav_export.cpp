@@ -83,27 +83,12 @@ enum class copy_outcome { written, read_failed, write_failed };
 // Writes one slot's audio as a WAV file at `out`, replacing it. Creating the file may throw
 // file_error; a failed read or write removes the new file and leaves any old one untouched.
 copy_outcome write_slot(MySplitFileReaderClass& reader, const slot& s, const fs::path& out) {
-  const std::uint64_t bytes = std::uint64_t{s.sector_count} * sector_size;
   atomic_output_file file(out);
   try {
-    const auto header = export_wav_header(static_cast<std::uint32_t>(bytes));
-    file.write(header.data(), header.size());
-    if (bytes > 0 && !reader.GoToPosition(std::uint64_t{s.first_sector} * sector_size)) {
+    if (!export_slot_audio(
+            reader, s, [&file](const void* data, std::size_t count) { file.write(data, count); })) {
       file.abandon();
       return copy_outcome::read_failed;
-    }
-    std::vector<std::uint8_t> block(std::size_t{sectors_per_block} * sector_size);
-    for (std::uint32_t left = s.sector_count; left > 0;) {
-      const std::uint32_t n = std::min(left, sectors_per_block);
-      const std::size_t size = std::size_t{n} * sector_size;
-      if (reader.Read(block.data(), size) != size) {
-        file.abandon();
-        return copy_outcome::read_failed;
-      }
-      // Offset binary to two's complement: the top bit of each little-endian sample flips.
-      for (std::size_t k = 1; k < size; k += 2) block[k] ^= 0x80;
-      file.write(block.data(), size);
-      left -= n;
     }
     file.commit();
   } catch (const file_error&) {
@@ -147,6 +132,34 @@ std::array<std::uint8_t, 44> export_wav_header(std::uint32_t data_bytes) {
   std::memcpy(h.data() + 36, "data", 4);
   put32(40, data_bytes);
   return h;
+}
+
+bool export_slot_audio(MySplitFileReaderClass& reader, const slot& s,
+                       const std::function<void(const void*, std::size_t)>& out) {
+  const std::uint64_t bytes = std::uint64_t{s.sector_count} * sector_size;
+  const auto header = export_wav_header(static_cast<std::uint32_t>(bytes));
+  out(header.data(), header.size());
+  if (bytes > 0 && !reader.GoToPosition(std::uint64_t{s.first_sector} * sector_size)) return false;
+  std::vector<std::uint8_t> block(std::size_t{sectors_per_block} * sector_size);
+  for (std::uint32_t left = s.sector_count; left > 0;) {
+    const std::uint32_t n = std::min(left, sectors_per_block);
+    const std::size_t size = std::size_t{n} * sector_size;
+    if (reader.Read(block.data(), size) != size) return false;
+    // Offset binary to two's complement: the top bit of each little-endian sample flips.
+    for (std::size_t k = 1; k < size; k += 2) block[k] ^= 0x80;
+    out(block.data(), size);
+    left -= n;
+  }
+  return true;
+}
+
+std::optional<std::string> library_export_path(std::string_view entry, std::string_view common) {
+  // The common path is replaced by the chosen folder. Where it leaves no file name (or there is
+  // none), the whole stored path goes below the folder without its drive, so a source file is
+  // never the output.
+  const bool below_common =
+      !common.empty() && entry.size() > common.size() && entry.substr(0, common.size()) == common;
+  return relative_below(below_common ? entry.substr(common.size()) : without_root(entry));
 }
 
 unsigned export_multisample(const bank& b, int m, const folder_chooser& choose, host& h) {
@@ -251,13 +264,7 @@ unsigned export_library(const bank& b, const folder_chooser& choose, host& h) {
       for (int j = 0; j < slots_per_multisample; ++j) {
         if (b.slot_is_empty(m, j)) continue;
         const std::string_view entry = b.file(m, j);
-        // The common path is replaced by the chosen folder. Where it leaves no file name (or
-        // there is none), the whole stored path goes below the folder without its drive, so a
-        // source file is never the output.
-        const bool below_common = !common.empty() && entry.size() > common.size() &&
-                                  entry.substr(0, common.size()) == common;
-        const auto rest =
-            relative_below(below_common ? entry.substr(common.size()) : without_root(entry));
+        const auto rest = library_export_path(entry, common);
         if (!rest) {
           skipped.push_back(skipped_line("Not exported, path outside the export folder: ", entry));
           continue;

@@ -20,6 +20,8 @@ namespace qbank {
 
 class bank;
 class host;
+class MySplitFileReaderClass;
+struct slot;
 
 // The folder choice dialog: `title` and the caption of its confirm button; none when cancelled.
 using folder_chooser = std::function<std::optional<std::filesystem::path>(
@@ -27,6 +29,17 @@ using folder_chooser = std::function<std::optional<std::filesystem::path>(
 
 // The 44-byte header of an exported file: mono, 48000 Hz, 16 bits, `data_bytes` of audio.
 std::array<std::uint8_t, 44> export_wav_header(std::uint32_t data_bytes);
+
+// The exported file of slot `s`: the header, then its audio read from `reader` and turned from
+// offset binary to two's complement, handed to `out` piece by piece. False when the bank file
+// does not hold the slot's audio.
+bool export_slot_audio(MySplitFileReaderClass& reader, const slot& s,
+                       const std::function<void(const void*, std::size_t)>& out);
+
+// Where the library export puts the file of stored path `entry`, below the chosen folder, when
+// the library's common path is `common`: a relative path with '\\' separators, without "." or
+// empty components; none when the entry would lead outside the folder or has an unusable name.
+std::optional<std::string> library_export_path(std::string_view entry, std::string_view common);
 
 // Exports the slots of multisample m into the chosen folder, then shows the report
 // "Report: Exported sample names". Returns the number of WAV files written.

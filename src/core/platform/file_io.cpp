@@ -154,6 +154,33 @@ std::size_t memory_source::read(void* buffer, std::size_t count) {
   return n;
 }
 
+joined_source::joined_source(std::vector<std::span<const std::uint8_t>> pieces)
+    : pieces_(std::move(pieces)) {
+  for (const auto& piece : pieces_) size_ += piece.size();
+}
+
+std::size_t joined_source::read(void* buffer, std::size_t count) {
+  if (position_ >= size_) return 0;
+  count = static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - position_));
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  std::size_t done = 0;
+  std::uint64_t piece_start = 0;
+  for (const auto& piece : pieces_) {
+    if (done == count) break;
+    const std::uint64_t piece_end = piece_start + piece.size();
+    const std::uint64_t at = position_ + done;
+    if (at < piece_end) {
+      const auto n =
+          static_cast<std::size_t>(std::min<std::uint64_t>(count - done, piece_end - at));
+      std::memcpy(out + done, piece.data() + (at - piece_start), n);
+      done += n;
+    }
+    piece_start = piece_end;
+  }
+  position_ += done;
+  return done;
+}
+
 input_file::input_file(const std::filesystem::path& path) : path_(path) {
   handle_ = os::open_read(path, size_);
 }

@@ -41,6 +41,21 @@ class memory_source : public byte_source {
   std::uint64_t position_ = 0;
 };
 
+// Several spans of memory the caller keeps alive, read as one stream of bytes, joined.
+class joined_source : public byte_source {
+ public:
+  explicit joined_source(std::vector<std::span<const std::uint8_t>> pieces);
+  std::size_t read(void* buffer, std::size_t count) override;
+  std::uint64_t size() const override { return size_; }
+  std::uint64_t position() const override { return position_; }
+  void seek(std::uint64_t position) override { position_ = position; }
+
+ private:
+  std::vector<std::span<const std::uint8_t>> pieces_;
+  std::uint64_t size_ = 0;
+  std::uint64_t position_ = 0;
+};
+
 // A file opened read-only.
 class input_file : public byte_source {
  public:

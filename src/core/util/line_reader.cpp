@@ -20,10 +20,19 @@ std::size_t find_from(const std::vector<char>& buffer, std::size_t from, std::si
   return p ? static_cast<std::size_t>(static_cast<const char*>(p) - buffer.data()) : end;
 }
 
+// The block, no larger than what the source has left (and one byte more, to see its end), so
+// a short text does not cost a block of megabytes.
+std::size_t fitted_block(const byte_source& source, std::size_t block) {
+  const std::uint64_t left =
+      source.size() > source.position() ? source.size() - source.position() : 0;
+  return static_cast<std::size_t>(
+      std::clamp<std::uint64_t>(left + 1, 64, std::max<std::size_t>(block, 64)));
+}
+
 }  // namespace
 
 line_reader::line_reader(byte_source& source, std::size_t block)
-    : source_(source), buffer_(block) {}
+    : source_(source), buffer_(fitted_block(source, block)) {}
 
 bool line_reader::fill() {
   if (eof_) return false;

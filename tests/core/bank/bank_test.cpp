@@ -149,5 +149,27 @@ TEST(BankTitle, ShowsFileNamePartOnly) {
   EXPECT_EQ(b.window_title(), "Quorvatek Samplers Bank Manager - Version: 3.54 / My Bank.qbs");
 }
 
+// A program reset sets every byte of the record but 272..431, whatever the record held before,
+// and leaves those as they were.
+TEST(ProgramReset, SetsEveryByteButTheKeptRange) {
+  blend a, b;
+  std::memset(&a, 0xAB, sizeof a);
+  std::memset(&b, 0x3C, sizeof b);
+  reset_blend(a);
+  reset_blend(b);
+  const auto* pa = reinterpret_cast<const std::uint8_t*>(&a);
+  const auto* pb = reinterpret_cast<const std::uint8_t*>(&b);
+  for (std::size_t k = 0; k < sizeof(blend); ++k) {
+    if (k >= 272 && k < 432) {
+      EXPECT_EQ(pa[k], 0xAB) << k;
+      EXPECT_EQ(pb[k], 0x3C) << k;
+    } else {
+      EXPECT_EQ(pa[k], pb[k]) << k;
+    }
+  }
+  EXPECT_EQ(a.program_volume, 100);
+  EXPECT_EQ(a.zones[3].key_high, 127);
+}
+
 }  // namespace
 }  // namespace qbank
