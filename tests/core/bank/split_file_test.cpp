@@ -221,5 +221,32 @@ TEST_F(SplitReader, WithoutAllPartsOnlyPartZeroCounts) {
   EXPECT_EQ(r.TotalSize(), 1024u);
 }
 
+// Parts in memory behave as the part files the writer makes of the same bytes: the same sizes,
+// the same bytes across boundaries from pieces joined at other places, a missing part skipped.
+TEST_F(SplitReader, MemoryPartsMatchThePartFilesOfTheSameBytes) {
+  write_parts();
+  ASSERT_TRUE(r.Open(bank, true));
+  const std::span<const std::uint8_t> whole(all);
+  memory_part_opener parts({whole.first(700), whole.subspan(700, 1), whole.subspan(701)}, 1024);
+  MySplitFileReaderClass m{h};
+  ASSERT_TRUE(m.Open(parts, true));
+  EXPECT_EQ(m.PartSizes(), r.PartSizes());
+  ASSERT_TRUE(m.GoToPosition(650));
+  bytes got(1800);
+  EXPECT_EQ(m.Read(got.data(), got.size()), 1800u);
+  EXPECT_EQ(got, bytes(all.begin() + 650, all.begin() + 2450));
+  EXPECT_TRUE(parts.exists(2));
+  EXPECT_FALSE(parts.exists(3));
+
+  parts.set_missing(1);
+  ASSERT_TRUE(m.Open(parts, true));
+  EXPECT_EQ(m.TotalSize(), 1024u + 452u);
+  ASSERT_TRUE(m.GoToPosition(1020));
+  bytes across(8);
+  EXPECT_EQ(m.Read(across.data(), across.size()), 8u);
+  EXPECT_EQ(bytes(across.begin() + 4, across.end()), bytes(all.begin() + 2048, all.begin() + 2052));
+  EXPECT_TRUE(h.messages.empty());
+}
+
 }  // namespace
 }  // namespace qbank
