@@ -42,6 +42,7 @@ enum class action { keep, refuse, convert, reuse };
 struct plan_item {
   path_id id = empty_path_id;
   std::string source_text;  // the stored path as the system names it (UTF-8)
+  std::string source_key;   // the same, absolute and normalised: what the manifest records
   action what = action::keep;
   std::string note;  // keep/refuse: why; convert: the clash, when a numbered name was taken
   audio_source_info info;
@@ -138,7 +139,7 @@ class planner {
       const fs::path path = into_ / path_from_utf8(key);
       const std::optional<file_stamp> on_disk = stamp_of(path);
       const manifest_entry* e = manifest_.find(key);
-      if (e && e->source == item.source_text) {
+      if (e && e->source == item.source_key) {
         // An earlier result of this source, unless someone has put another file there since.
         if (on_disk && on_disk->size != e->result_size) continue;
       } else if (e || name_in_use(path)) {
@@ -268,6 +269,8 @@ conform_totals conform_bank(bank& b, const conform_options& options, host& h) {
       item.source = native_path(stored);
       item.source_text = path_to_utf8(item.source);
       h.progress_set_title(item.source_text);
+      h.progress_set_percent(percent(k, items.size()));
+      h.process_events();
       wav_check check;
       try {
         check = check_stored_wav(stored);
@@ -283,14 +286,13 @@ conform_totals conform_bank(bank& b, const conform_options& options, host& h) {
       // Two spellings of one file ("D:\a.aif", "D:/a.aif") are converted once.
       std::error_code ec;
       const std::string key = path_to_utf8(fs::absolute(item.source, ec).lexically_normal());
+      item.source_key = key;
       if (const auto it = by_source.find(key); it != by_source.end()) {
         item.same_as = it->second;
         continue;
       }
       plan.plan_conversion(item, stored, common);
       by_source.emplace(key, &item);
-      h.progress_set_percent(percent(k + 1, items.size()));
-      h.process_events();
     }
   }
   for (plan_item& item : items)
@@ -313,7 +315,7 @@ conform_totals conform_bank(bank& b, const conform_options& options, host& h) {
     for (plan_item& item : items) {
       if ((item.what != action::convert && item.what != action::reuse) || item.same_as) continue;
       item.result_stored = stored_path(item.result);
-      manifest.put({item.result_key, item.source_text, item.source_stamp, item.result_size});
+      manifest.put({item.result_key, item.source_key, item.source_stamp, item.result_size});
     }
     const fs::path manifest_file = into / path_from_utf8(conform_manifest_name);
     if (!writes.empty()) {

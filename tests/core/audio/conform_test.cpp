@@ -256,6 +256,19 @@ TEST_F(conform_fixture, EachFileConvertedKeptOrRefusedAndTheSlotsFollow) {
   EXPECT_EQ(h.progress_shows, h.progress_hides);
 }
 
+TEST_F(conform_fixture, TwoSpellingsOfOneSourceGiveOneResult) {
+  QBANK_SKIP_WITHOUT_CONFORM();
+  const fs::path a = source("Piano/a.aif", audio_container::aiff, audio_encoding::pcm_24, 1, 44100);
+  put(1, 0, a);
+  put(1, 1, lib / "Piano" / "." / "a.aif");
+  const conform_totals t = run();
+  EXPECT_EQ(t.converted, 2u);  // two paths of the bank, one conversion
+  EXPECT_EQ(slot_path(1, 0), out / "a.wav");
+  EXPECT_EQ(slot_path(1, 1), out / "a.wav");
+  EXPECT_FALSE(fs::exists(out / "a (2).wav"));
+  EXPECT_NE(report()[1].find("; the same file as " + path_to_utf8(a)), std::string::npos);
+}
+
 TEST_F(conform_fixture, DryRunReportsTheSameAndWritesNothing) {
   QBANK_SKIP_WITHOUT_CONFORM();
   const fs::path a =
