@@ -54,6 +54,15 @@ for src in "$root"/bench/*_bench.cpp; do
   fi
   programs+=("$name")
 done
+# A program whose feature this build leaves out (conform without libsoxr, ...) is no target.
+targets=$(ninja -C "$build" -t targets all 2>/dev/null | cut -d: -f1)
+kept=()
+for name in "${programs[@]}"; do
+  if grep -qx "$name" <<<"$targets"; then kept+=("$name"); else
+    echo "bench.sh: $name is not built in this configuration; left out" >&2
+  fi
+done
+programs=("${kept[@]}")
 [ ${#programs[@]} -gt 0 ] || { echo "bench.sh: no benchmark selected" >&2; exit 2; }
 ninja -C "$build" -j2 qbank "${programs[@]}" >/dev/null || {
   echo "bench.sh: the build failed; run: ninja -C $build ${programs[*]}" >&2
