@@ -161,33 +161,57 @@ inline std::string full_bank_path(int n, int j) {
   return text;
 }
 
-// One result line: "name  measured  baseline  ratio  goal  ok|MISSED".
+// One result line: "name  measured  baseline  ratio  goal  ok|MISSED". When $QBANK_BENCH_TSV
+// names a file, every row is also appended to it as one tab-separated line (program, measure,
+// unit, measured, baseline, ratio, goal, ok|MISSED|-), so that a suite can gather the rows of
+// every program into one table.
 struct ratio_table {
   int missed = 0;
+  std::string unit;
 
-  void header(const char* unit) {
-    std::printf("%-44s %12s %12s %8s %8s\n", "measure", unit, "baseline", "ratio", "goal");
+  void header(const char* unit_name) {
+    unit = unit_name;
+    std::printf("%-44s %12s %12s %8s %8s\n", "measure", unit_name, "baseline", "ratio", "goal");
+  }
+  void tsv(const char* name, double measured, double baseline, const std::string& goal,
+           const char* verdict) const {
+    const char* file = std::getenv("QBANK_BENCH_TSV");
+    if (!file || !*file) return;
+    if (FILE* out = std::fopen(file, "a")) {
+      const char* program = std::getenv("QBANK_BENCH_PROGRAM");
+      std::string trimmed(name);
+      trimmed.erase(0, trimmed.find_first_not_of(' '));
+      std::fprintf(out, "%s\t%s\t%s\t%.6g\t%.6g\t%.4g\t%s\t%s\n", program ? program : "",
+                   trimmed.c_str(), unit.c_str(), measured, baseline, measured / baseline,
+                   goal.c_str(), verdict);
+      std::fclose(out);
+    }
   }
   // Lower ratios are better; the goal is met when measured / baseline <= goal.
   void row(const char* name, double measured, double baseline, double goal) {
     const double ratio = measured / baseline;
     const bool ok = ratio <= goal;
     if (!ok) ++missed;
-    std::printf("%-44s %12.4f %12.4f %8.2f %8s %s\n", name, measured, baseline, ratio,
-                ("<= " + std::to_string(goal).substr(0, 4)).c_str(), ok ? "ok" : "MISSED");
+    const std::string text = "<= " + std::to_string(goal).substr(0, 4);
+    std::printf("%-44s %12.4f %12.4f %8.2f %8s %s\n", name, measured, baseline, ratio, text.c_str(),
+                ok ? "ok" : "MISSED");
+    tsv(name, measured, baseline, text, ok ? "ok" : "MISSED");
   }
   // Higher ratios are better (throughput): met when measured / baseline >= goal.
   void row_at_least(const char* name, double measured, double baseline, double goal) {
     const double ratio = measured / baseline;
     const bool ok = ratio >= goal;
     if (!ok) ++missed;
-    std::printf("%-44s %12.4f %12.4f %8.2f %8s %s\n", name, measured, baseline, ratio,
-                (">= " + std::to_string(goal).substr(0, 4)).c_str(), ok ? "ok" : "MISSED");
+    const std::string text = ">= " + std::to_string(goal).substr(0, 4);
+    std::printf("%-44s %12.4f %12.4f %8.2f %8s %s\n", name, measured, baseline, ratio, text.c_str(),
+                ok ? "ok" : "MISSED");
+    tsv(name, measured, baseline, text, ok ? "ok" : "MISSED");
   }
   // A figure without a goal, printed for comparison.
   void row_info(const char* name, double measured, double baseline) {
     std::printf("%-44s %12.4f %12.4f %8.2f %8s\n", name, measured, baseline, measured / baseline,
                 "-");
+    tsv(name, measured, baseline, "-", "-");
   }
   // The program's exit status: 0 when every goal was met, 1 otherwise.
   int done() const {

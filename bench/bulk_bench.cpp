@@ -126,6 +126,7 @@ int run(int runs, int library_mb) {
   }
 
   // The silence check reads files; MB per second against the cat-like loop over the same files.
+  table.header("MB/s");
   scratch_dir dir("/dev/shm");
   const int files = std::max(1, library_mb);
   struct library {

@@ -1,5 +1,6 @@
 #include "bank/path_pool.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -59,26 +60,49 @@ path_pool::path_pool() {
   clear();
 }
 
+void path_pool::entry_array::reserve(std::size_t count) {
+  if (count <= capacity_) return;
+  large_memory bigger = allocate_large(count * sizeof(const char*));
+  if (size_ != 0) std::memcpy(bigger.get(), memory_.get(), size_ * sizeof(const char*));
+  memory_ = std::move(bigger);
+  capacity_ = count;
+}
+
+void path_pool::entry_array::swap(entry_array& other) noexcept {
+  memory_.swap(other.memory_);
+  std::swap(size_, other.size_);
+  std::swap(capacity_, other.capacity_);
+}
+
 void path_pool::clear() {
   blocks_.clear();
-  block_used_ = block_size;
+  block_used_ = 0;
+  block_capacity_ = 0;
+  text_bytes_ = 0;
   entries_.clear();
-  table_.assign(1024, 0);
+  table_.reset();
+  slots_ = nullptr;
+  table_size_ = 0;
+  rehash(min_table_size);
   intern(empty_slot_marker);
 }
 
 void path_pool::swap(path_pool& other) noexcept {
   blocks_.swap(other.blocks_);
   std::swap(block_used_, other.block_used_);
+  std::swap(block_capacity_, other.block_capacity_);
+  std::swap(text_bytes_, other.text_bytes_);
   entries_.swap(other.entries_);
   table_.swap(other.table_);
+  std::swap(slots_, other.slots_);
+  std::swap(table_size_, other.table_size_);
   hashes_.swap(other.hashes_);
 }
 
 void path_pool::reserve(std::size_t count, std::size_t /*text_bytes*/) {
-  // Untouched capacity costs address space only. The table is not sized from the hint: an
-  // overestimate would make it larger than needed, and growing it is cheap.
+  // Untouched capacity costs address space only, in the entries as in the table.
   entries_.reserve(count);
+  make_room(count > entries_.size() ? count - entries_.size() : 0);
 }
 
 std::string_view path_pool::long_text(const unsigned char* p) {
@@ -93,16 +117,18 @@ std::string_view path_pool::long_text(const unsigned char* p) {
 
 const char* path_pool::store(std::string_view text) {
   const std::size_t need = size_bytes(text.size()) + text.size();
+  text_bytes_ += need;
   char* p;
   if (need > block_size / 4) {
     // A long text gets a block of its own, inserted before the current one so that the
     // current block keeps filling.
-    auto own = std::make_unique_for_overwrite<char[]>(need);
+    large_memory own = allocate_large(need);
     p = own.get();
     blocks_.insert(blocks_.empty() ? blocks_.end() : blocks_.end() - 1, std::move(own));
   } else {
-    if (block_used_ + need > block_size) {
-      blocks_.push_back(std::make_unique_for_overwrite<char[]>(block_size));
+    if (block_used_ + need > block_capacity_) {
+      block_capacity_ = text_bytes_ > 4 * block_size ? big_block_size : block_size;
+      blocks_.push_back(allocate_large(block_capacity_));
       block_used_ = 0;
     }
     p = blocks_.back().get() + block_used_;
@@ -119,33 +145,39 @@ const char* path_pool::store(std::string_view text) {
   return p;
 }
 
-void path_pool::grow_table() {
-  std::vector<std::uint64_t> bigger(table_.size() * 2, 0);
-  const std::size_t mask = bigger.size() - 1;
-  for (std::uint64_t slot : table_) {
+void path_pool::rehash(std::size_t slots) {
+  large_memory bigger = allocate_large(slots * sizeof(std::uint64_t));
+  auto* to = reinterpret_cast<std::uint64_t*>(bigger.get());
+  const std::size_t mask = slots - 1;
+  for (std::size_t k = 0; k < table_size_; ++k) {
+    const std::uint64_t slot = slots_[k];
     if (slot == 0) continue;
     std::size_t i = slot_hash(slot) & mask;
-    while (bigger[i] != 0) i = (i + 1) & mask;
-    bigger[i] = slot;
+    while (to[i] != 0) i = (i + 1) & mask;
+    to[i] = slot;
   }
   table_ = std::move(bigger);
+  slots_ = to;
+  table_size_ = slots;
 }
 
 void path_pool::make_room(std::size_t more) {
-  while ((entries_.size() + more) * 4 > table_.size() * 3) grow_table();
+  std::size_t slots = table_size_;
+  while ((entries_.size() + more) * 4 > slots * 3) slots *= 2;
+  if (slots != table_size_) rehash(slots);
 }
 
 path_id path_pool::find_or_add(std::string_view text, std::uint32_t hash) {
-  const std::size_t mask = table_.size() - 1;
+  const std::size_t mask = table_size_ - 1;
   std::size_t i = hash & mask;
-  while (table_[i] != 0) {
-    const std::uint64_t slot = table_[i];
+  while (slots_[i] != 0) {
+    const std::uint64_t slot = slots_[i];
     if (slot_hash(slot) == hash && this->text(slot_id(slot)) == text) return slot_id(slot);
     i = (i + 1) & mask;
   }
   const auto id = static_cast<path_id>(entries_.size());
   entries_.push_back(store(text));
-  table_[i] = slot_of(hash, id);
+  slots_[i] = slot_of(hash, id);
   return id;
 }
 
@@ -160,11 +192,11 @@ void path_pool::intern_all(std::span<const std::string_view> texts, std::span<pa
   for (std::size_t k = 0; k < texts.size(); ++k) hashes_[k] = hash_text(texts[k]);
   // A full bank's table is far larger than the caches: ask for the slots a few texts ahead.
   constexpr std::size_t ahead = 16;
-  const std::size_t mask = table_.size() - 1;
+  const std::size_t mask = table_size_ - 1;
   for (std::size_t k = 0; k < std::min(ahead, texts.size()); ++k)
-    __builtin_prefetch(&table_[hashes_[k] & mask]);
+    __builtin_prefetch(&slots_[hashes_[k] & mask]);
   for (std::size_t k = 0; k < texts.size(); ++k) {
-    if (k + ahead < texts.size()) __builtin_prefetch(&table_[hashes_[k + ahead] & mask]);
+    if (k + ahead < texts.size()) __builtin_prefetch(&slots_[hashes_[k + ahead] & mask]);
     ids[k] = find_or_add(texts[k], hashes_[k]);
   }
 }

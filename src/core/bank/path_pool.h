@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/large_memory.h"
+
 namespace qbank {
 
 using path_id = std::uint32_t;
@@ -47,26 +49,59 @@ class path_pool {
   // Exchanges the texts and ids of two pools; views into either stay valid (they now belong
   // to the other pool).
   void swap(path_pool& other) noexcept;
-  // Hint: at most about this many distinct texts of about this total length will follow. Only
-  // address space is set aside; memory is used as texts arrive.
+  // Hint: at most about this many distinct texts of about this total length will follow. The
+  // table is sized for them at once, so it is never rehashed while they arrive; only address
+  // space is set aside, memory is used as texts arrive (an untouched part of the table is
+  // never written, so an overestimate costs no memory).
   void reserve(std::size_t count, std::size_t text_bytes);
 
  private:
+  // Texts go into blocks of block_size bytes, and once a pool holds more than a few of them
+  // into blocks of big_block_size bytes, which take huge pages where the system has them.
   static constexpr std::size_t block_size = 1 << 20;
+  static constexpr std::size_t big_block_size = 8 << 20;
+  static constexpr std::size_t min_table_size = 1024;
   static std::string_view long_text(const unsigned char* p);
   const char* store(std::string_view text);
-  void grow_table();
+  // A table of `slots` free slots (a power of two), the old one's entries moved in.
+  void rehash(std::size_t slots);
+  void grow_table() { rehash(table_size_ * 2); }
   // Grows the table so that `more` new texts fit.
   void make_room(std::size_t more);
   // The probe and insert of intern(), for a table with room for one more text.
   path_id find_or_add(std::string_view text, std::uint32_t hash);
 
-  std::vector<std::unique_ptr<char[]>> blocks_;
-  std::size_t block_used_ = block_size;
-  std::vector<const char*> entries_;  // each points at the stored size, then the text
+  // The texts' pointers, in memory that fills page by page (a full bank's 10 MB of them).
+  class entry_array {
+   public:
+    std::size_t size() const { return size_; }
+    const char* operator[](std::size_t k) const { return data()[k]; }
+    void push_back(const char* entry) {
+      if (size_ == capacity_) reserve(capacity_ < 512 ? 1024 : capacity_ * 2);
+      data()[size_++] = entry;
+    }
+    void reserve(std::size_t count);
+    void clear() { size_ = 0; }
+    void swap(entry_array& other) noexcept;
+
+   private:
+    const char** data() const { return reinterpret_cast<const char**>(memory_.get()); }
+    large_memory memory_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+  };
+
+  std::vector<large_memory> blocks_;
+  std::size_t block_used_ = 0;
+  std::size_t block_capacity_ = 0;  // of the block being filled, blocks_.back()
+  std::size_t text_bytes_ = 0;      // stored so far, sizes included
+  entry_array entries_;             // each points at the stored size, then the text
   // Open addressing, linear probing. A slot holds (hash32 << 32) | (id + 1); 0 = free. The
-  // slot's index comes from the low bits of hash32, so growing needs no text.
-  std::vector<std::uint64_t> table_;
+  // slot's index comes from the low bits of hash32, so growing needs no text. A large table's
+  // pages cost memory only once a text lands in them.
+  large_memory table_;
+  std::uint64_t* slots_ = nullptr;  // table_'s memory
+  std::size_t table_size_ = 0;
   std::vector<std::uint32_t> hashes_;  // intern_all's scratch
 };
 

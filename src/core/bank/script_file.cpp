@@ -83,10 +83,12 @@ void read_programs(bank& b, byte_source& in, int programs) {
 
 std::uint64_t read_file_lists(bank& b, byte_source& text, int multisamples, host& h,
                               std::string_view what) {
-  // About 60 bytes a path: tell the pool what is coming so that it grows once.
+  // At most one new text a line, and a line takes at least its line end: tell the pool what
+  // may come so that its table is sized once.
   const std::uint64_t text_bytes =
       text.size() > text.position() ? text.size() - text.position() : 0;
-  b.paths().reserve(std::min<std::uint64_t>(text_bytes / 40, 1u << 21), text_bytes);
+  const std::uint64_t most = static_cast<std::uint64_t>(multisamples) * slots_per_multisample;
+  b.paths().reserve(static_cast<std::size_t>(std::min(most, text_bytes)) + 1, text_bytes);
 
   line_reader lines(text);
   try {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace qbank {
 namespace {
@@ -70,6 +72,37 @@ TEST(PathPool, InternAllGivesTheIdsOfInternOneByOne) {
   EXPECT_EQ(batch.size(), single.size());
   batch.intern_all({}, {});
   EXPECT_EQ(batch.size(), single.size());
+}
+
+// A pool told what is coming sizes its table and entries once; texts beyond the hint, pools
+// exchanged mid-fill and cleared pools must behave as if nothing had been set aside.
+TEST(PathPool, ReservedPoolsKeepEveryTextThroughSwapsAndClears) {
+  path_pool a, b;
+  a.reserve(300000, 300000 * 40);
+  b.reserve(10, 100);
+  std::vector<std::pair<path_id, std::string>> in_a;
+  // About 12 MB of text: past the small blocks into the big ones, and past a's hint of ids.
+  for (int k = 0; k < 320000; ++k) {
+    std::string text = "F:\Big Library\Set " + std::to_string(k) + std::string(16, 'x') + ".wav";
+    if (k % 1000 == 0) text.append(200, 'y');  // a two-byte stored size now and then
+    in_a.emplace_back(a.intern(text), std::move(text));
+  }
+  const std::string_view early = a.text(in_a[5].first);
+  const path_id in_b = b.intern("only in b");
+  for (int k = 0; k < 5000; ++k) b.intern("b " + std::to_string(k));  // b outgrows its hint
+  a.swap(b);
+  EXPECT_EQ(b.size(), 320001u);
+  EXPECT_EQ(a.size(), 5002u);
+  EXPECT_EQ(early, in_a[5].second);  // views follow their texts into the other pool
+  for (const auto& [id, text] : in_a) ASSERT_EQ(b.text(id), text);
+  for (const auto& [id, text] : in_a) ASSERT_EQ(b.intern(text), id);
+  EXPECT_EQ(a.intern("only in b"), in_b);
+  EXPECT_EQ(a.intern(in_a[7].second), 5002u);  // new to a
+  b.clear();
+  b.reserve(4, 40);
+  EXPECT_EQ(b.intern(in_a[9].second), 1u);
+  EXPECT_EQ(b.intern("- - -"), empty_path_id);
+  EXPECT_EQ(b.size(), 2u);
 }
 
 }  // namespace
