@@ -20,23 +20,24 @@ namespace {
 file_step_hook step_hook;
 bool killed = false;
 
-// False when the step must not happen (after a simulated kill); throws for an injected failure.
-bool step_allowed(file_step step, const std::filesystem::path& path) {
+}  // namespace
+
+bool file_step_allowed(file_step step, const std::filesystem::path& path) {
   if (killed) return false;
   if (!step_hook) return true;
   switch (step_hook(step, path)) {
     case step_outcome::proceed:
       return true;
     case step_outcome::fail:
-      throw file_error(path, "Input/output error (injected)");
+      throw file_error(path, std::string(injected_io_error));
+    case step_outcome::no_space:
+      throw file_error(path, std::string(injected_no_space));
     case step_outcome::kill:
       killed = true;
       throw simulated_kill{};
   }
   return true;
 }
-
-}  // namespace
 
 void set_file_step_hook(file_step_hook hook) {
   step_hook = std::move(hook);
@@ -129,18 +130,18 @@ int remove_leftover_temporaries(std::span<const std::filesystem::path> targets) 
 // ---- steps that change files ----
 
 void rename_replace(const std::filesystem::path& from, const std::filesystem::path& to) {
-  if (!step_allowed(file_step::rename, to)) return;
+  if (!file_step_allowed(file_step::rename, to)) return;
   os::rename_replace(from, to);
   sync_folder(to.parent_path());
 }
 
 bool remove_file(const std::filesystem::path& path) {
-  if (!step_allowed(file_step::remove, path)) return false;
+  if (!file_step_allowed(file_step::remove, path)) return false;
   return os::remove(path);
 }
 
 void sync_folder(const std::filesystem::path& folder) {
-  if (!step_allowed(file_step::sync_folder, folder)) return;
+  if (!file_step_allowed(file_step::sync_folder, folder)) return;
   os::sync_folder(folder);
 }
 
@@ -181,6 +182,7 @@ atomic_output_file::atomic_output_file(const std::filesystem::path& target)
   for (int attempt = 0; attempt < 100 && handle_ == os::no_handle; ++attempt) {
     temp_ = folder / path_from_utf8(prefix + std::to_string(temp_counter++));
     try {
+      if (!file_step_allowed(file_step::create, temp_)) throw simulated_kill{};
       handle_ = os::create_new(temp_);
     } catch (const file_error& e) {
       throw file_error(target_, e.reason());
@@ -202,9 +204,13 @@ atomic_output_file::~atomic_output_file() {
   if (!done_) abandon();
 }
 
+void atomic_output_file::write_through(const void* data, std::size_t count) {
+  if (file_step_allowed(file_step::write, target_)) os::write_all(handle_, target_, data, count);
+}
+
 void atomic_output_file::flush() {
   if (!buffer_.empty()) {
-    os::write_all(handle_, target_, buffer_.data(), buffer_.size());
+    write_through(buffer_.data(), buffer_.size());
     buffer_.clear();
   }
 }
@@ -215,7 +221,7 @@ void atomic_output_file::write(const void* data, std::size_t count) {
   if (buffer_.size() + count > buffer_.capacity()) {
     flush();
     if (count >= buffer_.capacity()) {
-      os::write_all(handle_, target_, p, count);
+      write_through(p, count);
       written_ += count;
       return;
     }
@@ -227,7 +233,7 @@ void atomic_output_file::write(const void* data, std::size_t count) {
 void atomic_output_file::close() {
   if (handle_ == os::no_handle) return;
   flush();
-  if (step_allowed(file_step::sync_file, target_)) os::sync(handle_, target_);
+  if (file_step_allowed(file_step::sync_file, target_)) os::sync(handle_, target_);
   const os::handle h = handle_;
   handle_ = os::no_handle;
   os::close(h, target_);

@@ -98,6 +98,7 @@ class atomic_output_file {
 
  private:
   void flush();
+  void write_through(const void* data, std::size_t count);
 
   std::filesystem::path target_;
   std::filesystem::path temp_;
