@@ -42,9 +42,9 @@ bool copy_step(file_step step, const fs::path& path) {
   try {
     return file_step_allowed(step, path);
   } catch (const file_error& e) {
-    throw write_failure{e.reason() == injected_no_space ? write_failure::no_space
-                                                        : write_failure::other,
-                        e.reason()};
+    throw write_failure{
+        e.reason() == injected_no_space ? write_failure::no_space : write_failure::other,
+        e.reason()};
   }
 }
 
@@ -90,7 +90,7 @@ void set_copy_fault_hook(copy_fault_hook hook) {
 int remove_copy_leftovers(const fs::path& folder, const fs::path& target) {
   constexpr std::string_view marker = ".qbank-copy";
   const std::string prefix =
-      target.empty() ? "." : "." + path_to_utf8(target.filename()) + std::string(marker);
+      target.empty() ? "." : "." + name_for_temporary(target) + std::string(marker);
   int removed = 0;
   for (const fs::path& name : folder_entry_names(folder)) {
     const std::string text = path_to_utf8(name);
@@ -110,8 +110,7 @@ int remove_copy_leftovers(const fs::path& folder, const fs::path& target) {
 }
 
 fs::path copy_temporary_name(const fs::path& to, int attempt) {
-  fs::path name =
-      to.parent_path() / path_from_utf8("." + path_to_utf8(to.filename()) + ".qbank-copy");
+  fs::path name = to.parent_path() / path_from_utf8("." + name_for_temporary(to) + ".qbank-copy");
   if (attempt > 0) name += std::to_string(attempt);
   return name;
 }

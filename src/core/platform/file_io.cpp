@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <charconv>
 #include <cstring>
 #include <mutex>
 
@@ -46,6 +47,18 @@ void set_file_step_hook(file_step_hook hook) {
 
 // ---- live temporary files ----
 
+std::string name_for_temporary(const std::filesystem::path& target) {
+  // A file system takes names of up to 255 bytes or characters: the temporary name, some 30
+  // longer than its target's, must fit even where the target's own name nearly fills that.
+  constexpr std::size_t longest = 200;
+  std::string name = path_to_utf8(target.filename());
+  if (name.size() <= longest) return name;
+  std::size_t cut = longest;
+  while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+  name.resize(cut);
+  return name;
+}
+
 namespace {
 
 // Fixed storage, so that a signal handler can walk it without allocating or locking: a slot's
@@ -87,7 +100,7 @@ bool is_live(const std::filesystem::path& path) {
 constexpr std::string_view temp_marker = ".qbank-tmp-";
 
 std::string temporary_prefix(const std::filesystem::path& target) {
-  return "." + path_to_utf8(target.filename()) + std::string(temp_marker);
+  return "." + name_for_temporary(target) + std::string(temp_marker);
 }
 
 std::atomic<unsigned> temp_counter{0};
@@ -126,6 +139,40 @@ int remove_leftover_temporaries(std::span<const std::filesystem::path> targets) 
   }
   return removed;
 }
+
+namespace {
+
+// Removes the temporary files for `target` that runs which ended without cleaning up (killed,
+// a power cut) left: those of processes no longer running, and this process's own that it no
+// longer writes. Those of another running process are its business.
+void remove_stale_temporaries(const std::filesystem::path& target) {
+  std::filesystem::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  const std::string prefix = temporary_prefix(target);
+  const unsigned long self = os::process_id();
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = path_to_utf8(it->path().filename());
+    if (!name.starts_with(prefix)) continue;
+    // The rest is "PROCESS-COUNTER".
+    const std::string rest = name.substr(prefix.size());
+    const std::size_t dash = rest.find('-');
+    if (dash == 0 || dash == std::string::npos ||
+        rest.find_first_not_of("0123456789-") != std::string::npos)
+      continue;
+    unsigned long owner = 0;
+    if (std::from_chars(rest.data(), rest.data() + dash, owner).ec != std::errc()) continue;
+    if (owner == self ? is_live(it->path()) : os::process_running(owner)) continue;
+    try {
+      remove_file(it->path());
+    } catch (const file_error&) {
+      // Kept; it is tried again the next time this file is written.
+    }
+  }
+}
+
+}  // namespace
 
 // ---- steps that change files ----
 
@@ -178,6 +225,7 @@ atomic_output_file::atomic_output_file(const std::filesystem::path& target)
     : target_(os::resolve_links(target)) {
   std::filesystem::path folder = target_.parent_path();
   if (folder.empty()) folder = ".";
+  remove_stale_temporaries(target_);
   const std::string prefix = temporary_prefix(target_) + std::to_string(os::process_id()) + "-";
   for (int attempt = 0; attempt < 100 && handle_ == os::no_handle; ++attempt) {
     temp_ = folder / path_from_utf8(prefix + std::to_string(temp_counter++));
