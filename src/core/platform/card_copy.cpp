@@ -1,11 +1,13 @@
 #include "platform/card_copy.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <system_error>
 #include <vector>
 
 #include "platform/exclusive_file.h"
+#include "platform/fault_injection.h"
 #include "platform/file_error.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
@@ -34,13 +36,29 @@ copy_outcome outcome_of(const write_failure& f) {
   return {copy_status::write_error, f.reason};
 }
 
+// Asks the test seam about a step of the copy; an injected failure is reported as the system's
+// would be. False after a simulated kill.
+bool copy_step(file_step step, const fs::path& path) {
+  try {
+    return file_step_allowed(step, path);
+  } catch (const file_error& e) {
+    throw write_failure{
+        e.reason() == injected_no_space ? write_failure::no_space : write_failure::other,
+        e.reason()};
+  }
+}
+
 // Removes the temporary file unless the copy got its own name.
 struct temporary_guard {
   fs::path path;
   bool keep = false;
   ~temporary_guard() {
-    std::error_code ec;
-    if (!keep && !path.empty()) fs::remove(path, ec);
+    if (keep || path.empty()) return;
+    try {
+      remove_file(path);
+    } catch (const file_error&) {
+      // Left behind; the next copy to the same name removes it.
+    }
   }
 };
 
@@ -69,9 +87,30 @@ void set_copy_fault_hook(copy_fault_hook hook) {
   fault_hook() = std::move(hook);
 }
 
+int remove_copy_leftovers(const fs::path& folder, const fs::path& target) {
+  constexpr std::string_view marker = ".qbank-copy";
+  const std::string prefix =
+      target.empty() ? "." : "." + name_for_temporary(target) + std::string(marker);
+  int removed = 0;
+  for (const fs::path& name : folder_entry_names(folder)) {
+    const std::string text = path_to_utf8(name);
+    const std::size_t at = text.rfind(marker);
+    if (!text.starts_with(prefix) || at == std::string::npos || at + marker.size() < prefix.size())
+      continue;
+    const std::string_view digits = std::string_view(text).substr(at + marker.size());
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      continue;
+    try {
+      removed += remove_file(folder / name) ? 1 : 0;
+    } catch (const file_error&) {
+      // Kept; a copy then takes the next free temporary name.
+    }
+  }
+  return removed;
+}
+
 fs::path copy_temporary_name(const fs::path& to, int attempt) {
-  fs::path name =
-      to.parent_path() / path_from_utf8("." + path_to_utf8(to.filename()) + ".qbank-copy");
+  fs::path name = to.parent_path() / path_from_utf8("." + name_for_temporary(to) + ".qbank-copy");
   if (attempt > 0) name += std::to_string(attempt);
   return name;
 }
@@ -89,12 +128,14 @@ copy_outcome copy_file_checked(const fs::path& from, const fs::path& to,
   const std::uint64_t total = source->size();
   if (progress) progress(total, 0);
 
+  remove_copy_leftovers(to.parent_path().empty() ? fs::path(".") : to.parent_path(), to);
   temporary_guard guard;
   std::unique_ptr<exclusive_file> out;
-  // A leftover of a run that was killed may hold the temporary name: take the next one.
+  // A leftover that could not be removed may still hold the temporary name: take the next one.
   for (int attempt = 0; attempt < 100 && !out; ++attempt) {
     try {
       guard.path = copy_temporary_name(to, attempt);
+      if (!copy_step(file_step::create, guard.path)) return {copy_status::write_error, {}};
       out = std::make_unique<exclusive_file>(guard.path);
     } catch (const write_failure& f) {
       guard.path.clear();
@@ -126,11 +167,11 @@ copy_outcome copy_file_checked(const fs::path& from, const fs::path& to,
             break;
         }
       }
-      out->write(buffer.data(), n);
+      if (copy_step(file_step::write, to)) out->write(buffer.data(), n);
       copied += n;
       if (progress) progress(total, copied);
     }
-    out->finish();
+    if (copy_step(file_step::sync_file, to)) out->finish();
     out.reset();
     // Reading back takes as long as writing: the progress routine keeps being called (at the
     // full count) so that the window stays responsive and "Cancel" still works.
@@ -141,7 +182,7 @@ copy_outcome copy_file_checked(const fs::path& from, const fs::path& to,
     });
     if (compared == comparison::stopped) return {copy_status::cancelled, {}};
     if (compared == comparison::different) return {copy_status::mismatch, {}};
-    rename_no_replace(guard.path, to);
+    if (copy_step(file_step::rename, to)) rename_no_replace(guard.path, to);
     guard.keep = true;
   } catch (const write_failure& f) {
     return outcome_of(f);
@@ -167,6 +208,7 @@ std::vector<fs::path> folder_entry_names(const fs::path& folder) {
 }
 
 void create_folder(const fs::path& folder) {
+  if (!file_step_allowed(file_step::create_folder, folder)) return;
   std::error_code ec;
   fs::create_directories(folder, ec);
   if (ec) throw file_error(folder, ec.message());

@@ -51,6 +51,11 @@ void create_folder(const std::filesystem::path& folder);
 // holds the name).
 std::filesystem::path copy_temporary_name(const std::filesystem::path& to, int attempt);
 
+// Removes the temporary files that killed copies left in `folder`: those of copies to `target`
+// only, or of every copy when `target` is empty. Returns how many.
+int remove_copy_leftovers(const std::filesystem::path& folder,
+                          const std::filesystem::path& target = {});
+
 // A test seam: asked before each block is written to `target` (the final name) at `offset`.
 enum class copy_fault { none, write_error, no_space, corrupt };
 using copy_fault_hook =

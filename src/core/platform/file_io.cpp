@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <charconv>
 #include <cstring>
 #include <mutex>
 
@@ -20,15 +21,18 @@ namespace {
 file_step_hook step_hook;
 bool killed = false;
 
-// False when the step must not happen (after a simulated kill); throws for an injected failure.
-bool step_allowed(file_step step, const std::filesystem::path& path) {
+}  // namespace
+
+bool file_step_allowed(file_step step, const std::filesystem::path& path) {
   if (killed) return false;
   if (!step_hook) return true;
   switch (step_hook(step, path)) {
     case step_outcome::proceed:
       return true;
     case step_outcome::fail:
-      throw file_error(path, "Input/output error (injected)");
+      throw file_error(path, std::string(injected_io_error));
+    case step_outcome::no_space:
+      throw file_error(path, std::string(injected_no_space));
     case step_outcome::kill:
       killed = true;
       throw simulated_kill{};
@@ -36,14 +40,24 @@ bool step_allowed(file_step step, const std::filesystem::path& path) {
   return true;
 }
 
-}  // namespace
-
 void set_file_step_hook(file_step_hook hook) {
   step_hook = std::move(hook);
   killed = false;
 }
 
 // ---- live temporary files ----
+
+std::string name_for_temporary(const std::filesystem::path& target) {
+  // A file system takes names of up to 255 bytes or characters: the temporary name, some 30
+  // longer than its target's, must fit even where the target's own name nearly fills that.
+  constexpr std::size_t longest = 200;
+  std::string name = path_to_utf8(target.filename());
+  if (name.size() <= longest) return name;
+  std::size_t cut = longest;
+  while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+  name.resize(cut);
+  return name;
+}
 
 namespace {
 
@@ -86,7 +100,7 @@ bool is_live(const std::filesystem::path& path) {
 constexpr std::string_view temp_marker = ".qbank-tmp-";
 
 std::string temporary_prefix(const std::filesystem::path& target) {
-  return "." + path_to_utf8(target.filename()) + std::string(temp_marker);
+  return "." + name_for_temporary(target) + std::string(temp_marker);
 }
 
 std::atomic<unsigned> temp_counter{0};
@@ -126,21 +140,55 @@ int remove_leftover_temporaries(std::span<const std::filesystem::path> targets) 
   return removed;
 }
 
+namespace {
+
+// Removes the temporary files for `target` that runs which ended without cleaning up (killed,
+// a power cut) left: those of processes no longer running, and this process's own that it no
+// longer writes. Those of another running process are its business.
+void remove_stale_temporaries(const std::filesystem::path& target) {
+  std::filesystem::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  const std::string prefix = temporary_prefix(target);
+  const unsigned long self = os::process_id();
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = path_to_utf8(it->path().filename());
+    if (!name.starts_with(prefix)) continue;
+    // The rest is "PROCESS-COUNTER".
+    const std::string rest = name.substr(prefix.size());
+    const std::size_t dash = rest.find('-');
+    if (dash == 0 || dash == std::string::npos ||
+        rest.find_first_not_of("0123456789-") != std::string::npos)
+      continue;
+    unsigned long owner = 0;
+    if (std::from_chars(rest.data(), rest.data() + dash, owner).ec != std::errc()) continue;
+    if (owner == self ? is_live(it->path()) : os::process_running(owner)) continue;
+    try {
+      remove_file(it->path());
+    } catch (const file_error&) {
+      // Kept; it is tried again the next time this file is written.
+    }
+  }
+}
+
+}  // namespace
+
 // ---- steps that change files ----
 
 void rename_replace(const std::filesystem::path& from, const std::filesystem::path& to) {
-  if (!step_allowed(file_step::rename, to)) return;
+  if (!file_step_allowed(file_step::rename, to)) return;
   os::rename_replace(from, to);
   sync_folder(to.parent_path());
 }
 
 bool remove_file(const std::filesystem::path& path) {
-  if (!step_allowed(file_step::remove, path)) return false;
+  if (!file_step_allowed(file_step::remove, path)) return false;
   return os::remove(path);
 }
 
 void sync_folder(const std::filesystem::path& folder) {
-  if (!step_allowed(file_step::sync_folder, folder)) return;
+  if (!file_step_allowed(file_step::sync_folder, folder)) return;
   os::sync_folder(folder);
 }
 
@@ -204,10 +252,12 @@ atomic_output_file::atomic_output_file(const std::filesystem::path& target)
     : target_(os::resolve_links(target)) {
   std::filesystem::path folder = target_.parent_path();
   if (folder.empty()) folder = ".";
+  remove_stale_temporaries(target_);
   const std::string prefix = temporary_prefix(target_) + std::to_string(os::process_id()) + "-";
   for (int attempt = 0; attempt < 100 && handle_ == os::no_handle; ++attempt) {
     temp_ = folder / path_from_utf8(prefix + std::to_string(temp_counter++));
     try {
+      if (!file_step_allowed(file_step::create, temp_)) throw simulated_kill{};
       handle_ = os::create_new(temp_);
     } catch (const file_error& e) {
       throw file_error(target_, e.reason());
@@ -229,9 +279,13 @@ atomic_output_file::~atomic_output_file() {
   if (!done_) abandon();
 }
 
+void atomic_output_file::write_through(const void* data, std::size_t count) {
+  if (file_step_allowed(file_step::write, target_)) os::write_all(handle_, target_, data, count);
+}
+
 void atomic_output_file::flush() {
   if (!buffer_.empty()) {
-    os::write_all(handle_, target_, buffer_.data(), buffer_.size());
+    write_through(buffer_.data(), buffer_.size());
     buffer_.clear();
   }
 }
@@ -242,7 +296,7 @@ void atomic_output_file::write(const void* data, std::size_t count) {
   if (buffer_.size() + count > buffer_.capacity()) {
     flush();
     if (count >= buffer_.capacity()) {
-      os::write_all(handle_, target_, p, count);
+      write_through(p, count);
       written_ += count;
       return;
     }
@@ -254,7 +308,7 @@ void atomic_output_file::write(const void* data, std::size_t count) {
 void atomic_output_file::close() {
   if (handle_ == os::no_handle) return;
   flush();
-  if (step_allowed(file_step::sync_file, target_)) os::sync(handle_, target_);
+  if (file_step_allowed(file_step::sync_file, target_)) os::sync(handle_, target_);
   const os::handle h = handle_;
   handle_ = os::no_handle;
   os::close(h, target_);

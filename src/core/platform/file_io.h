@@ -113,6 +113,7 @@ class atomic_output_file {
 
  private:
   void flush();
+  void write_through(const void* data, std::size_t count);
 
   std::filesystem::path target_;
   std::filesystem::path temp_;
@@ -125,6 +126,9 @@ class atomic_output_file {
 
 bool file_exists(const std::filesystem::path& path);
 
+// The part of `target`'s file name that its temporary names carry: the name itself, cut short
+// where a temporary name would otherwise be too long for the file system.
+std::string name_for_temporary(const std::filesystem::path& target);
 // True when `name` (a file name) is a temporary file of an atomic_output_file for `target`.
 bool is_temporary_of(const std::filesystem::path& name, const std::filesystem::path& target);
 // Removes the temporary files that earlier, interrupted runs left for any of `targets` (all in

@@ -48,6 +48,8 @@ std::filesystem::path resolve_links(const std::filesystem::path& path);
 
 // A number that tells this process from others, for temporary names.
 unsigned long process_id();
+// True when a process of that number is running (or cannot be told apart from one).
+bool process_running(unsigned long id);
 
 // The temporary files being written now, as native path texts, readable from a signal handler:
 // slot 0..live_temporary_slots-1, null when the slot is free. Kept by file_io.cpp.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "platform/fault_injection.h"
 #include "platform/file_error.h"
 #include "platform/paths.h"
 
@@ -16,6 +17,11 @@ std::uint64_t free_space(const std::filesystem::path& folder) {
 }
 
 bool create_folders(const std::filesystem::path& folder) {
+  try {
+    if (!file_step_allowed(file_step::create_folder, folder)) return false;
+  } catch (const file_error&) {
+    return false;
+  }
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   return !ec && std::filesystem::is_directory(folder, ec);

@@ -233,6 +233,9 @@ write_result sd_write_assistant::write(host& h, std::int32_t& cancel_flag) {
     return write_result::refused;
   }
   const fs::path root = destination_.root;
+  // What a copy that was killed left behind is no content of the card.
+  remove_copy_leftovers(root);
+  remove_copy_leftovers(root / mp3_folder);
   if (!folder_is_empty(root)) {
     h.message(not_empty_text, sd_write_caption);
     return write_result::refused;

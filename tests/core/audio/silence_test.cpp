@@ -10,6 +10,7 @@
 
 #include "audio/wav_file.h"
 #include "bank/bank.h"
+#include "platform/fault_injection.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
 #include "support/recording_host.h"
@@ -284,8 +285,13 @@ TEST_F(silence_fixture, OddLengthsAndOverlongChunksAreHandledSafely) {
 }
 
 TEST_F(silence_fixture, AFileThatCannotBeRewrittenKeepsItsContentsAndTheRunGoesOn) {
-  // The temporary name beside this file is too long for the file system.
+  // The file's name nearly fills what the file system allows; its replacement fails at the
+  // rename.
   const fs::path stuck = dir / (std::string(248, 's') + ".wav");
+  set_file_step_hook([&](file_step step, const fs::path& path) {
+    return step == file_step::rename && path.filename() == stuck.filename() ? step_outcome::fail
+                                                                            : step_outcome::proceed;
+  });
   {
     const bytes content = testing::wav_bytes(1, loud_then_tail(1100, 500));
     std::ofstream(stuck, std::ios::binary)
@@ -295,7 +301,9 @@ TEST_F(silence_fixture, AFileThatCannotBeRewrittenKeepsItsContentsAndTheRunGoesO
   const fs::path next = add_mono("next.wav", loud_then_tail(1100, 500));
   const bytes before = read_whole_file(stuck);
   h.answers = {true, true};
-  ASSERT_TRUE(silence_apply_command(b, h, 0, false));
+  const bool applied = silence_apply_command(b, h, 0, false);
+  set_file_step_hook({});
+  ASSERT_TRUE(applied);
   EXPECT_EQ(read_whole_file(stuck), before);
   EXPECT_EQ(samples_of(next).size(), 1100u);
   ASSERT_EQ(h.messages.size(), 2u);

@@ -167,6 +167,13 @@ unsigned long process_id() {
   return static_cast<unsigned long>(::getpid());
 }
 
+bool process_running(unsigned long id) {
+  const auto pid = static_cast<pid_t>(id);
+  if (pid <= 0 || static_cast<unsigned long>(pid) != id) return true;
+  // EPERM: it runs, under another user.
+  return ::kill(pid, 0) == 0 || errno != ESRCH;
+}
+
 namespace {
 
 extern "C" void remove_temporaries_and_end(int signal_number) {

@@ -223,6 +223,15 @@ unsigned long process_id() {
   return ::GetCurrentProcessId();
 }
 
+bool process_running(unsigned long id) {
+  const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+  if (process == nullptr) return ::GetLastError() != ERROR_INVALID_PARAMETER;
+  DWORD code = 0;
+  const BOOL known = ::GetExitCodeProcess(process, &code);
+  ::CloseHandle(process);
+  return !known || code == STILL_ACTIVE;
+}
+
 namespace {
 
 BOOL WINAPI remove_temporaries(DWORD) {
