@@ -267,7 +267,10 @@ unsigned export_library(const bank& b, const folder_chooser& choose, host& h) {
           skipped.push_back(skipped_line("Not exported, the output is the source file: ", entry));
           continue;
         }
-        if (!create_folders(out.parent_path())) continue;
+        if (!create_folders(out.parent_path())) {
+          skipped.push_back(skipped_line("Not exported, its folder cannot be created: ", entry));
+          continue;
+        }
         h.progress_set_title(path_text(out));
         const copy_outcome done = write_slot(reader, b.multisample(m).slots[j], out);
         if (done != copy_outcome::written) {
