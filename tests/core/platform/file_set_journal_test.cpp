@@ -17,11 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string text_of(const fs::path& p) {
-  const std::vector<std::uint8_t> bytes = read_whole_file(p);
-  return {bytes.begin(), bytes.end()};
-}
-
 void put(const fs::path& p, std::string_view text) {
   write_whole_file(p, text.data(), text.size());
 }
@@ -45,10 +40,11 @@ class FileSetJournal : public ::testing::Test {
   std::vector<fs::path> removals() const { return {dir / "C"}; }
 
   void expect_left_untouched(const fs::path& journal, const std::string& journal_text) {
-    EXPECT_EQ(text_of(dir / "A"), "old A");
-    EXPECT_EQ(text_of(dir / "B"), "old B");
-    EXPECT_EQ(text_of(dir / ".A.new"), "new A");
-    EXPECT_EQ(text_of(journal), journal_text) << "the journal must stay for a later look";
+    EXPECT_EQ(testing::file_text(dir / "A"), "old A");
+    EXPECT_EQ(testing::file_text(dir / "B"), "old B");
+    EXPECT_EQ(testing::file_text(dir / ".A.new"), "new A");
+    EXPECT_EQ(testing::file_text(journal), journal_text)
+        << "the journal must stay for a later look";
   }
 
   testing::temp_dir dir;
@@ -80,14 +76,14 @@ TEST_F(FileSetJournal, AStepThatKeepsFailingIsReportedFileByFileAndCompletedByTh
               ".A.qbank-journal)");
   }
   EXPECT_EQ(b_attempts, 2) << "a failing step is tried once more, not given up at once";
-  EXPECT_EQ(text_of(dir / "A"), "new A");
-  EXPECT_EQ(text_of(dir / "B"), "old B");
+  EXPECT_EQ(testing::file_text(dir / "A"), "new A");
+  EXPECT_EQ(testing::file_text(dir / "B"), "old B");
   EXPECT_TRUE(file_exists(journal));
 
   set_file_step_hook({});
   EXPECT_TRUE(complete_file_set(journal));
-  EXPECT_EQ(text_of(dir / "A"), "new A");
-  EXPECT_EQ(text_of(dir / "B"), "new B");
+  EXPECT_EQ(testing::file_text(dir / "A"), "new A");
+  EXPECT_EQ(testing::file_text(dir / "B"), "new B");
   EXPECT_FALSE(file_exists(dir / "C"));
   EXPECT_FALSE(file_exists(dir / ".B.new"));
   EXPECT_FALSE(file_exists(journal));
@@ -107,8 +103,8 @@ TEST_F(FileSetJournal, AStepThatFailsOnceIsRetriedAndTheSetCompletes) {
   });
   commit_file_set(journal, renames(), removals());
   EXPECT_TRUE(failed);
-  EXPECT_EQ(text_of(dir / "A"), "new A");
-  EXPECT_EQ(text_of(dir / "B"), "new B");
+  EXPECT_EQ(testing::file_text(dir / "A"), "new A");
+  EXPECT_EQ(testing::file_text(dir / "B"), "new B");
   EXPECT_FALSE(file_exists(dir / "C"));
   EXPECT_FALSE(file_exists(journal));
 }
@@ -160,8 +156,8 @@ TEST_F(FileSetJournal, AJournalWhoseNewFileAndTemporaryAreBothGoneIsNotCompleted
               "It is completed the next time these files are opened or written (journal "
               ".A.qbank-journal)");
   }
-  EXPECT_EQ(text_of(dir / "B"), "old B") << "no later step may run past a missing file";
-  EXPECT_EQ(text_of(journal), text);
+  EXPECT_EQ(testing::file_text(dir / "B"), "old B") << "no later step may run past a missing file";
+  EXPECT_EQ(testing::file_text(journal), text);
 }
 
 }  // namespace

@@ -13,11 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string text_of(const fs::path& p) {
-  const std::vector<std::uint8_t> bytes = read_whole_file(p);
-  return {bytes.begin(), bytes.end()};
-}
-
 TEST(NoReplace, ANewFileRefusesATakenNameAndAMissingFolder) {
   testing::temp_dir dir;
   write_whole_file(dir / "taken", "old", 3);
@@ -27,7 +22,7 @@ TEST(NoReplace, ANewFileRefusesATakenNameAndAMissingFolder) {
   } catch (const write_failure& e) {
     EXPECT_EQ(e.kind, write_failure::exists);
   }
-  EXPECT_EQ(text_of(dir / "taken"), "old");
+  EXPECT_EQ(testing::file_text(dir / "taken"), "old");
   try {
     exclusive_file f(dir / "no folder" / "x");
     FAIL() << "a file was created in a missing folder";
@@ -47,11 +42,11 @@ TEST(NoReplace, ARenameRefusesAnExistingTargetAndLeavesBothFiles) {
   } catch (const write_failure& e) {
     EXPECT_EQ(e.kind, write_failure::exists);
   }
-  EXPECT_EQ(text_of(dir / "target"), "old");
-  EXPECT_EQ(text_of(dir / "new"), "new");
+  EXPECT_EQ(testing::file_text(dir / "target"), "old");
+  EXPECT_EQ(testing::file_text(dir / "new"), "new");
 
   rename_no_replace(dir / "new", dir / "free");
-  EXPECT_EQ(text_of(dir / "free"), "new");
+  EXPECT_EQ(testing::file_text(dir / "free"), "new");
   EXPECT_FALSE(file_exists(dir / "new"));
   try {
     rename_no_replace(dir / "new", dir / "other");
