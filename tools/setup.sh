@@ -9,7 +9,8 @@ build=${1:-$here/build}
 packages=(
   g++ cmake ninja-build ccache pkg-config git
   qt6-base-dev qt6-multimedia-dev libgl-dev
-  libcli11-dev libgtest-dev libgmock-dev googletest libbenchmark-dev libsndfile1-dev
+  libcli11-dev libgtest-dev libgmock-dev googletest libbenchmark-dev libsndfile1-dev libsoxr-dev
+  sox
   pulseaudio pulseaudio-utils
 )
 missing=()

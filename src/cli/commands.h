@@ -72,5 +72,6 @@ void add_bulk_commands(command_context& ctx);  // remove-*, unused, where-used, 
 void add_manager_commands(command_context& ctx);  // transfer, s2, export
 void add_audio_commands(command_context& ctx);    // waveform
 void add_sdcard_commands(command_context& ctx);   // sd-write
+void add_conform_commands(command_context& ctx);  // conform
 
 }  // namespace qbank::cli

@@ -7,8 +7,8 @@
 #include "cli/commands.h"
 #include "platform/console.h"
 #include "platform/file_error.h"
-#include "platform/paths.h"
 #include "platform/file_io.h"
+#include "platform/paths.h"
 
 using namespace qbank;
 using namespace qbank::cli;
@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
   add_manager_commands(ctx);
   add_audio_commands(ctx);
   add_sdcard_commands(ctx);
+  add_conform_commands(ctx);
 
   try {
     app.parse(static_cast<int>(arg_pointers.size()), arg_pointers.data());

@@ -33,23 +33,6 @@ void set_name(char* field, const char* text) {
   std::memcpy(field, text, std::strlen(text));
 }
 
-// Reads and closes every report window the command opens; the titles and texts, in order.
-struct report_reader {
-  QStringList titles, texts;
-  QTimer timer;
-  explicit report_reader(TForm1& form) {
-    timer.setInterval(5);
-    QObject::connect(&timer, &QTimer::timeout, [this, &form] {
-      if (TFormReport* report = form.host().report_window(); report && report->isVisible()) {
-        titles << report->windowTitle();
-        texts << report->text_box()->toPlainText();
-        report->close();
-      }
-    });
-    timer.start();
-  }
-};
-
 // Runs `drive` on the modal range dialog once the command has opened it.
 template <typename Dialog, typename Drive>
 void when_dialog_opens(Drive drive) {
@@ -192,7 +175,7 @@ class bulk_menu_test : public QObject {
     form.main_bank().set_file(3, 0, "D:\\a.wav");
     form.StringGridMultisamples->selectRow(2);  // MS0003
     {
-      report_reader reports(form);
+      testing::report_reader reports(form);
       form.action(QStringLiteral("Where is used this multisample?"))->trigger();
       QCOMPARE(reports.titles, QStringList({"Report: Multisample in programs"}));
       QCOMPARE(reports.texts,
@@ -214,7 +197,7 @@ class bulk_menu_test : public QObject {
     b.program(1).zones[0].multisample = 6;
     set_name(b.multisample(8).name, "Spare");
     answers.default_answer = true;
-    report_reader reports(form);
+    testing::report_reader reports(form);
     form.action(QStringLiteral("Test for Dublicated Samples.."))->trigger();
     form.action(QStringLiteral("Remove Dublicated Multisamples..."))->trigger();
     QCOMPARE(int(b.program(1).zones[0].multisample), 4);
@@ -247,7 +230,7 @@ class bulk_menu_test : public QObject {
     TForm1 form(&answers);
     form.main_bank().set_file(1, 0, wav.string());
     {
-      report_reader reports(form);
+      testing::report_reader reports(form);
       form.action(QStringLiteral("Check end of WAV files for silence and report rezult"))
           ->trigger();
       QCOMPARE(reports.titles, QStringList({"Report: Scan Report"}));

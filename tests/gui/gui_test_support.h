@@ -2,7 +2,9 @@
 // box shown.
 #pragma once
 
+#include <QPlainTextEdit>
 #include <QStringList>
+#include <QTimer>
 #include <deque>
 #include <filesystem>
 #include <optional>
@@ -10,6 +12,8 @@
 #include <vector>
 
 #include "app/dialogs.h"
+#include "app/main_form.h"
+#include "app/report_form.h"
 
 namespace qbank::gui::testing {
 
@@ -67,8 +71,8 @@ class scripted_dialogs : public dialogs {
   std::deque<std::optional<std::filesystem::path>> files;
   // Answers of the multiple-file dialogs; none left means cancelled.
   std::deque<std::optional<std::vector<std::filesystem::path>>> file_lists;
-  std::deque<std::optional<QString>> folders;                // for the folder dialog
-  std::deque<std::pair<QString, QString>> replacements;      // for the replace dialog
+  std::deque<std::optional<QString>> folders;            // for the folder dialog
+  std::deque<std::pair<QString, QString>> replacements;  // for the replace dialog
   QList<QStringList> replace_offers;  // the texts the replace dialog was opened with
   std::deque<bool> answers;
   bool default_answer = false;
@@ -85,6 +89,23 @@ class scripted_dialogs : public dialogs {
     auto file = files.front();
     files.pop_front();
     return file;
+  }
+};
+
+// Reads and closes every report window the command opens; the titles and texts, in order.
+struct report_reader {
+  QStringList titles, texts;
+  QTimer timer;
+  explicit report_reader(TForm1& form) {
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [this, &form] {
+      if (TFormReport* report = form.host().report_window(); report && report->isVisible()) {
+        titles << report->windowTitle();
+        texts << report->text_box()->toPlainText();
+        report->close();
+      }
+    });
+    timer.start();
   }
 };
 

@@ -238,6 +238,24 @@ void write_path_area(const bank& b, MySplitFileWriter& writer, host& h) {
 
 }  // namespace
 
+wav_check check_stored_wav(std::string_view stored) {
+  switch (examine_stored_path(stored).status) {
+    case wav_status::ok:
+      return wav_check::accepted;
+    case wav_status::missing:
+      return wav_check::missing;
+    case wav_status::no_wav:
+      return wav_check::no_wav;
+    case wav_status::invalid_format:
+      return wav_check::invalid_format;
+    case wav_status::too_long:
+      return wav_check::too_long;
+    case wav_status::empty:
+      return wav_check::empty;
+  }
+  return wav_check::no_wav;
+}
+
 validation_result validate_for_build(bank& b, host& h, const build_options& options) {
   problem_list invalid, missing, empty, too_large;
   std::uint64_t audio_sectors = 0;

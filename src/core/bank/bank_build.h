@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string_view>
 
 #include "bank/split_file.h"
 
@@ -29,6 +30,12 @@ struct build_options {
   bool split = true;
   std::uint64_t part_limit = default_part_limit;  // injectable so tests can use a small one
 };
+
+// What the validation decides about one stored WAV path, without a report: `accepted` for a file
+// a slot can take, otherwise the reason it would be listed. Throws file_error when the file
+// exists but cannot be opened.
+enum class wav_check { accepted, missing, no_wav, invalid_format, too_long, empty };
+wav_check check_stored_wav(std::string_view stored);
 
 // Rewrites every slot table of `b` and offers the reports of invalid, missing and empty files
 // and of a bank too large to build (questions "Info"); `options` gives the parts the bank is

@@ -63,4 +63,46 @@ std::string folder_as_new_text(std::string_view folder, char separator) {
   return text;
 }
 
+namespace {
+
+bool is_separator(char c) {
+  return c == '\\' || c == '/';
+}
+
+}  // namespace
+
+bool usable_name(std::string_view name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  return std::none_of(name.begin(), name.end(), [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos;
+  });
+}
+
+std::optional<std::string> relative_below(std::string_view rest) {
+  std::string out;
+  std::size_t begin = 0;
+  while (begin <= rest.size()) {
+    std::size_t end = begin;
+    while (end < rest.size() && !is_separator(rest[end])) ++end;
+    const std::string_view part = rest.substr(begin, end - begin);
+    if (!part.empty() && part != ".") {
+      if (!usable_name(part)) return std::nullopt;
+      if (!out.empty()) out += '\\';
+      out += part;
+    }
+    begin = end + 1;
+  }
+  if (out.empty()) return std::nullopt;
+  return out;
+}
+
+std::string_view without_root(std::string_view path) {
+  if (path.size() >= 2 && path[1] == ':' &&
+      ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')))
+    path.remove_prefix(2);
+  while (!path.empty() && is_separator(path.front())) path.remove_prefix(1);
+  return path;
+}
+
 }  // namespace qbank

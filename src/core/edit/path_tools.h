@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,5 +33,17 @@ bool replace_text_in_paths(bank& b, std::string_view old_text, std::string_view 
 // The new-text field after a folder was chosen: the folder followed by `separator`, with every
 // doubled separator made single (a drive root "E:\" stays "E:\", "/" stays "/").
 std::string folder_as_new_text(std::string_view folder, char separator);
+
+// True when `name` can be one file or folder name on every file system the instrument's users
+// write to: not empty, not "." or "..", no separator, drive colon or reserved character.
+bool usable_name(std::string_view name);
+
+// `rest` as a relative stored path (components joined by `\`) that stays below the folder it is
+// put under: "." and empty components dropped; none when a component is ".." or not a usable
+// name, or when nothing is left.
+std::optional<std::string> relative_below(std::string_view rest);
+
+// The stored path without its drive ("D:") and root separators.
+std::string_view without_root(std::string_view path);
 
 }  // namespace qbank

@@ -25,49 +25,6 @@ constexpr std::string_view cannot_open = "Cannot open BANK file for reading!";
 // Sectors copied per read; a part size is a multiple of this, so reads never cross parts.
 constexpr std::uint32_t sectors_per_block = 128;
 
-bool is_separator(char c) {
-  return c == '\\' || c == '/';
-}
-
-// True when `name` can be one file or folder name on every file system the instrument's users
-// write to: not empty, not "." or "..", no separator, drive colon or reserved character.
-bool usable_name(std::string_view name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  return std::none_of(name.begin(), name.end(), [](char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return u < 0x20 || std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos;
-  });
-}
-
-// `rest` as a relative stored path that stays below the folder it is put under: "." and empty
-// components dropped; none when a component is ".." or not a usable name.
-std::optional<std::string> relative_below(std::string_view rest) {
-  std::string out;
-  std::size_t begin = 0;
-  while (begin <= rest.size()) {
-    std::size_t end = begin;
-    while (end < rest.size() && !is_separator(rest[end])) ++end;
-    const std::string_view part = rest.substr(begin, end - begin);
-    if (!part.empty() && part != ".") {
-      if (!usable_name(part)) return std::nullopt;
-      if (!out.empty()) out += '\\';
-      out += part;
-    }
-    begin = end + 1;
-  }
-  if (out.empty()) return std::nullopt;
-  return out;
-}
-
-// The stored path without its drive ("D:") and root separators.
-std::string_view without_root(std::string_view path) {
-  if (path.size() >= 2 && path[1] == ':' &&
-      ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')))
-    path.remove_prefix(2);
-  while (!path.empty() && is_separator(path.front())) path.remove_prefix(1);
-  return path;
-}
-
 std::string path_text(const fs::path& p) {
   return path_to_utf8(p);
 }

@@ -6,6 +6,9 @@
 #include <QTableView>
 
 #include "app/main_form.h"
+#include "audio/conform.h"
+#include "audio/conform_codec.h"
+#include "audio/conform_command.h"
 #include "edit/bulk_menu.h"
 #include "edit/multisample_editor.h"
 #include "manager/bank_manager_page.h"
@@ -192,6 +195,13 @@ void TForm1::build_menus() {
            [this] { duplicate_content(*this); });
   add_item(tools, QStringLiteral("Remove Dublicated Multisamples..."),
            [this] { merge_duplicate_multisamples(*this); });
+  QAction* conform =
+      add_item(tools, QString::fromLatin1(conform_caption), [this] { conform_command(*this); });
+  if (!conform_available()) {
+    conform->setEnabled(false);
+    conform->setToolTip(QString::fromLatin1(conform_unavailable_text.data(),
+                                            static_cast<int>(conform_unavailable_text.size())));
+  }
 
   // Context menus of the grids.
   auto* programs = new QMenu(this);

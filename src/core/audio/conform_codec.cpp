@@ -1,0 +1,429 @@
+#include "audio/conform_codec.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+#include "audio/wav_file.h"
+#include "ui/host.h"
+#include "util/text_format.h"
+
+#if QBANK_HAVE_CONFORM
+#include <sndfile.h>
+#include <soxr.h>
+#endif
+
+namespace qbank {
+
+std::uint64_t conformed_frames(const audio_source_info& info) {
+  if (info.sample_rate <= 0) return 0;
+  if (info.sample_rate == conform_rate) return info.frames;
+  const auto rate = static_cast<std::uint64_t>(info.sample_rate);
+  return (info.frames * conform_rate + rate / 2) / rate;
+}
+
+#if QBANK_HAVE_CONFORM
+
+namespace {
+
+// The decoder reads through the file layer, so paths, errors and fault injection are the same
+// as everywhere else.
+sf_count_t vio_length(void* user) {
+  return static_cast<sf_count_t>(static_cast<byte_source*>(user)->size());
+}
+
+sf_count_t vio_seek(sf_count_t offset, int whence, void* user) {
+  auto* s = static_cast<byte_source*>(user);
+  sf_count_t base = 0;
+  if (whence == SEEK_CUR) base = static_cast<sf_count_t>(s->position());
+  if (whence == SEEK_END) base = static_cast<sf_count_t>(s->size());
+  if (base + offset < 0) return -1;
+  s->seek(static_cast<std::uint64_t>(base + offset));
+  return static_cast<sf_count_t>(s->position());
+}
+
+sf_count_t vio_read(void* buffer, sf_count_t count, void* user) {
+  if (count <= 0) return 0;
+  return static_cast<sf_count_t>(
+      static_cast<byte_source*>(user)->read(buffer, static_cast<std::size_t>(count)));
+}
+
+sf_count_t vio_write(const void*, sf_count_t, void*) {
+  return 0;
+}
+
+sf_count_t vio_tell(void* user) {
+  return static_cast<sf_count_t>(static_cast<byte_source*>(user)->position());
+}
+
+SF_VIRTUAL_IO virtual_io = {vio_length, vio_seek, vio_read, vio_write, vio_tell};
+
+// A decoder open on a byte source; closed when it goes.
+class decoder {
+ public:
+  explicit decoder(byte_source& in) {
+    in.seek(0);
+    file_ = sf_open_virtual(&virtual_io, SFM_READ, &info_, &in);
+  }
+  ~decoder() {
+    if (file_) sf_close(file_);
+  }
+  decoder(const decoder&) = delete;
+  decoder& operator=(const decoder&) = delete;
+
+  SNDFILE* get() const { return file_; }
+  const SF_INFO& info() const { return info_; }
+  std::string error() const { return sf_strerror(file_); }
+
+ private:
+  SF_INFO info_{};
+  SNDFILE* file_ = nullptr;
+};
+
+const char* container_name(int format) {
+  switch (format & SF_FORMAT_TYPEMASK) {
+    case SF_FORMAT_WAV:
+      return "WAV";
+    case SF_FORMAT_WAVEX:
+      return "WAV (extensible)";
+    case SF_FORMAT_RF64:
+      return "RF64";
+    case SF_FORMAT_W64:
+      return "Wave64";
+    case SF_FORMAT_AIFF:
+      return "AIFF";
+    case SF_FORMAT_FLAC:
+      return "FLAC";
+    case SF_FORMAT_CAF:
+      return "CAF";
+    case SF_FORMAT_OGG:
+      return "Ogg";
+    case SF_FORMAT_AU:
+      return "AU";
+    case SF_FORMAT_MPEG:
+      return "MPEG";
+    default:
+      return "audio file";
+  }
+}
+
+std::string encoding_name(int code) {
+  switch (code & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+      return "8-bit";
+    case SF_FORMAT_PCM_16:
+      return "16-bit";
+    case SF_FORMAT_PCM_24:
+      return "24-bit";
+    case SF_FORMAT_PCM_32:
+      return "32-bit";
+    case SF_FORMAT_FLOAT:
+      return "32-bit float";
+    case SF_FORMAT_DOUBLE:
+      return "64-bit float";
+    case SF_FORMAT_ULAW:
+      return "u-law";
+    case SF_FORMAT_ALAW:
+      return "A-law";
+    case SF_FORMAT_IMA_ADPCM:
+      return "IMA ADPCM";
+    case SF_FORMAT_MS_ADPCM:
+      return "MS ADPCM";
+    case SF_FORMAT_VORBIS:
+      return "Vorbis";
+    case SF_FORMAT_OPUS:
+      return "Opus";
+    case SF_FORMAT_MPEG_LAYER_III:
+      return "MP3";
+    default:
+      return format("encoding 0x%04X", static_cast<unsigned>(code & SF_FORMAT_SUBMASK));
+  }
+}
+
+// Sample formats whose every value a 16-bit sample holds exactly.
+bool exact_in_16_bits(int format) {
+  switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_PCM_16:
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A length the decoder gives for streams it cannot measure, or one no file holds.
+constexpr sf_count_t longest_credible = sf_count_t{1} << 40;
+
+// Triangular (TPDF) dither of one LSB peak: the sum of two independent uniform values. The
+// generator starts from the same state for every file, so a conversion is repeatable.
+class tpdf_dither {
+ public:
+  float next() {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 17;
+    state_ ^= state_ << 5;
+    return (static_cast<float>(state_ & 0xFFFFu) + static_cast<float>(state_ >> 16) - 65535.0f) *
+           (1.0f / 65536.0f);
+  }
+
+ private:
+  std::uint32_t state_ = 0x9E3779B9u;
+};
+
+// Writes the conformed audio: exactly `frames` frames, whatever the resampler delivers (it may
+// give a frame more or less than the rounded length at the very end).
+class sample_sink {
+ public:
+  sample_sink(atomic_output_file& out, int channels, std::uint64_t frames, bool dither)
+      : out_(out), channels_(channels), left_(frames), dither_(dither) {}
+
+  void put(const float* samples, std::size_t frames) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(frames, left_));
+    bytes_.resize(n * channels_ * 2);
+    std::uint8_t* p = bytes_.data();
+    for (std::size_t k = 0; k < n * channels_; ++k) {
+      const float scaled = samples[k] * 32768.0f;
+      float v = std::isnan(scaled) ? 0.0f : scaled;
+      if (dither_) v += dither_source_.next();
+      if (scaled > 32768.0f || scaled < -32769.0f) ++clipped_;
+      const long q = std::lrint(std::clamp(v, -32768.0f, 32767.0f));
+      const auto s = static_cast<std::uint16_t>(static_cast<std::int16_t>(q));
+      *p++ = static_cast<std::uint8_t>(s);
+      *p++ = static_cast<std::uint8_t>(s >> 8);
+    }
+    out_.write(bytes_.data(), bytes_.size());
+    left_ -= n;
+  }
+
+  void put(const short* samples, std::size_t frames) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(frames, left_));
+    bytes_.resize(n * channels_ * 2);
+    for (std::size_t k = 0; k < n * channels_; ++k) {
+      const auto s = static_cast<std::uint16_t>(samples[k]);
+      bytes_[2 * k] = static_cast<std::uint8_t>(s);
+      bytes_[2 * k + 1] = static_cast<std::uint8_t>(s >> 8);
+    }
+    out_.write(bytes_.data(), bytes_.size());
+    left_ -= n;
+  }
+
+  // Silence for the frames the resampler left short.
+  void finish() {
+    const std::vector<std::uint8_t> zeros(static_cast<std::size_t>(left_) * channels_ * 2, 0);
+    out_.write(zeros.data(), zeros.size());
+    left_ = 0;
+  }
+
+  std::uint64_t clipped() const { return clipped_; }
+
+ private:
+  atomic_output_file& out_;
+  int channels_;
+  std::uint64_t left_;
+  bool dither_;
+  tpdf_dither dither_source_;
+  std::uint64_t clipped_ = 0;
+  std::vector<std::uint8_t> bytes_;
+};
+
+class resampler {
+ public:
+  resampler(int rate, int channels) {
+    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
+    soxr_error_t error = nullptr;
+    soxr_ = soxr_create(rate, conform_rate, static_cast<unsigned>(channels), &error, &io, &quality,
+                        nullptr);
+    if (error) error_ = error;
+  }
+  ~resampler() {
+    if (soxr_) soxr_delete(soxr_);
+  }
+  resampler(const resampler&) = delete;
+  resampler& operator=(const resampler&) = delete;
+
+  const std::string& error() const { return error_; }
+
+  // Feeds `frames` frames (none: the end of the input) and hands every frame that comes out to
+  // `sink` through `buffer`.
+  bool process(const float* in, std::size_t frames, std::vector<float>& buffer, int channels,
+               sample_sink& sink) {
+    const std::size_t capacity = buffer.size() / channels;
+    if (in == nullptr) {
+      for (;;) {
+        std::size_t produced = 0;
+        if (soxr_error_t e =
+                soxr_process(soxr_, nullptr, 0, nullptr, buffer.data(), capacity, &produced)) {
+          error_ = e;
+          return false;
+        }
+        if (produced == 0) return true;
+        sink.put(buffer.data(), produced);
+      }
+    }
+    while (frames > 0) {
+      std::size_t used = 0, produced = 0;
+      if (soxr_error_t e =
+              soxr_process(soxr_, in, frames, &used, buffer.data(), capacity, &produced)) {
+        error_ = e;
+        return false;
+      }
+      sink.put(buffer.data(), produced);
+      in += used * channels;
+      frames -= used;
+    }
+    return true;
+  }
+
+ private:
+  soxr_t soxr_ = nullptr;
+  std::string error_;
+};
+
+std::string ended_early(sf_count_t got, sf_count_t expected) {
+  return format("the audio ends after %lld of %lld frames", static_cast<long long>(got),
+                static_cast<long long>(expected));
+}
+
+}  // namespace
+
+bool conform_available() {
+  return true;
+}
+
+audio_source_info probe_audio(byte_source& in) {
+  audio_source_info a;
+  decoder d(in);
+  if (!d.get()) {
+    a.reason = "cannot be decoded: " + d.error();
+    return a;
+  }
+  const SF_INFO& i = d.info();
+  a.channels = i.channels;
+  a.sample_rate = i.samplerate;
+  a.format_text = format("%s %s %d Hz %s", container_name(i.format),
+                         encoding_name(i.format).c_str(), i.samplerate,
+                         i.channels == 1   ? "mono"
+                         : i.channels == 2 ? "stereo"
+                                           : format("%d channels", i.channels).c_str());
+  if (i.frames < 0 || i.frames >= longest_credible) {
+    a.reason = "its length cannot be told before decoding it";
+    return a;
+  }
+  if (i.samplerate <= 0) {
+    a.reason = "it gives no sample rate";
+    return a;
+  }
+  a.frames = static_cast<std::uint64_t>(i.frames);
+  a.exact = exact_in_16_bits(i.format) && i.samplerate == conform_rate;
+  a.decodable = true;
+  return a;
+}
+
+conform_outcome write_conformed(byte_source& in, const audio_source_info& expected,
+                                atomic_output_file& out, host& h, std::size_t block_frames) {
+  conform_outcome result;
+  decoder d(in);
+  if (!d.get()) {
+    result.reason = "cannot be decoded: " + d.error();
+    return result;
+  }
+  const SF_INFO& i = d.info();
+  if (i.channels != expected.channels || i.samplerate != expected.sample_rate ||
+      static_cast<std::uint64_t>(i.frames) != expected.frames) {
+    result.reason = "it changed while it was being conformed";
+    return result;
+  }
+  const int channels = i.channels;
+  const std::uint64_t frames_out = conformed_frames(expected);
+  const auto header =
+      wav_canonical_header(channels, static_cast<std::uint32_t>(frames_out * channels * 2));
+  out.write(header.data(), header.size());
+  sample_sink sink(out, channels, frames_out, !expected.exact);
+  const sf_count_t total = i.frames;
+  sf_count_t done = 0;
+  const auto block = static_cast<sf_count_t>(block_frames);
+
+  if (expected.exact) {
+    std::vector<short> samples(block_frames * channels);
+    while (done < total) {
+      const sf_count_t got = sf_readf_short(d.get(), samples.data(), std::min(block, total - done));
+      if (got <= 0) {
+        result.reason = ended_early(done, total);
+        return result;
+      }
+      sink.put(samples.data(), static_cast<std::size_t>(got));
+      done += got;
+      h.process_events();
+    }
+  } else {
+    std::vector<float> samples(block_frames * channels);
+    std::optional<resampler> rs;
+    std::vector<float> resampled;
+    if (i.samplerate != conform_rate) {
+      rs.emplace(i.samplerate, channels);
+      if (!rs->error().empty()) {
+        result.reason = "cannot be resampled: " + rs->error();
+        return result;
+      }
+      const std::size_t out_frames =
+          block_frames * conform_rate / static_cast<std::size_t>(i.samplerate) + 1024;
+      resampled.resize(out_frames * channels);
+    }
+    while (done < total) {
+      const sf_count_t got = sf_readf_float(d.get(), samples.data(), std::min(block, total - done));
+      if (got <= 0) {
+        result.reason = ended_early(done, total);
+        return result;
+      }
+      if (rs) {
+        if (!rs->process(samples.data(), static_cast<std::size_t>(got), resampled, channels,
+                         sink)) {
+          result.reason = "cannot be resampled: " + rs->error();
+          return result;
+        }
+      } else {
+        sink.put(samples.data(), static_cast<std::size_t>(got));
+      }
+      done += got;
+      h.process_events();
+    }
+    if (rs && !rs->process(nullptr, 0, resampled, channels, sink)) {
+      result.reason = "cannot be resampled: " + rs->error();
+      return result;
+    }
+  }
+  sink.finish();
+  result.ok = true;
+  result.clipped = sink.clipped();
+  return result;
+}
+
+#else  // built without libsndfile and libsoxr
+
+bool conform_available() {
+  return false;
+}
+
+audio_source_info probe_audio(byte_source&) {
+  audio_source_info a;
+  a.reason = "this build cannot decode audio files";
+  return a;
+}
+
+conform_outcome write_conformed(byte_source&, const audio_source_info&, atomic_output_file&, host&,
+                                std::size_t) {
+  conform_outcome result;
+  result.reason = "this build cannot decode audio files";
+  return result;
+}
+
+#endif
+
+}  // namespace qbank
