@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/file_io.h"
+
 namespace qbank::testing {
 
 temp_dir::temp_dir() {
@@ -40,6 +42,11 @@ bool folder_refuses_writes(const std::filesystem::path& folder) {
   std::error_code ec;
   std::filesystem::remove(probe, ec);
   return false;
+}
+
+std::string file_text(const std::filesystem::path& path) {
+  const std::vector<std::uint8_t> bytes = read_whole_file(path);
+  return {bytes.begin(), bytes.end()};
 }
 
 }  // namespace qbank::testing

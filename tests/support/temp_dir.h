@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace qbank::testing {
 
@@ -21,5 +22,8 @@ class temp_dir {
 // True when a file cannot be created in `folder`. Root on POSIX and everyone on Windows (where a
 // read-only folder still takes new files) can write into a folder whose permissions say no.
 bool folder_refuses_writes(const std::filesystem::path& folder);
+
+// The whole content of a file as text (bytes as they are).
+std::string file_text(const std::filesystem::path& path);
 
 }  // namespace qbank::testing

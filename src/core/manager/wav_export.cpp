@@ -232,7 +232,7 @@ unsigned export_library(const bank& b, const folder_chooser& choose, host& h) {
           continue;
         }
         if (!create_folders(out.parent_path())) {
-          skipped.push_back(skipped_line("Not exported, the folder cannot be created: ", entry));
+          skipped.push_back(skipped_line("Not exported, its folder cannot be created: ", entry));
           continue;
         }
         h.progress_set_title(path_text(out));

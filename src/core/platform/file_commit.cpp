@@ -93,11 +93,13 @@ void apply(const std::filesystem::path& journal, const journal_entries& e) {
 std::string state_of(const journal_entries& e) {
   std::string text;
   for (const pending_rename& r : e.renames) {
-    const bool pending = os::kind_of(r.from) != os::file_kind::missing;
-    text += "\n" + path_to_utf8(r.to.filename()) +
-            (pending ? ": still the old file (new one waiting as " +
-                           path_to_utf8(r.from.filename()) + ")"
-                     : ": replaced");
+    text += "\n" + path_to_utf8(r.to.filename());
+    if (os::kind_of(r.from) != os::file_kind::missing)
+      text += ": still the old file (new one waiting as " + path_to_utf8(r.from.filename()) + ")";
+    else if (os::kind_of(r.to) == os::file_kind::missing)
+      text += ": missing, and so is its new file";  // never "replaced" when nothing is there
+    else
+      text += ": replaced";
   }
   for (const auto& name : e.removals)
     if (os::kind_of(name) != os::file_kind::missing)
