@@ -68,7 +68,7 @@ TEST_F(FileSetJournal, AStepThatKeepsFailingIsReportedFileByFileAndCompletedByTh
   } catch (const file_error& e) {
     EXPECT_EQ(e.path(), dir / "B");
     EXPECT_EQ(e.reason(),
-              "Input/output error (injected). The replacement of the files was left half done:\n"
+              "Input/output error. The replacement of the files was left half done:\n"
               "A: replaced\n"
               "B: still the old file (new one waiting as .B.new)\n"
               "C: not yet removed\n"
