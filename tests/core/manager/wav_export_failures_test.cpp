@@ -21,8 +21,12 @@ namespace fs = std::filesystem;
 
 std::set<std::string> names_below(const fs::path& dir) {
   std::set<std::string> out;
-  for (const auto& e : fs::recursive_directory_iterator(dir))
-    out.insert(path_to_utf8(fs::relative(e.path(), dir)) + (e.is_directory() ? "/" : ""));
+  for (const auto& e : fs::recursive_directory_iterator(dir)) {
+    std::string name;
+    for (const fs::path& part : e.path().lexically_relative(dir))
+      name += (name.empty() ? "" : "/") + path_to_utf8(part);
+    out.insert(name + (e.is_directory() ? "/" : ""));
+  }
   return out;
 }
 

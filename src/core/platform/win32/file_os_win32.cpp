@@ -148,6 +148,11 @@ void close_quietly(handle h) noexcept {
 }
 
 void rename_replace(const std::filesystem::path& from, const std::filesystem::path& to) {
+  // A folder in the way is never replaced (the move-aside below would carry it off, as a
+  // rename over it fails on POSIX).
+  const DWORD target = ::GetFileAttributesW(to.c_str());
+  if (target != INVALID_FILE_ATTRIBUTES && (target & FILE_ATTRIBUTE_DIRECTORY))
+    fail(to, ERROR_ACCESS_DENIED);
   if (posix_rename(from, to)) return;
   if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return;
