@@ -26,7 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SpecialFilesInLibrary : public ::testing::Test {
+class PipesInLibrary : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(::mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
@@ -50,7 +50,7 @@ class SpecialFilesInLibrary : public ::testing::Test {
   testing::recording_host h;
 };
 
-TEST_F(SpecialFilesInLibrary, TheSilenceCheckNamesThePipeAndCountsTheOtherFiles) {
+TEST_F(PipesInLibrary, TheSilenceCheckNamesThePipeAndCountsTheOtherFiles) {
   silence_check_command(b, h, false);
   EXPECT_EQ(h.messages, std::vector<std::string>{pipe_error()});
   ASSERT_EQ(h.reports.size(), 1u);
@@ -59,7 +59,7 @@ TEST_F(SpecialFilesInLibrary, TheSilenceCheckNamesThePipeAndCountsTheOtherFiles)
   EXPECT_FALSE(h.progress_open);
 }
 
-TEST_F(SpecialFilesInLibrary, TheDuplicateSearchNamesThePipeAndStillFindsTheEqualFiles) {
+TEST_F(PipesInLibrary, TheDuplicateSearchNamesThePipeAndStillFindsTheEqualFiles) {
   ASSERT_TRUE(duplicate_content_command(b, h));
   EXPECT_EQ(h.messages, std::vector<std::string>{pipe_error()});
   ASSERT_EQ(h.reports.size(), 1u);
@@ -67,7 +67,7 @@ TEST_F(SpecialFilesInLibrary, TheDuplicateSearchNamesThePipeAndStillFindsTheEqua
   EXPECT_FALSE(h.progress_open);
 }
 
-TEST_F(SpecialFilesInLibrary, TheBuildStopsAtThePipeAndWritesNoBank) {
+TEST_F(PipesInLibrary, TheBuildStopsAtThePipeAndWritesNoBank) {
   try {
     build_bank_file(b, dir / "BANK.qbb", h);
     ADD_FAILURE() << "a bank was built from a named pipe";

@@ -90,16 +90,16 @@ TEST_F(BankBuild, MonoSlotsAreOffsetBinaryPaddedToWholeSectors) {
   const bytes file = read_whole_file(out);
 
   const slot* s0 = b.multisample(0).slots;
-  EXPECT_EQ(s0[0].first_sector, 30004u);
-  EXPECT_EQ(s0[0].sector_count, 1);
-  EXPECT_EQ(s0[1].first_sector, 30005u);
-  EXPECT_EQ(s0[1].sector_count, 2);
-  EXPECT_EQ(s0[2].first_sector, 0u);
-  EXPECT_EQ(s0[5].first_sector, 30007u);
-  EXPECT_EQ(s0[5].sector_count, 1);
+  EXPECT_EQ(+s0[0].first_sector, 30004u);
+  EXPECT_EQ(+s0[0].sector_count, 1);
+  EXPECT_EQ(+s0[1].first_sector, 30005u);
+  EXPECT_EQ(+s0[1].sector_count, 2);
+  EXPECT_EQ(+s0[2].first_sector, 0u);
+  EXPECT_EQ(+s0[5].first_sector, 30007u);
+  EXPECT_EQ(+s0[5].sector_count, 1);
   const slot& s7 = b.multisample(7).slots[127];
-  EXPECT_EQ(s7.first_sector, 30008u);
-  EXPECT_EQ(s7.sector_count, 2);
+  EXPECT_EQ(+s7.first_sector, 30008u);
+  EXPECT_EQ(+s7.sector_count, 2);
 
   // -32768 -> 0x0000, 0 -> 0x8000, 32767 -> 0xFFFF, -1 -> 0x7FFF, 1 -> 0x8001.
   const std::uint16_t mapped[] = {0x0000, 0x8000, 0xFFFF, 0x7FFF, 0x8001};
@@ -140,7 +140,7 @@ TEST_F(BankBuild, StereoFramesAreFoldedToTheirTruncatedMean) {
     for (int k = 0; k < 5; ++k) EXPECT_EQ(u16_at(file, slot_at + 2 * k), folded[k]) << k;
     EXPECT_EQ(u16_at(file, slot_at + 10), 0x8000);
   }
-  EXPECT_EQ(b.multisample(2).slots[1].sector_count, testing::have_sndfile ? 1 : 0);
+  EXPECT_EQ(+b.multisample(2).slots[1].sector_count, testing::have_sndfile ? 1 : 0);
 }
 
 TEST_F(BankBuild, ValidationReportsEveryKindOfBadFileAndTheBuildRefuses) {
@@ -190,10 +190,10 @@ TEST_F(BankBuild, ValidationReportsEveryKindOfBadFileAndTheBuildRefuses) {
             "is NOT created!");
   // The longest slot that fits (65535 sectors, stereo folded) is placed; bad ones get nothing.
   const slot* s = b.multisample(4).slots;
-  EXPECT_EQ(s[3].sector_count, 65535);
-  EXPECT_EQ(s[3].first_sector, 30004u);
-  EXPECT_EQ(s[2].sector_count, 0);
-  EXPECT_EQ(b.multisample(2).slots[0].first_sector, 0u);
+  EXPECT_EQ(+s[3].sector_count, 65535);
+  EXPECT_EQ(+s[3].first_sector, 30004u);
+  EXPECT_EQ(+s[2].sector_count, 0);
+  EXPECT_EQ(+b.multisample(2).slots[0].first_sector, 0u);
 }
 
 TEST_F(BankBuild, DeclinedReportsAreNotShown) {
@@ -215,7 +215,7 @@ TEST_F(BankBuild, StoredPathsAreCodePageBytesWithBackslashes) {
   b.set_file(0, 1, base + "\\Kl\xE4nge\\b.wav");
   h.default_answer = true;
   validate_for_build(b, h);
-  EXPECT_EQ(b.multisample(0).slots[0].sector_count, 1);
+  EXPECT_EQ(+b.multisample(0).slots[0].sector_count, 1);
   ASSERT_EQ(h.reports.size(), 1u);
   // The entry as stored, so that it can be pasted into "Replace text in file path...".
   EXPECT_EQ(h.reports[0].lines.back(), "1. Missing file: " + base + "\\Klänge\\b.wav");

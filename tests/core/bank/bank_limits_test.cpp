@@ -34,8 +34,8 @@ TEST(BankLimits, AudioPastTheLastAddressableSectorIsAnError) {
   EXPECT_EQ(h.reports[0].lines[0], "The bank is too large to build: 5 problems!!!");
   EXPECT_EQ(h.reports[0].lines[2], "1. Audio would pass sector 4294967295 of the bank: " + path);
   // The slots that fit keep their positions; the others own no sectors.
-  EXPECT_EQ(b.multisample(511).slots[127].first_sector, 30004u + 65535u * 65535u);
-  EXPECT_EQ(b.multisample(512).slots[0].first_sector, 0u);
+  EXPECT_EQ(+b.multisample(511).slots[127].first_sector, 30004u + 65535u * 65535u);
+  EXPECT_EQ(+b.multisample(512).slots[0].first_sector, 0u);
 }
 
 TEST(BankLimits, ABankOfMoreThan99PartsIsRefusedBeforeAnythingIsWritten) {

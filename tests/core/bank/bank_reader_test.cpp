@@ -142,7 +142,7 @@ TEST_F(BankReader, AVersionOneFileEndsWithItsAudio) {
   testing::write_file(path, file);
   EXPECT_TRUE(read_bank_file(b, path, reader_variant::main, h, &version));
   EXPECT_EQ(version, 1);
-  EXPECT_EQ(b.multisample(4).slots[2].first_sector, 4229u);
+  EXPECT_EQ(+b.multisample(4).slots[2].first_sector, 4229u);
   EXPECT_EQ(b.file(4, 2), "- - -");
   EXPECT_EQ(
       h.messages,

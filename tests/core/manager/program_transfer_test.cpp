@@ -58,7 +58,7 @@ TEST(Transfer, SharedMultisampleIsPlacedOnceAndReusedByLaterTransfers) {
   EXPECT_EQ(main.program(0).legato_zone.multisample, 0);
   EXPECT_EQ(main.multisample_name_text(2), "Strings         ");
   EXPECT_EQ(std::memcmp(main.multisample(2).comment, "my comment", 10), 0);
-  EXPECT_EQ(main.multisample(2).slots[0].first_sector, 1234u);  // slot tables stay
+  EXPECT_EQ(+main.multisample(2).slots[0].first_sector, 1234u);  // slot tables stay
   EXPECT_EQ(main.file(2, 4), "S:\\Lib\\Str\\4.wav");
   EXPECT_TRUE(main.slot_is_empty(2, 5));
 
@@ -267,8 +267,8 @@ TEST(SoundImport, ZonesBringTheirMultisamples) {
 
   EXPECT_EQ(main.multisample_name_text(40), "Imported        ");
   EXPECT_EQ(main.multisample(40).comment[0], 'c');
-  EXPECT_EQ(main.multisample(40).slots[5].first_sector, 0x123u);  // flags dropped
-  EXPECT_EQ(main.multisample(40).slots[5].sector_count, 9);
+  EXPECT_EQ(+main.multisample(40).slots[5].first_sector, 0x123u);  // flags dropped
+  EXPECT_EQ(+main.multisample(40).slots[5].sector_count, 9);
   EXPECT_EQ(main.file(40, 5), "D:\\S2\\x.wav");
   EXPECT_TRUE(main.slot_is_empty(40, 0));
   EXPECT_EQ(main.multisample_name_text(43), "Mod             ");

@@ -124,7 +124,7 @@ TEST_P(S2ReadVersion, ReadsRecordsSlotsAndNames) {
   const s2_slot& s = b.multisample(5).slots[60];
   EXPECT_EQ(s.value & 0x4000'0000u, 0x4000'0000u);
   EXPECT_EQ(s.first_sector() * 512ull, f.tail_position() - 3 * 512);
-  EXPECT_EQ(s.sector_count, 3);
+  EXPECT_EQ(+s.sector_count, 3);
   EXPECT_EQ(s.settings, 0x8100);  // the reset value, also after the conversion of 1 and 2
   EXPECT_EQ(b.file(5, 60), "D:\\Lib\\Piano\\C3.wav");
   EXPECT_EQ(b.file(5, 61), "- - -");
@@ -226,7 +226,7 @@ TEST_P(S2Damaged, EndsWithItsMessages) {
   // Nothing half-read stays: the object is back at its reset values.
   EXPECT_EQ(b.sound_name_text(7), "- - -           ");
   EXPECT_EQ(b.file(5, 60), "- - -");
-  EXPECT_EQ(b.image().bank_file_info.bank_size, 0u);
+  EXPECT_EQ(+b.image().bank_file_info.bank_size, 0u);
 }
 
 const std::uint64_t info_at = 512;
