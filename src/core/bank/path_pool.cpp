@@ -127,7 +127,12 @@ const char* path_pool::store(std::string_view text) {
     blocks_.insert(blocks_.empty() ? blocks_.end() : blocks_.end() - 1, std::move(own));
   } else {
     if (block_used_ + need > block_capacity_) {
-      block_capacity_ = text_bytes_ > 4 * block_size ? big_block_size : block_size;
+      // A pool starts small (most hold a few texts: a new bank's marker, a short script) and
+      // doubles its blocks up to block_size.
+      block_capacity_ = text_bytes_ > 4 * block_size ? big_block_size
+                        : block_capacity_ == 0      ? first_block_size
+                                                    : std::min(block_size, block_capacity_ * 2);
+      block_capacity_ = std::max(block_capacity_, need);
       blocks_.push_back(allocate_large(block_capacity_));
       block_used_ = 0;
     }

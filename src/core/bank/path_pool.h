@@ -56,8 +56,10 @@ class path_pool {
   void reserve(std::size_t count, std::size_t text_bytes);
 
  private:
-  // Texts go into blocks of block_size bytes, and once a pool holds more than a few of them
-  // into blocks of big_block_size bytes, which take huge pages where the system has them.
+  // Texts go into blocks that double from first_block_size to block_size bytes, and once a pool
+  // holds more than a few of those into blocks of big_block_size bytes, which take huge pages
+  // where the system has them.
+  static constexpr std::size_t first_block_size = 4 << 10;
   static constexpr std::size_t block_size = 1 << 20;
   static constexpr std::size_t big_block_size = 8 << 20;
   static constexpr std::size_t min_table_size = 1024;

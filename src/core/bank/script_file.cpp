@@ -83,12 +83,16 @@ void read_programs(bank& b, byte_source& in, int programs) {
 
 std::uint64_t read_file_lists(bank& b, byte_source& text, int multisamples, host& h,
                               std::string_view what) {
-  // At most one new text a line, and a line takes at least its line end: tell the pool what
-  // may come so that its table is sized once.
+  // At most one new text a line: tell the pool what may come so that its table is sized once.
+  // A stored path with its line end is rarely under 16 bytes, so a short text gets a small
+  // table (a few pages to clear instead of one per line); where short paths are many after
+  // all, the table grows as they arrive.
   const std::uint64_t text_bytes =
       text.size() > text.position() ? text.size() - text.position() : 0;
   const std::uint64_t most = static_cast<std::uint64_t>(multisamples) * slots_per_multisample;
-  b.paths().reserve(static_cast<std::size_t>(std::min(most, text_bytes)) + 1, text_bytes);
+  constexpr std::uint64_t usual_shortest_line = 16;
+  b.paths().reserve(
+      static_cast<std::size_t>(std::min(most, text_bytes / usual_shortest_line)) + 1, text_bytes);
 
   line_reader lines(text);
   try {

@@ -68,10 +68,16 @@ class s2_reader {
 
  private:
   // Shows `text` (caption "Error") and the closing "Bank loading is aborted!", then resets.
+  // The caller reset the object before the read, so until the records are read only the file
+  // information differs from the reset values (a failed size check then costs a few bytes,
+  // not a reset of 40 MB of records).
   void abort(std::string_view text) {
     if (!text.empty()) host_.message(text, "Error");
     host_.message(aborted, "Info");
-    bank_.reset();
+    if (records_changed_)
+      bank_.reset();
+    else
+      std::memset(&bank_.image().bank_file_info, 0, sizeof(s2_bank_file_info));
   }
   bool read_exact(void* buffer, std::size_t count) {
     if (reader_.Read(buffer, count) == count) return true;
@@ -90,6 +96,7 @@ class s2_reader {
   host& host_;
   MySplitFileReaderClass reader_;
   s2_read_result result_;
+  bool records_changed_ = false;  // the records or file lists were written
 };
 
 bool s2_reader::sizes_agree() {
@@ -161,6 +168,7 @@ bool s2_reader::read_records(int version) {
           group_thousands(needed) + " bytes.");
     return false;
   }
+  records_changed_ = true;
   auto* head = reinterpret_cast<std::uint8_t*>(&im);
   // The first set (and with it the second, which follows it in every version but 1) lies in
   // the file exactly where it lies in the image.

@@ -227,6 +227,8 @@ TEST_P(S2Damaged, EndsWithItsMessages) {
   EXPECT_EQ(b.sound_name_text(7), "- - -           ");
   EXPECT_EQ(b.file(5, 60), "- - -");
   EXPECT_EQ(+b.image().bank_file_info.bank_size, 0u);
+  static const s2_bank fresh;
+  EXPECT_EQ(std::memcmp(&b.image(), &fresh.image(), sizeof(s2_image)), 0);
 }
 
 const std::uint64_t info_at = 512;
