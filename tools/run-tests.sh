@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Sets up and runs every test except those labelled "slow" (run those with: ctest --test-dir build -L slow),
-# then the same tests built for Windows under Wine (tools/run-windows-tests.sh). Either failing fails.
-# With QBANK_CHECK_SANITIZERS=1 it then also runs the suite built with AddressSanitizer and UBSan
-# (tools/run-sanitizer-tests.sh, in build-asan) and each fuzz target for 60 seconds
-# (tools/fuzz/run.sh, outside the tree).
+# then the same tests built for Windows under Wine (tools/run-windows-tests.sh), then the whole
+# suite built with AddressSanitizer and UBSan (tools/run-sanitizer-tests.sh, in build-asan), then
+# each fuzz target for 60 seconds (tools/fuzz/run.sh, outside the tree). Any stage failing fails.
+# QBANK_CHECK_SANITIZERS=0 leaves the last two stages out (a quicker run while working).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/tools/setup.sh" "$here/build"
@@ -15,7 +15,7 @@ trap '"$here/tools/test-sound-server.sh" stop' EXIT
 export QBANK_REQUIRE_SOUND=1
 ctest --test-dir "$here/build" -LE slow --output-on-failure -j "$(nproc)"
 "$here/tools/run-windows-tests.sh" "$here/build-windows"
-if [ "${QBANK_CHECK_SANITIZERS:-0}" = 1 ]; then
+if [ "${QBANK_CHECK_SANITIZERS:-1}" != 0 ]; then
   "$here/tools/run-sanitizer-tests.sh" "$here/build-asan"
   "$here/tools/fuzz/run.sh" 60
 fi

@@ -41,6 +41,12 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 export CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1
+# A build folder made from another checkout (another clone, a worktree) is started afresh:
+# CMake refuses to configure it for this one.
+if [ -f "$build/CMakeCache.txt" ] &&
+  ! grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$root" "$build/CMakeCache.txt"; then
+  rm -rf "$build"
+fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DQBANK_FUZZ=ON -DQBANK_BUILD_GUI=OFF -DQBANK_BUILD_TESTS=OFF \
   -DQBANK_BUILD_BENCH=OFF >/dev/null
