@@ -20,6 +20,7 @@ namespace qbank {
 namespace {
 
 using testing::q;
+using testing::read_script;
 using testing::recording_host;
 using testing::run_qbank;
 using testing::run_result;
@@ -42,11 +43,6 @@ struct bulk_cli : ::testing::Test {
     save_script(b, dir / name, h);
     return dir / name;
   }
-  std::unique_ptr<bank> load(const fs::path& path) {
-    auto out = std::make_unique<bank>();
-    load_script(*out, path, 6, h);
-    return out;
-  }
 };
 
 TEST_F(bulk_cli, RemoveRangesAskWriteOutAndRefuseBadRanges) {
@@ -57,7 +53,7 @@ TEST_F(bulk_cli, RemoveRangesAskWriteOutAndRefuseBadRanges) {
   run_result r = run_qbank("remove-programs " + q(in) + " 10 12 -o " + q(dir / "out.qbs"));
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "[Remove Multiple Programs] Are You Sure ? -> Yes\n");
-  std::unique_ptr<bank> out = load(dir / "out.qbs");
+  std::unique_ptr<bank> out = read_script(dir / "out.qbs");
   EXPECT_EQ(out->program_name_text(9), "P9");
   for (int i : {10, 11, 12}) EXPECT_EQ(out->program_name_text(i), blank_name);
   EXPECT_EQ(out->program_name_text(13), "P13");
@@ -66,7 +62,7 @@ TEST_F(bulk_cli, RemoveRangesAskWriteOutAndRefuseBadRanges) {
   r = run_qbank("remove-multisamples " + q(in) + " 2048 9999 -o " + q(in));
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "[Remove Multiple Multisamples] Are You Sure ? -> Yes\n");
-  out = load(in);
+  out = read_script(in);
   EXPECT_TRUE(out->multisample_has_files(2047));
   EXPECT_FALSE(out->multisample_has_files(2048));
 
@@ -76,7 +72,7 @@ TEST_F(bulk_cli, RemoveRangesAskWriteOutAndRefuseBadRanges) {
   EXPECT_EQ(r.out, "[Remove Multiple Programs] Are You Sure ? [y/N]  -> No\n");
   EXPECT_FALSE(fs::exists(dir / "no.qbs"));
 
-  for (const std::string bad : {"remove-programs " + q(in) + " 12 10 -o " + q(dir / "x.qbs"),
+  for (const std::string& bad : {"remove-programs " + q(in) + " 12 10 -o " + q(dir / "x.qbs"),
                                 "remove-programs " + q(in) + " 0 9999 -o " + q(dir / "x.qbs"),
                                 "remove-multisamples " + q(in) + " 0 5 -o " + q(dir / "x.qbs"),
                                 "remove-multisamples " + q(in) + " 5 4 -o " + q(dir / "x.qbs"),
@@ -108,7 +104,7 @@ TEST_F(bulk_cli, UnusedAndWhereUsedPrintTheirReports) {
   EXPECT_EQ(r.out,
             "[Remove UNUSED Multisamples] Are You Sure ? -> Yes\n"
             "[Report: Removed Multisamples Names]\nRemoved multisamples: 1\n\nMS0008  Gone\n");
-  const std::unique_ptr<bank> out = load(dir / "u.qbs");
+  const std::unique_ptr<bank> out = read_script(dir / "u.qbs");
   EXPECT_TRUE(out->multisample_has_files(3));
   EXPECT_FALSE(out->multisample_has_files(8));
   r = run_qbank("unused " + q(dir / "u.qbs") + " -o " + q(dir / "u.qbs"));
@@ -147,10 +143,10 @@ TEST_F(bulk_cli, NamesMarkersAndFixes) {
   r = run_qbank("fix " + q(in) + " octave-up -o " + q(dir / "f.qbs"));
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "[Info] Transposed 1 programs\n");
-  EXPECT_EQ(load(dir / "f.qbs")->program(1).pg_transpose, 12);
+  EXPECT_EQ(read_script(dir / "f.qbs")->program(1).pg_transpose, 12);
   r = run_qbank("fix " + q(in) + " program-transpose -o " + q(dir / "f.qbs"));
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(load(dir / "f.qbs")->program(1).pg_transpose, 24);
+  EXPECT_EQ(read_script(dir / "f.qbs")->program(1).pg_transpose, 24);
   EXPECT_EQ(run_qbank("fix " + q(in) + " lfo-speed -o " + q(dir / "f.qbs")).out,
             "[Info] Fixed LFO in 9999 programs\n");
   EXPECT_EQ(run_qbank("fix " + q(in) + " everything -o " + q(dir / "f.qbs")).exit_code, 2);
@@ -219,7 +215,7 @@ TEST_F(bulk_cli, DuplicatesReportRemoveAndContent) {
                        "  uses reasigned multisample:\n"
                        "      Zone VZ00: multisample is reassigned: MS0007 -> MS0002\n"
                        "      Multisample MS0007  is DELETED!\n\n");
-  EXPECT_EQ(load(dir / "d.qbs")->program(0).zones[0].multisample, 2);
+  EXPECT_EQ(read_script(dir / "d.qbs")->program(0).zones[0].multisample, 2);
   EXPECT_EQ(run_qbank("duplicates " + q(in) + " --remove").exit_code, 2);
   EXPECT_EQ(run_qbank("duplicates " + q(in) + " -o " + q(dir / "e.qbs")).exit_code, 2);
   EXPECT_EQ(

@@ -23,6 +23,7 @@ namespace qbank {
 namespace {
 
 using testing::q;
+using testing::read_script;
 using testing::recording_host;
 using testing::run_qbank;
 using testing::run_result;
@@ -48,11 +49,6 @@ struct conform_cli : ::testing::Test {
     save_script(b, dir / "in.qbs", h);
     return dir / "in.qbs";
   }
-  std::unique_ptr<bank> load(const fs::path& path) {
-    auto loaded = std::make_unique<bank>();
-    load_script(*loaded, path, 6, h);
-    return loaded;
-  }
   std::string expected_report(bool dry_run) {
     std::string text =
         "[Report: Conform WAV Files]\nConverted: " + path_to_utf8(lib / "Strings" / "A3.wav") +
@@ -71,7 +67,7 @@ TEST_F(conform_cli, ScriptRewrittenInPlaceEvenWithRefusalsThenNothingLeftToDo) {
   run_result r = run_qbank("conform " + q(in) + " --into " + q(out));
   EXPECT_EQ(r.exit_code, 1);  // a file was refused, but the bank changed and is written
   EXPECT_EQ(r.out, expected_report(false));
-  std::unique_ptr<bank> after = load(in);
+  std::unique_ptr<bank> after = read_script(in);
   const std::string result = stored_path(out / "Strings" / "A3.wav");
   EXPECT_EQ(after->file(3, 57), result);
   EXPECT_EQ(after->file(4, 57), result);
@@ -109,7 +105,7 @@ TEST_F(conform_cli, OutputNamedWithOLeavesTheInputAlone) {
       run_qbank("conform " + q(in) + " --into " + q(out) + " -o " + q(dir / "o.qbs"));
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(read_whole_file(in), before);
-  EXPECT_EQ(load(dir / "o.qbs")->file(4, 57), stored_path(out / "Strings" / "A3.wav"));
+  EXPECT_EQ(read_script(dir / "o.qbs")->file(4, 57), stored_path(out / "Strings" / "A3.wav"));
   // Usage errors: DIR is required.
   EXPECT_EQ(run_qbank("conform " + q(in)).exit_code, 2);
 }

@@ -14,6 +14,7 @@ namespace qbank {
 namespace {
 
 using testing::q;
+using testing::read_script;
 using testing::recording_host;
 using testing::run_qbank;
 using testing::run_result;
@@ -24,12 +25,6 @@ void save(const bank& b, const std::filesystem::path& path) {
   save_script(b, path, h);
 }
 
-std::unique_ptr<bank> load(const std::filesystem::path& path) {
-  auto b = std::make_unique<bank>();
-  recording_host h;
-  open_script(*b, path, 6, h);
-  return b;
-}
 
 TEST(EditCli, CommonPathAndReplacePath) {
   temp_dir dir;
@@ -50,7 +45,7 @@ TEST(EditCli, CommonPathAndReplacePath) {
   EXPECT_EQ(r.out, "");
   run_result common = run_qbank("common-path " + q(dir / "b.qbs"));
   EXPECT_EQ(common.out, "E:\\Samples\\P\n");
-  auto back = load(dir / "b.qbs");
+  auto back = read_script(dir / "b.qbs");
   EXPECT_EQ(back->file(1, 0), "E:\\Samples\\Piano\\C3.wav");
   EXPECT_EQ(back->file_id(1, 0), back->file_id(2, 0));
   EXPECT_TRUE(back->slot_is_empty(1, 2));
@@ -58,7 +53,7 @@ TEST(EditCli, CommonPathAndReplacePath) {
   // An empty text changes nothing; a text the code page cannot hold is refused, nothing written.
   EXPECT_EQ(
       run_qbank("replace-path " + q(dir / "a.qbs") + " '' X -o " + q(dir / "c.qbs")).exit_code, 0);
-  EXPECT_EQ(load(dir / "c.qbs")->file(1, 0), "D:\\Lib\\Piano\\C3.wav");
+  EXPECT_EQ(read_script(dir / "c.qbs")->file(1, 0), "D:\\Lib\\Piano\\C3.wav");
   run_result bad =
       run_qbank("replace-path " + q(dir / "a.qbs") + " 'D:' '日本' -o " + q(dir / "d.qbs"));
   EXPECT_EQ(bad.exit_code, 1);
@@ -84,7 +79,7 @@ TEST(EditCli, PlaceByNumberAndNameWithTheMarkerQuestion) {
   EXPECT_EQ(r.out,
             "[Info] Added 2 from 3 files.\n"
             "[Question] Use multisample name: \"Grand Piano\" ? -> Yes\n");
-  auto b = load(dir / "b.qbs");
+  auto b = read_script(dir / "b.qbs");
   EXPECT_EQ(b->file(12, 72), (dir / "Piano 060.wav").string());
   EXPECT_EQ(b->file(12, 84), (dir / "Piano 072.wav").string());
   EXPECT_EQ(b->multisample_name_text(12), std::string("Grand Piano\0\0\0\0\0", 11));
@@ -96,7 +91,7 @@ TEST(EditCli, PlaceByNumberAndNameWithTheMarkerQuestion) {
   EXPECT_EQ(asked.out,
             "[Info] Added 0 from 1 files.\n"
             "[Question] Use multisample name: \"Grand Piano\" ? [y/N]  -> No\n");
-  EXPECT_EQ(load(dir / "c.qbs")->multisample_name_text(3), "- - -           ");
+  EXPECT_EQ(read_script(dir / "c.qbs")->multisample_name_text(3), "- - -           ");
 }
 
 TEST(EditCli, PlaceRefusesBadArguments) {
@@ -123,7 +118,7 @@ TEST(EditCli, OctaveUpAndDown) {
       run_qbank("octave " + q(dir / "a.qbs") + " --multisample 4 up -o " + q(dir / "up.qbs"));
   EXPECT_EQ(up.exit_code, 0);
   EXPECT_EQ(up.out, "[Move 1 Octave Up?] Are You Sure? -> Yes\n");
-  auto moved = load(dir / "up.qbs");
+  auto moved = read_script(dir / "up.qbs");
   EXPECT_EQ(moved->file(4, 12), "D:\\low.wav");
   EXPECT_TRUE(moved->slot_is_empty(4, 0));
   EXPECT_TRUE(moved->slot_is_empty(4, 127));
@@ -131,7 +126,7 @@ TEST(EditCli, OctaveUpAndDown) {
   run_result down =
       run_qbank("octave " + q(dir / "a.qbs") + " --multisample 4 down -o " + q(dir / "dn.qbs"));
   EXPECT_EQ(down.out, "[Move 1 Octave Down?] Are You Sure? -> Yes\n");
-  EXPECT_EQ(load(dir / "dn.qbs")->file(4, 115), "D:\\high.wav");
+  EXPECT_EQ(read_script(dir / "dn.qbs")->file(4, 115), "D:\\high.wav");
 
   // Answered No: nothing is written.
   run_result no =

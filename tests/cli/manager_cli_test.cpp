@@ -18,6 +18,7 @@ namespace qbank {
 namespace {
 
 using testing::q;
+using testing::read_script;
 using testing::recording_host;
 using testing::run_qbank;
 using testing::run_result;
@@ -37,22 +38,16 @@ struct demo_bank {
   }
 };
 
-std::unique_ptr<bank> load(const fs::path& script) {
-  auto b = std::make_unique<bank>();
-  recording_host h;
-  load_script(*b, script, 6, h);
-  return b;
-}
 
 TEST(ManagerCli, TransferFromABankFileBringsTheMultisamples) {
   demo_bank d;
-  const auto demo_ptr = load(d.script);
+  const auto demo_ptr = read_script(d.script);
   const bank& demo = *demo_ptr;
   run_result r = run_qbank("transfer " + q(d.dir / "empty.qbs") + " " + q(d.bank_file) +
                            " --from 0 --count 3 --to 100 -o " + q(d.dir / "t.qbs"));
   EXPECT_EQ(r.exit_code, 0) << r.out;
   EXPECT_EQ(r.out, "");
-  const auto tp = load(d.dir / "t.qbs");
+  const auto tp = read_script(d.dir / "t.qbs");
   const bank& t = *tp;
   for (int k = 0; k < 3; ++k) {
     EXPECT_EQ(t.program_name_text(100 + k), demo.program_name_text(k));
@@ -68,7 +63,7 @@ TEST(ManagerCli, TransferFromABankFileBringsTheMultisamples) {
   r = run_qbank("transfer " + q(d.dir / "t.qbs") + " " + q(d.script) + " --from 0 -o " +
                 q(d.dir / "t.qbs"));
   EXPECT_EQ(r.exit_code, 0) << r.out;
-  const auto t2p = load(d.dir / "t.qbs");
+  const auto t2p = read_script(d.dir / "t.qbs");
   const bank& t2 = *t2p;
   EXPECT_EQ(t2.program(0).zones[0].multisample, t2.program(100).zones[0].multisample);
 }
@@ -118,7 +113,7 @@ TEST(ManagerCli, S2InfoAndImport) {
                 q(dir / "out.qbs"));
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "[Info] Bank loading OK!\n");
-  const auto bp = load(dir / "out.qbs");
+  const auto bp = read_script(dir / "out.qbs");
   const bank& b = *bp;
   EXPECT_EQ(b.program_name_text(7), "Grand Piano     ");
   EXPECT_EQ(b.program(7).zones[0].multisample, 5);
@@ -153,7 +148,7 @@ TEST(ManagerCli, ExportOneMultisampleAndTheLibrary) {
   demo_bank d;
   run_result r = run_qbank("export " + q(d.bank_file) + " --multisample 1 " + q(d.dir / "one"));
   EXPECT_EQ(r.exit_code, 0) << r.out;
-  const auto demo_ptr = load(d.script);
+  const auto demo_ptr = read_script(d.script);
   const bank& demo = *demo_ptr;
   unsigned files = 0;
   for (int j = 0; j < slots_per_multisample; ++j) files += !demo.slot_is_empty(1, j);

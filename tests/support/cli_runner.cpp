@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "bank/bank.h"
+#include "bank/script_file.h"
 #include "platform/paths.h"
+#include "support/recording_host.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -224,6 +227,13 @@ std::string q(const std::filesystem::path& p) {
       out += c;
   }
   return out + "'";
+}
+
+std::unique_ptr<bank> read_script(const std::filesystem::path& path) {
+  auto b = std::make_unique<bank>();
+  recording_host h;
+  load_script(*b, path, 6, h);
+  return b;
 }
 
 }  // namespace qbank::testing

@@ -2,9 +2,14 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
+
+namespace qbank {
+class bank;
+}
 
 namespace qbank::testing {
 
@@ -34,5 +39,8 @@ run_result run_qbank(const std::string& command_line, bool with_stderr = false,
 
 // A path quoted for run_qbank.
 std::string q(const std::filesystem::path& p);
+
+// The script a command wrote, loaded as version 6 into a bank of its own.
+std::unique_ptr<bank> read_script(const std::filesystem::path& path);
 
 }  // namespace qbank::testing

@@ -11,7 +11,7 @@
 namespace qbank::testing {
 
 s2_file_builder::s2_file_builder(int version)
-    : layout(version), version_(version), image_(std::make_unique<s2_image>()) {
+    : layout(version), image_(std::make_unique<s2_image>()) {
   const s2_bank reset;
   std::memcpy(image_.get(), &reset.image(), sizeof(s2_image));
   image_->start_sector[511] = static_cast<std::uint8_t>(version);

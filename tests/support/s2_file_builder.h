@@ -51,7 +51,6 @@ class s2_file_builder {
  private:
   std::vector<std::uint8_t> names_text() const;
 
-  int version_;
   std::unique_ptr<s2_image> image_;
   std::map<std::pair<int, int>, std::string> names_;
 };
