@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "bank/bank.h"
@@ -24,13 +25,19 @@ namespace {
 
 constexpr std::size_t max_slot_records = 256;
 
-// The header of a file of version `v`, code `code`: start sector, zeroed records.
+// The header of a file of version `v`, code `code`: start sector, zeroed programs, and
+// multisample records as a reset bank holds them (so that a read leaves most of them as the
+// next run's reset finds them).
 std::vector<std::uint8_t>& header_for(int v, std::uint8_t code) {
   static std::array<std::vector<std::uint8_t>, 7> headers;
   std::vector<std::uint8_t>& h = headers[v];
   if (h.empty()) {
     h.assign(qbank::header_size(v), 0);
     std::memcpy(h.data(), qbank::start_sector_template(6).data(), 512);
+    const auto blank = std::make_unique<qbank::bank>();
+    const std::size_t records = 512 + 2048 + 512ull * qbank::programs_in_version(v);
+    for (int n = 0; n < qbank::multisamples_in_version(v); ++n)
+      std::memcpy(h.data() + records + 1024ull * n, &blank->multisample(n), 1024);
   }
   h[511] = code;
   return h;

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "bank/bank.h"
 
@@ -44,7 +45,8 @@ class reused_bank {
   // `multisamples` multisamples (counted from 0).
   bank& fresh(int programs, int multisamples) {
     b_.globals() = globals_;
-    for (int i = 0; i < touched_programs_; ++i) b_.reset_program(i);
+    for (int i = 0; i < touched_programs_; ++i) reset_blend(b_.program(i));
+    b_.set_loaded_file_name(std::string(no_loaded_bank));  // as reset_program() leaves it
     static const file_list no_files{};
     for (int n = 0; n < touched_multisamples_; ++n) {
       multisample& m = b_.multisample(n);
