@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "platform/file_error.h"
@@ -11,12 +12,30 @@ namespace fs = std::filesystem;
 
 namespace qbank::testing {
 
-tree snapshot_tree(const fs::path& root) {
+tree snapshot_tree(const fs::path& given) {
+#ifdef _WIN32
+  // What the writers made below the tree may pass the 260 characters of a plain Windows path
+  // (they use the long form, as any file name the system allows may be asked for), so the
+  // tree is walked in the long form as well.
+  std::wstring long_form = fs::absolute(given).wstring();
+  std::replace(long_form.begin(), long_form.end(), L'/', L'\\');  // the long form takes '\' only
+  if (!long_form.starts_with(L"\\\\?\\")) long_form = L"\\\\?\\" + long_form;
+  const fs::path root(long_form);
+#else
+  const fs::path& root = given;
+#endif
+  // Entries are named by what the walk appended to the root (lexically_relative() does not
+  // take the long form apart on Windows).
+  const std::size_t skip = root.native().size();
   tree t;
   for (const auto& e : fs::recursive_directory_iterator(root)) {
+    auto below = e.path().native().substr(skip);
+    while (!below.empty() && (below[0] == '/' || below[0] == fs::path::preferred_separator))
+      below.erase(0, 1);
     std::string name;
-    for (const fs::path& part : e.path().lexically_relative(root))
+    for (const fs::path& part : fs::path(below))
       name += (name.empty() ? "" : "/") + path_to_utf8(part);
+    if (name.empty()) ADD_FAILURE() << "an entry below " << path_to_utf8(given) << " has no name";
     if (e.is_directory()) {
       t[name] = std::nullopt;
     } else {
