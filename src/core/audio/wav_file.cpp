@@ -104,7 +104,8 @@ std::uint32_t read_chunk_size(byte_source& stream) {
 
 head_cached_source::head_cached_source(byte_source& source, std::size_t head_size)
     : source_(source), position_(source.position()) {
-  head_.resize(head_size);
+  // No bigger than the file: validating many small files should not clear kilobytes for each.
+  head_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(head_size, source.size())));
   source_.seek(0);
   head_.resize(source_.read(head_.data(), head_.size()));
 }

@@ -42,7 +42,9 @@ struct wav_audio {
 };
 
 wav_audio examine_wav(byte_source& file) {
-  head_cached_source in(file);
+  // The header and the chunks before the audio; the usual files hold them in their first
+  // hundred bytes, and a longer chunk list is read on from the file.
+  head_cached_source in(file, 512);
   wav_audio a;
   a.channels = check_wav_header(in);
   if (a.channels == wav_rejected) {

@@ -239,6 +239,24 @@ TEST_F(BankBuild, ReportHeadersAndDamagedDataChunks) {
                                       "1. Invalid WAV format: " + path_to_utf8(dir / "cut.wav")}));
 }
 
+// Chunks before the audio may run far past the first bytes the validation reads at once (a
+// long LIST or cue chunk): the data chunk is still found, sized and its audio built.
+TEST_F(BankBuild, AudioAfterALongChunkListIsFoundAndBuilt) {
+  bytes audio(1500);
+  for (std::size_t k = 0; k < audio.size(); ++k) audio[k] = static_cast<std::uint8_t>(k * 7 + 3);
+  add_wav(1, 0, "tagged.wav",
+          testing::riff_file({testing::format_chunk(1), testing::riff_chunk("LIST", bytes(3000, 'x')),
+                              testing::riff_chunk("data", audio)}));
+  ASSERT_EQ(validate_for_build(b, h).errors(), 0u);
+  EXPECT_EQ(+b.multisample(1).slots[0].sector_count, 3u);
+  ASSERT_TRUE(build_bank_file(b, out, h));
+  const bytes built = read_whole_file(out);
+  // Offset binary: the high byte of each sample has its top bit flipped.
+  EXPECT_EQ(built[audio_start], audio[0]);
+  EXPECT_EQ(built[audio_start + 1], audio[1] ^ 0x80);
+  EXPECT_EQ(built[audio_start + 1499], audio[1499] ^ 0x80);
+}
+
 TEST_F(BankBuild, ASplitBankReadsBackLikeTheWholeOne) {
   // Parts of 10000 sectors: boundaries inside the header (5,120,000 and 10,240,000 and
   // 15,360,000), inside the 6 MB slot (20,480,000) and inside the path-name area.
@@ -254,7 +272,9 @@ TEST_F(BankBuild, ASplitBankReadsBackLikeTheWholeOne) {
   int parts = 0;
   for (; fs::exists(split_part_path(out, parts)); ++parts) {
     const bytes part = read_whole_file(split_part_path(out, parts));
-    if (fs::exists(split_part_path(out, parts + 1))) EXPECT_EQ(part.size(), 10'000u * 512);
+    if (fs::exists(split_part_path(out, parts + 1))) {
+      EXPECT_EQ(part.size(), 10'000u * 512);
+    }
     joined.insert(joined.end(), part.begin(), part.end());
   }
   EXPECT_EQ(parts, 6);
