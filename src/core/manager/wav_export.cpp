@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "bank/bank.h"
@@ -97,14 +98,23 @@ bool export_slot_audio(MySplitFileReaderClass& reader, const slot& s,
   const auto header = export_wav_header(static_cast<std::uint32_t>(bytes));
   out(header.data(), header.size());
   if (bytes > 0 && !reader.GoToPosition(std::uint64_t{s.first_sector} * sector_size)) return false;
-  std::vector<std::uint8_t> block(std::size_t{sectors_per_block} * sector_size);
+  // Filled by each read before use, so never cleared.
+  const std::unique_ptr<std::uint8_t[]> block(
+      new std::uint8_t[std::size_t{sectors_per_block} * sector_size]);
   for (std::uint32_t left = s.sector_count; left > 0;) {
     const std::uint32_t n = std::min(left, sectors_per_block);
     const std::size_t size = std::size_t{n} * sector_size;
-    if (reader.Read(block.data(), size) != size) return false;
-    // Offset binary to two's complement: the top bit of each little-endian sample flips.
-    for (std::size_t k = 1; k < size; k += 2) block[k] ^= 0x80;
-    out(block.data(), size);
+    if (reader.Read(block.get(), size) != size) return false;
+    // Offset binary to two's complement: the top bit of each little-endian sample flips, that
+    // is the top bit of every odd byte, eight bytes at a time (a block is whole sectors).
+    constexpr std::uint64_t sample_tops = 0x8000'8000'8000'8000ull;
+    for (std::size_t k = 0; k < size; k += 8) {
+      std::uint64_t w;
+      std::memcpy(&w, block.get() + k, 8);
+      w ^= sample_tops;
+      std::memcpy(block.get() + k, &w, 8);
+    }
+    out(block.get(), size);
     left -= n;
   }
   return true;
