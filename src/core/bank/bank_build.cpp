@@ -169,8 +169,9 @@ class slot_writer {
         written += static_cast<std::uint32_t>(2 * frames);
       } else {
         // Adding 0x8000 modulo 65536 flips the top bit of each sample's high byte. A final odd
-        // byte is not a whole sample and is copied as it is.
-        for (std::size_t k = 1; k < want; k += 2) in_[k] ^= 0x80;
+        // byte is not a whole sample and is copied as it is. Every read but the last is of
+        // copy_chunk bytes, an even count, so each starts on a sample.
+        flip_sample_signs(in_.data(), want);
         writer.Write(in_.data(), want);
         written += static_cast<std::uint32_t>(want);
       }

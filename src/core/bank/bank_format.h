@@ -13,6 +13,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace qbank {
 
@@ -172,5 +173,21 @@ static_assert(offsetof(multisample, slots) == 256);
 static_assert(offsetof(bank_image, global) == 512);
 static_assert(offsetof(bank_image, blends) == 2560);
 static_assert(offsetof(bank_image, multisamples) == 5'122'048);
+
+// Bank audio is 16-bit little-endian offset binary (0x8000 is silence); WAV audio is two's
+// complement. Either way round, the top bit of every sample flips: the top bit of each odd
+// byte of `bytes`, counted from its start. A final odd byte count leaves the last byte (half
+// a sample) as it is.
+inline void flip_sample_signs(std::uint8_t* bytes, std::size_t count) {
+  constexpr std::uint64_t sample_tops = 0x8000'8000'8000'8000ull;
+  std::size_t k = 0;
+  for (; k + 8 <= count; k += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, bytes + k, 8);
+    w ^= sample_tops;
+    std::memcpy(bytes + k, &w, 8);
+  }
+  for (k += 1; k < count; k += 2) bytes[k] ^= 0x80;
+}
 
 }  // namespace qbank

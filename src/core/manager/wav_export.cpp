@@ -105,15 +105,7 @@ bool export_slot_audio(MySplitFileReaderClass& reader, const slot& s,
     const std::uint32_t n = std::min(left, sectors_per_block);
     const std::size_t size = std::size_t{n} * sector_size;
     if (reader.Read(block.get(), size) != size) return false;
-    // Offset binary to two's complement: the top bit of each little-endian sample flips, that
-    // is the top bit of every odd byte, eight bytes at a time (a block is whole sectors).
-    constexpr std::uint64_t sample_tops = 0x8000'8000'8000'8000ull;
-    for (std::size_t k = 0; k < size; k += 8) {
-      std::uint64_t w;
-      std::memcpy(&w, block.get() + k, 8);
-      w ^= sample_tops;
-      std::memcpy(block.get() + k, &w, 8);
-    }
+    flip_sample_signs(block.get(), size);
     out(block.get(), size);
     left -= n;
   }

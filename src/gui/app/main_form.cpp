@@ -32,22 +32,6 @@
 
 namespace qbank::gui {
 
-namespace {
-
-// Marks `control` as part of a feature that is not built yet: greyed, and its tool tip says so.
-template <class Widget>
-Widget* pending(Widget* control) {
-  control->setEnabled(false);
-  control->setToolTip(not_available_yet);
-  return control;
-}
-
-QPushButton* disabled_button(const QString& caption, QWidget* parent) {
-  return pending(new QPushButton(caption, parent));
-}
-
-}  // namespace
-
 TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
     : main_(std::make_unique<bank>()),
       manager_(std::make_unique<bank>()),
