@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "audio/wav_file.h"
+#include "platform/shared_library.h"
 #include "ui/host.h"
 #include "util/text_format.h"
 
@@ -27,6 +28,48 @@ std::uint64_t conformed_frames(const audio_source_info& info) {
 #if QBANK_HAVE_CONFORM
 
 namespace {
+
+// libsndfile and libsoxr, loaded on first use rather than linked: linked, they and the codec
+// libraries they need (FLAC, Vorbis, Opus, MPEG, LAME, OpenMP) are mapped at every start of
+// qbank and the window, which doubled the start-up of commands that never decode.
+struct codec_libraries {
+  decltype(&::sf_open_virtual) sf_open_virtual = nullptr;
+  decltype(&::sf_close) sf_close = nullptr;
+  decltype(&::sf_strerror) sf_strerror = nullptr;
+  decltype(&::sf_readf_short) sf_readf_short = nullptr;
+  decltype(&::sf_readf_float) sf_readf_float = nullptr;
+  decltype(&::soxr_io_spec) soxr_io_spec = nullptr;
+  decltype(&::soxr_quality_spec) soxr_quality_spec = nullptr;
+  decltype(&::soxr_create) soxr_create = nullptr;
+  decltype(&::soxr_process) soxr_process = nullptr;
+  decltype(&::soxr_delete) soxr_delete = nullptr;
+  bool complete = false;
+};
+
+template <class Function>
+bool bind(const shared_library& library, Function& to, const char* name) {
+  to = reinterpret_cast<Function>(library.symbol(name));
+  return to != nullptr;
+}
+
+const codec_libraries& codecs() {
+  static const codec_libraries c = [] {
+    static const shared_library sndfile("libsndfile.so.1");
+    static const shared_library soxr("libsoxr.so.0");
+    codec_libraries l;
+    l.complete =
+        bind(sndfile, l.sf_open_virtual, "sf_open_virtual") &&
+        bind(sndfile, l.sf_close, "sf_close") && bind(sndfile, l.sf_strerror, "sf_strerror") &&
+        bind(sndfile, l.sf_readf_short, "sf_readf_short") &&
+        bind(sndfile, l.sf_readf_float, "sf_readf_float") &&
+        bind(soxr, l.soxr_io_spec, "soxr_io_spec") &&
+        bind(soxr, l.soxr_quality_spec, "soxr_quality_spec") &&
+        bind(soxr, l.soxr_create, "soxr_create") && bind(soxr, l.soxr_process, "soxr_process") &&
+        bind(soxr, l.soxr_delete, "soxr_delete");
+    return l;
+  }();
+  return c;
+}
 
 // The decoder reads through the file layer, so paths, errors and fault injection are the same
 // as everywhere else.
@@ -65,17 +108,17 @@ class decoder {
  public:
   explicit decoder(byte_source& in) {
     in.seek(0);
-    file_ = sf_open_virtual(&virtual_io, SFM_READ, &info_, &in);
+    file_ = codecs().sf_open_virtual(&virtual_io, SFM_READ, &info_, &in);
   }
   ~decoder() {
-    if (file_) sf_close(file_);
+    if (file_) codecs().sf_close(file_);
   }
   decoder(const decoder&) = delete;
   decoder& operator=(const decoder&) = delete;
 
   SNDFILE* get() const { return file_; }
   const SF_INFO& info() const { return info_; }
-  std::string error() const { return sf_strerror(file_); }
+  std::string error() const { return codecs().sf_strerror(file_); }
 
  private:
   SF_INFO info_{};
@@ -235,15 +278,15 @@ class sample_sink {
 class resampler {
  public:
   resampler(int rate, int channels) {
-    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
-    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
+    const soxr_io_spec_t io = codecs().soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+    const soxr_quality_spec_t quality = codecs().soxr_quality_spec(SOXR_VHQ, 0);
     soxr_error_t error = nullptr;
-    soxr_ = soxr_create(rate, conform_rate, static_cast<unsigned>(channels), &error, &io, &quality,
-                        nullptr);
+    soxr_ = codecs().soxr_create(rate, conform_rate, static_cast<unsigned>(channels), &error, &io,
+                                 &quality, nullptr);
     if (error) error_ = error;
   }
   ~resampler() {
-    if (soxr_) soxr_delete(soxr_);
+    if (soxr_) codecs().soxr_delete(soxr_);
   }
   resampler(const resampler&) = delete;
   resampler& operator=(const resampler&) = delete;
@@ -258,8 +301,8 @@ class resampler {
     if (in == nullptr) {
       for (;;) {
         std::size_t produced = 0;
-        if (soxr_error_t e =
-                soxr_process(soxr_, nullptr, 0, nullptr, buffer.data(), capacity, &produced)) {
+        if (soxr_error_t e = codecs().soxr_process(soxr_, nullptr, 0, nullptr, buffer.data(),
+                                                   capacity, &produced)) {
           error_ = e;
           return false;
         }
@@ -270,7 +313,7 @@ class resampler {
     while (frames > 0) {
       std::size_t used = 0, produced = 0;
       if (soxr_error_t e =
-              soxr_process(soxr_, in, frames, &used, buffer.data(), capacity, &produced)) {
+              codecs().soxr_process(soxr_, in, frames, &used, buffer.data(), capacity, &produced)) {
         error_ = e;
         return false;
       }
@@ -294,11 +337,15 @@ std::string ended_early(sf_count_t got, sf_count_t expected) {
 }  // namespace
 
 bool conform_available() {
-  return true;
+  return codecs().complete;
 }
 
 audio_source_info probe_audio(byte_source& in) {
   audio_source_info a;
+  if (!codecs().complete) {
+    a.reason = "libsndfile and libsoxr could not be loaded";
+    return a;
+  }
   decoder d(in);
   if (!d.get()) {
     a.reason = "cannot be decoded: " + d.error();
@@ -353,7 +400,8 @@ conform_outcome write_conformed(byte_source& in, const audio_source_info& expect
   if (expected.exact) {
     std::vector<short> samples(block_frames * channels);
     while (done < total) {
-      const sf_count_t got = sf_readf_short(d.get(), samples.data(), std::min(block, total - done));
+      const sf_count_t got =
+          codecs().sf_readf_short(d.get(), samples.data(), std::min(block, total - done));
       if (got <= 0) {
         result.reason = ended_early(done, total);
         return result;
@@ -377,7 +425,8 @@ conform_outcome write_conformed(byte_source& in, const audio_source_info& expect
       resampled.resize(out_frames * channels);
     }
     while (done < total) {
-      const sf_count_t got = sf_readf_float(d.get(), samples.data(), std::min(block, total - done));
+      const sf_count_t got =
+          codecs().sf_readf_float(d.get(), samples.data(), std::min(block, total - done));
       if (got <= 0) {
         result.reason = ended_early(done, total);
         return result;
