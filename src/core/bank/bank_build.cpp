@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -138,7 +139,8 @@ std::uint64_t path_area_size(const bank& b) {
 // binary, then padding to the end of the sector. Returns the bytes written before the padding.
 class slot_writer {
  public:
-  slot_writer() : in_(copy_chunk), out_(copy_chunk / 2) {
+  // The buffers are filled by each read before use, so never cleared.
+  slot_writer() : in_(new std::uint8_t[copy_chunk]), out_(new std::uint8_t[copy_chunk / 2]) {
     for (std::size_t k = 0; k < padding_.size(); k += 2) {
       padding_[k] = 0x00;
       padding_[k + 1] = 0x80;
@@ -152,27 +154,27 @@ class slot_writer {
     std::uint32_t written = 0;
     while (left > 0) {
       const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, copy_chunk));
-      if (file.read(in_.data(), want) != want) throw changed_file(stored);
+      if (file.read(in_.get(), want) != want) throw changed_file(stored);
       left -= want;
       if (a.channels == wav_stereo) {
         const std::size_t frames = want / 4;
+        // Whole samples loaded and stored: the system is little-endian, as the files are.
+        std::int16_t pair[2];
         for (std::size_t f = 0; f < frames; ++f) {
-          const std::uint8_t* p = in_.data() + 4 * f;
-          const std::int32_t l = static_cast<std::int16_t>(p[0] | p[1] << 8);
-          const std::int32_t r = static_cast<std::int16_t>(p[2] | p[3] << 8);
+          std::memcpy(pair, in_.get() + 4 * f, 4);
           // The sum in 32 bits, the quotient truncated toward zero, as the instrument expects.
-          const auto s = static_cast<std::uint16_t>((l + r) / 2) ^ 0x8000u;
-          out_[2 * f] = static_cast<std::uint8_t>(s);
-          out_[2 * f + 1] = static_cast<std::uint8_t>(s >> 8);
+          const std::int32_t sum = std::int32_t{pair[0]} + pair[1];
+          const auto s = static_cast<std::uint16_t>(static_cast<std::uint16_t>(sum / 2) ^ 0x8000u);
+          std::memcpy(out_.get() + 2 * f, &s, 2);
         }
-        writer.Write(out_.data(), 2 * frames);
+        writer.Write(out_.get(), 2 * frames);
         written += static_cast<std::uint32_t>(2 * frames);
       } else {
         // Adding 0x8000 modulo 65536 flips the top bit of each sample's high byte. A final odd
         // byte is not a whole sample and is copied as it is. Every read but the last is of
         // copy_chunk bytes, an even count, so each starts on a sample.
-        flip_sample_signs(in_.data(), want);
-        writer.Write(in_.data(), want);
+        flip_sample_signs(in_.get(), want);
+        writer.Write(in_.get(), want);
         written += static_cast<std::uint32_t>(want);
       }
     }
@@ -192,8 +194,8 @@ class slot_writer {
   }
 
  private:
-  std::vector<std::uint8_t> in_;
-  std::vector<std::uint8_t> out_;
+  std::unique_ptr<std::uint8_t[]> in_;
+  std::unique_ptr<std::uint8_t[]> out_;
   std::array<std::uint8_t, sector_size> padding_{};
 };
 
