@@ -9,6 +9,7 @@
 #include "audio/conform.h"
 #include "audio/conform_codec.h"
 #include "bank/bank.h"
+#include "bank/bank_build.h"
 #include "bank/script_file.h"
 #include "platform/file_io.h"
 #include "platform/file_stamp.h"
@@ -108,6 +109,36 @@ TEST_F(conform_cli, OutputNamedWithOLeavesTheInputAlone) {
   EXPECT_EQ(read_script(dir / "o.qbs")->file(4, 57), stored_path(out / "Strings" / "A3.wav"));
   // Usage errors: DIR is required.
   EXPECT_EQ(run_qbank("conform " + q(in)).exit_code, 2);
+}
+
+// A bank file built when its files were fine, then a file replaced by one the instrument
+// refuses: the bank file is read, left alone, and the script with the new path goes beside it.
+TEST_F(conform_cli, BankFileInputGivesAScriptBesideIt) {
+  QBANK_SKIP_WITHOUT_CONFORM();
+  fs::create_directories(lib / "Strings");
+  const fs::path a3 = lib / "Strings" / "A3.wav";
+  testing::write_audio_with_sndfile(a3, testing::audio_container::wav,
+                                    testing::audio_encoding::pcm_16, 1, conform_rate,
+                                    testing::sine_wave(1, conform_rate, 0.1, 1000, 0.5));
+  b.set_file(3, 57, stored_path(a3));
+  ASSERT_TRUE(build_bank_file(b, dir / "BANK.qbb", h));
+  const testing::bytes built = read_whole_file(dir / "BANK.qbb");
+  testing::write_audio_with_sndfile(a3, testing::audio_container::wav,
+                                    testing::audio_encoding::pcm_24, 2, 44100,
+                                    testing::sine_wave(2, 44100, 0.2, 1000, 0.5));
+
+  const run_result r = run_qbank("conform " + q(dir / "BANK.qbb") + " --into " + q(out));
+  EXPECT_EQ(r.exit_code, 0);
+  // The only file's own folder is the library's common folder: the result goes straight below
+  // DIR.
+  const fs::path result = out / "A3.wav";
+  EXPECT_EQ(r.out,
+            "[Info] Bank loading OK!\n[Report: Conform WAV Files]\nConverted: " + path_to_utf8(a3) +
+                " (WAV 24-bit 44100 Hz stereo) -> " + path_to_utf8(result) +
+                "\nTotals: 1 converted, 0 converted earlier, 0 kept, 0 refused\n");
+  EXPECT_EQ(read_whole_file(dir / "BANK.qbb"), built);
+  EXPECT_EQ(read_script(dir / "BANK.qbs")->file(3, 57), stored_path(result));
+  EXPECT_EQ(check_stored_wav(stored_path(result)), wav_check::accepted);
 }
 
 TEST_F(conform_cli, WithoutTheDecoderTheCommandSaysItIsNotAvailable) {
