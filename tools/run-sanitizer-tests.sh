@@ -9,8 +9,10 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build-asan}
 # A rerun from a fresh clone elsewhere hits the compiler cache: paths are taken relative.
 export CCACHE_BASEDIR=$here CCACHE_NOHASHDIR=1
+# The window and the tests are named explicitly: a build folder configured earlier without them
+# would otherwise keep them out without a word.
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQBANK_SANITIZE=ON \
-  -DQBANK_BUILD_BENCH=OFF >/dev/null
+  -DQBANK_BUILD_GUI=ON -DQBANK_BUILD_TESTS=ON -DQBANK_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)"
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1

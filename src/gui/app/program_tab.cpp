@@ -280,7 +280,8 @@ program_tab::program_tab(bank& b, host& h, zone_list_model* zones, name_grid_mod
   grid_->setItemDelegateForColumn(1, new name_delegate(grid_, true));
   grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                          QAbstractItemView::AnyKeyPressed);
-  grid_->viewport()->installEventFilter(this);
+  grid_viewport_ = grid_->viewport();
+  grid_viewport_->installEventFilter(this);
   grid_->setToolTip(QStringLiteral("Drag a program by its number to move, swap or copy it"));
 
   auto* layout = new QHBoxLayout(this);
@@ -549,7 +550,9 @@ void program_tab::next_multisample(int n) {
 }
 
 bool program_tab::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == grid_->viewport()) return drag_row(event);
+  // The viewport kept at start: events still arrive while the window is being destroyed, when
+  // the grid is no longer a table view to ask.
+  if (watched == grid_viewport_) return drag_row(event);
   auto* label = qobject_cast<QLabel*>(watched);
   if (!label) return false;
   if (label->property("tag").isValid()) return drag_label(label, event);

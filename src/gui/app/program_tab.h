@@ -99,6 +99,7 @@ class program_tab : public QWidget {
   QPushButton* copy_name_ = nullptr;
   std::array<QLabel*, 8> zone_captions_{};
   QTableView* grid_ = nullptr;
+  QWidget* grid_viewport_ = nullptr;  // watched for row drags
   std::array<QComboBox*, zone_list_count> zone_lists_{};
   std::vector<std::pair<const parameter*, QComboBox*>> parameter_lists_;
   std::array<QLabel*, 76> zone_labels_{};  // by tag

@@ -97,7 +97,8 @@ void player_tab::build_settings_page() {
 
 void player_tab::attach_slot_grid(QTableView* grid) {
   grid_ = grid;
-  grid_->viewport()->installEventFilter(this);
+  grid_viewport_ = grid_->viewport();
+  grid_viewport_->installEventFilter(this);
   connect(grid_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
     if (!selecting_) load_selected_slot();
   });
@@ -163,7 +164,9 @@ void player_tab::zoom(bool up) {
 bool player_tab::eventFilter(QObject* watched, QEvent* event) {
   if (watched == plot_page_ && event->type() == QEvent::Show) {
     load_selected_slot();
-  } else if (grid_ && watched == grid_->viewport()) {
+  } else if (grid_viewport_ && watched == grid_viewport_) {
+    // (The viewport kept at start: events still arrive while the window is being destroyed,
+    // when the grid is no longer a table view to ask.)
     if (event->type() == QEvent::MouseButtonPress) {
       const auto* mouse = static_cast<QMouseEvent*>(event);
       const QModelIndex index = grid_->indexAt(mouse->position().toPoint());

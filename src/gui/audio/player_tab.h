@@ -81,6 +81,7 @@ class player_tab : public QObject {
   QWidget* plot_page_ = nullptr;
   QWidget* settings_page_ = nullptr;
   QTableView* grid_ = nullptr;
+  QWidget* grid_viewport_ = nullptr;  // watched for Ctrl presses
   int multisample_ = 1;
   slot_audio audio_;
   bool selecting_ = false;  // the player itself moves the grid's selection

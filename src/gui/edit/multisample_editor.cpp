@@ -102,8 +102,9 @@ multisample_editor::multisample_editor(TForm1& form, dialogs& d)
   QTableView* files = form_.StringGridFiles;
   files->setItemDelegate(new file_slot_delegate(files));
   files->setAcceptDrops(true);
-  files->viewport()->setAcceptDrops(true);
-  files->viewport()->installEventFilter(this);
+  files_viewport_ = files->viewport();
+  files_viewport_->setAcceptDrops(true);
+  files_viewport_->installEventFilter(this);
 }
 
 void multisample_editor::set_choice_items(std::vector<QAction*> criteria,
@@ -243,7 +244,9 @@ bool multisample_editor::eventFilter(QObject* watched, QEvent* event) {
     QTimer::singleShot(0, form_.MemoComment, [box = form_.MemoComment] { box->selectAll(); });
     return false;
   }
-  if (watched != form_.StringGridFiles->viewport()) return false;
+  // Compared with the pointer kept at start: events still arrive while the window is being
+  // destroyed, when the grid is no longer a table view to ask.
+  if (watched != files_viewport_) return false;
   switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {

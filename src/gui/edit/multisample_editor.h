@@ -14,6 +14,7 @@
 class QAction;
 class QMimeData;
 class QPoint;
+class QWidget;
 
 namespace qbank::gui {
 
@@ -60,6 +61,7 @@ class multisample_editor : public QObject {
 
   TForm1& form_;
   dialogs& dialogs_;
+  QWidget* files_viewport_ = nullptr;  // the file-slot grid's viewport, watched for drops
   std::vector<QAction*> criteria_;
   std::vector<QAction*> transposes_;
 };
