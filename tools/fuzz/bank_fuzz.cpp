@@ -48,11 +48,12 @@ std::vector<std::uint8_t>& header_for(int v, std::uint8_t code) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static qbank::fuzz::reused_bank reused;
   qbank::fuzz::input in(data, size);
-  // Versions 5 and 6 (9999 programs) cost ten times as much a run as the others: only the top
-  // 16 byte values choose them, the rest the smaller layouts and unknown codes.
+  // Versions 5 and 6 (9999 programs, version 6 10000 multisamples) cost up to ten times as
+  // much a run as the others and share their code: only the top 4 byte values choose them, the
+  // rest the smaller layouts and unknown codes.
   static constexpr std::uint8_t small_codes[] = {0xA9, 0xAA, 0xAB, 0xAC, 0xAF};
   const std::uint8_t choice = in.byte();
-  const std::uint8_t code = choice >= 0xF0 ? 0xAD + choice % 2 : small_codes[choice % 5];
+  const std::uint8_t code = choice >= 0xFC ? 0xAD + choice % 2 : small_codes[choice % 5];
   const bool known = code >= 0xAA && code <= 0xAE;
   // An unknown code is refused at the start sector: its header is the small one of version 2.
   const int v = known ? code - 0xA8 : 2;

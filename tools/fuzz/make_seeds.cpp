@@ -68,9 +68,9 @@ void script_seeds(const fs::path& script) {
 void bank_seeds(const fs::path& bank_file) {
   const bytes file = joined_parts(bank_file);
   const std::uint64_t header = qbank::header_size(6);
-  // The demo bank as the target takes it: code, part shape, no part left out, the slot records
-  // of the first multisamples, then everything after the header.
-  bytes seed{0xAE, 0x01, 0x00, 0xFF};
+  // The demo bank as the target takes it: the choice of code (0xFF: version 6), part shape, no
+  // part left out, the slot records of the first multisamples, then everything after the header.
+  bytes seed{0xFF, 0x01, 0x00, 0xFF};
   const std::size_t first_slots = 512 + 2048 + 512ull * qbank::program_count + 256;
   for (std::size_t k = 0; k < 255; ++k) {
     const std::size_t at = first_slots + (k / 128) * 1024 + (k % 128) * 6;
@@ -79,7 +79,7 @@ void bank_seeds(const fs::path& bank_file) {
   seed.insert(seed.end(), file.begin() + header, file.end());
   put("bank_fuzz", "demo_v6", seed);
   // The same after-header bytes as other versions: the slot tables now point elsewhere.
-  seed[0] = 0xAA;
+  seed[0] = 0x01;  // version 2
   put("bank_fuzz", "demo_as_v2", seed);
   // The export target: a part size, no paths, the first slot records, the whole bank file.
   bytes ex{0x00, 0x00, 0x00, 0x00, 16};

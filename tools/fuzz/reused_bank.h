@@ -51,7 +51,9 @@ class reused_bank {
     for (int n = 0; n < touched_multisamples_; ++n) {
       multisample& m = b_.multisample(n);
       if (!same_bytes(&m, &pristine_, sizeof m)) std::memcpy(&m, &pristine_, sizeof m);
-      if (!same_bytes(b_.files(n).data(), no_files.data(), sizeof no_files))
+      // With nothing in the pool but its marker every id is the empty one (ids index the pool).
+      if (b_.paths().size() > 1 &&
+          !same_bytes(b_.files(n).data(), no_files.data(), sizeof no_files))
         for (int j = 0; j < slots_per_multisample; ++j) b_.set_file_id(n, j, empty_path_id);
     }
     b_.paths().clear();

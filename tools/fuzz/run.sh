@@ -53,10 +53,13 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 nice -n 10 ninja -C "$build" -j2 "${targets[@]}" make_seeds
 
 mkdir -p "$out/logs"
-if [ ! -d "$out/seeds/param_fuzz" ]; then
+# The seeds are made again whenever the seed maker has been rebuilt (the targets' input layout
+# may have changed with it).
+if [ ! -f "$out/seeds/.made" ] || [ "$build/tools/fuzz/make_seeds" -nt "$out/seeds/.made" ]; then
   echo "fuzz: making the seed inputs"
   rm -rf "$out/seeds"
   ASAN_OPTIONS=detect_leaks=0 "$build/tools/fuzz/make_seeds" "$out/seeds"
+  touch "$out/seeds/.made"
 fi
 
 run_one() {

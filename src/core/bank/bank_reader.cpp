@@ -82,14 +82,6 @@ bool stale_part(const MySplitFileReaderClass& reader, const std::filesystem::pat
   return true;
 }
 
-// True when a slot with audio starts inside the header of a file of `header` bytes.
-bool any_slot_in_header(const bank& b, int multisamples, std::uint64_t header) {
-  for (int n = 0; n < multisamples; ++n)
-    for (const slot& s : b.multisample(n).slots)
-      if (s.first_sector != 0 && std::uint64_t{s.first_sector} * sector_size < header) return true;
-  return false;
-}
-
 read_outcome read_records(bank& b, part_opener& parts, reader_variant variant, host& h) {
   const bool main = variant == reader_variant::main;
   const std::filesystem::path& path = parts.bank_path();
@@ -130,23 +122,22 @@ read_outcome read_records(bank& b, part_opener& parts, reader_variant variant, h
   reader.Read(&b.globals(), sizeof(global_parameter));
   split_file_source source(reader);
   read_programs(b, source, programs);
-  if (programs < program_count) {
-    // reset_program() for each, with the loaded name forgotten once rather than 9000 times.
-    for (int i = programs; i < program_count; ++i) reset_blend(b.program(i));
-    b.set_loaded_file_name(std::string(no_loaded_bank));
-  }
+  // Programs past the version's own keep their reset values: the caller reset the bank, so
+  // resetting them again (9,000 records) would change nothing. Only the loaded name, which
+  // resetting a program forgets, is forgotten here.
+  if (programs < program_count) b.set_loaded_file_name(std::string(no_loaded_bank));
   reader.Read(b.image().multisamples, static_cast<std::size_t>(multisamples) * sizeof(multisample));
 
-  if (const std::uint64_t audio_end = end_of_audio(b, multisamples); audio_end != 0) {
+  if (const audio_extent audio = find_audio_extent(b, multisamples); audio.end != 0) {
     // Slot tables that point into the header or past the end of the file do not lead to the
     // path-name area; reading lines from there would fill the lists with audio or records.
-    if (any_slot_in_header(b, multisamples, header_size(version))) {
+    if (audio.first < header_size(version)) {
       h.message("The slot tables of the bank file point into its header: " + path_to_utf8(path) +
                     "\nThe file lists are not loaded.",
                 "Error");
       return out;
     }
-    if (!reader.GoToPosition(audio_end)) return out;
+    if (!reader.GoToPosition(audio.end)) return out;
   }
   const std::uint64_t needed = main ? 0 : static_cast<std::uint64_t>(multisamples);
   if (reader.Position() + needed >= reader.TotalSize()) {

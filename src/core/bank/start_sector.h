@@ -44,8 +44,14 @@ int multisamples_in_version(int version);
 // 512 + 2048 + 512 x programs + 1024 x multisample records.
 std::uint64_t header_size(int version);
 
-// The end of the audio area: the largest (first_sector + sector_count) x 512 over the slots of
-// multisamples 0..multisample_limit-1 whose first_sector is not 0; 0 when there is none.
-std::uint64_t end_of_audio(const bank& b, int multisample_limit = 10000);
+// Where the slots with audio (first_sector not 0) of multisamples 0..multisample_limit-1 lie:
+// `end` is the end of the audio area, the largest (first_sector + sector_count) x 512, and
+// `first` the lowest first_sector x 512; both 0 when no slot has audio. One pass over the slot
+// tables, which a read of a large bank walks once.
+struct audio_extent {
+  std::uint64_t first = 0;
+  std::uint64_t end = 0;
+};
+audio_extent find_audio_extent(const bank& b, int multisample_limit = 10000);
 
 }  // namespace qbank

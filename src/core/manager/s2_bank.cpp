@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "bank/split_file.h"
@@ -177,13 +179,18 @@ bool s2_reader::read_records(int version) {
   if (!read_exact(head + offsetof(s2_image, global), sets_end - offsetof(s2_image, global)))
     return false;
   if (version <= 2) {
-    std::vector<s2_old_multisample> old(s2_multisample_count);
-    if (!read_exact(old.data(), old.size() * sizeof(s2_old_multisample))) return false;
-    for (int n = 0; n < s2_multisample_count; ++n) {
-      s2_multisample& m = im.multisamples[n];
-      std::memcpy(&m, old[n].head, sizeof old[n].head);
-      for (int j = 0; j < slots_per_multisample; ++j)
-        m.slots[j] = {old[n].slots[j].value, old[n].slots[j].sector_count, 0x8100, 0};
+    // The 1,024-byte records are widened a batch at a time (not 10 MB at once).
+    constexpr int batch = 250;
+    static_assert(s2_multisample_count % batch == 0);
+    std::vector<s2_old_multisample> old(batch);
+    for (int first = 0; first < s2_multisample_count; first += batch) {
+      if (!read_exact(old.data(), old.size() * sizeof(s2_old_multisample))) return false;
+      for (int k = 0; k < batch; ++k) {
+        s2_multisample& m = im.multisamples[first + k];
+        std::memcpy(&m, old[k].head, sizeof old[k].head);
+        for (int j = 0; j < slots_per_multisample; ++j)
+          m.slots[j] = {old[k].slots[j].value, old[k].slots[j].sector_count, 0x8100, 0};
+      }
     }
   } else if (!read_exact(im.multisamples, sizeof im.multisamples)) {
     return false;
@@ -318,10 +325,11 @@ const sector_bytes& s2_names_sector() {
   return s;
 }
 
-void reset_s2_sound(s2_sound& sound) {
+namespace {
+
+s2_sound make_reset_sound() {
+  s2_sound sound{};
   auto* b = reinterpret_cast<std::uint8_t*>(&sound);
-  std::memset(b, 0, 400);
-  std::memset(b + 471, 0, sizeof(s2_sound) - 471);
   std::memcpy(b, "- - -           ", name_size);
   b[24] = 30;
   b[28] = 10;
@@ -352,6 +360,20 @@ void reset_s2_sound(s2_sound& sound) {
   b[360] = 5;
   b[361] = 64;
   b[381] = 15;
+  return sound;
+}
+
+}  // namespace
+
+void reset_s2_sound(s2_sound& sound) {
+  // Copied from one record made once: a reset writes 10,000 of them.
+  static const s2_sound reset = make_reset_sound();
+  constexpr std::size_t keep_from = 400;
+  constexpr std::size_t keep_to = 471;
+  auto* to = reinterpret_cast<std::uint8_t*>(&sound);
+  const auto* from = reinterpret_cast<const std::uint8_t*>(&reset);
+  std::memcpy(to, from, keep_from);
+  std::memcpy(to + keep_to, from + keep_to, sizeof(s2_sound) - keep_to);
 }
 
 s2_bank::s2_bank()
@@ -367,19 +389,26 @@ void s2_bank::reset() {
   std::memcpy(im.start_sector, s2_start_sector_template().data(), sector_size);
   std::memset(&im.bank_file_info, 0, sizeof im.bank_file_info);
   std::memset(&im.global, 0, sizeof im.global);
-  for (s2_setup& s : im.setups) {
-    std::memset(s.bytes, 0, sizeof s.bytes);
+  // Records are copied whole from reset records made once (a reset writes 40 MB of them).
+  static const s2_setup setup = [] {
+    s2_setup s{};
     std::memcpy(s.bytes, "- - -                   ", 24);
-  }
-  for (s2_sound& s : im.sounds) reset_s2_sound(s);
-  for (s2_multisample& m : im.multisamples) {
+    return s;
+  }();
+  static const s2_multisample multisample = [] {
+    s2_multisample m{};
     std::memcpy(m.name, "- - -           ", name_size);
     std::memset(m.data, ' ', sizeof m.data - 1);
     m.data[sizeof m.data - 1] = 0;
     for (s2_slot& s : m.slots) s = {0, 0, 0x8100, 0};
-  }
+    return m;
+  }();
+  std::fill(std::begin(im.setups), std::end(im.setups), setup);
+  for (s2_sound& s : im.sounds) reset_s2_sound(s);
+  std::fill(std::begin(im.multisamples), std::end(im.multisamples), multisample);
   paths_.clear();
-  for (list& l : lists_) l.fill(empty_path_id);
+  static_assert(empty_path_id == 0 && std::is_trivially_copyable_v<list>);
+  std::memset(lists_.data(), 0, sizeof lists_);
 }
 
 std::string s2_bank::sound_name_text(int n) const {

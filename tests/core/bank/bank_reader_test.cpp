@@ -89,8 +89,9 @@ TEST_F(BankReader, OldVersionsFillTheirRecordsAndShowTheirNotice) {
   source.program(255).osc_mode = 4;
   source.program(256).osc_mode = 4;
   source.multisample(2047).name[0] = 'Z';
-  b.program(300).osc_mode = 7;  // not stored in a version-3 file: reset again
-  EXPECT_TRUE(read(bank_file(source, 3, 2048 * 128)));
+  b.program(300).osc_mode = 7;  // not stored in a version-3 file: the open's reset clears it
+  testing::write_file(path, bank_file(source, 3, 2048 * 128));
+  EXPECT_TRUE(open_bank_file(b, path, h));
   EXPECT_EQ(b.program(255).osc_mode, 4);
   EXPECT_EQ(b.program(255).porta_time, 32);
   EXPECT_EQ(b.program(256).osc_mode, 0);
@@ -264,6 +265,20 @@ TEST_F(BankReader, ASlotIntoTheHeaderIsRefusedWhereverItLies) {
             std::vector<std::string>{"[Error] The slot tables of the bank file point "
                                      "into its header: " +
                                      path_to_utf8(path) + "\nThe file lists are not loaded."});
+}
+
+TEST_F(BankReader, TheLastSlotOfTheLastTableEndsTheAudio) {
+  // Every other table is empty; the audio (two sectors) follows the header.
+  source.multisample(9999).slots[127] = {30'004, 2};
+  bytes file = bank_file(source, 6, 0);
+  file.resize(file.size() + 1024, 0x7F);
+  for (int k = 0; k < 10000 * 128; ++k) {
+    const std::string line = "L" + std::to_string(k) + "\r\n";
+    file.insert(file.end(), line.begin(), line.end());
+  }
+  EXPECT_TRUE(read(file));
+  EXPECT_EQ(b.file(0, 0), "L0");
+  EXPECT_EQ(b.file(9999, 127), "L1279999");
 }
 
 TEST_F(BankReader, PartsOfAnotherBuildAreRefused) {

@@ -33,6 +33,13 @@ TEST(PathPool, InternsStablyThroughGrowthAndClears) {
   EXPECT_EQ(pool.size(), 1u);
   EXPECT_EQ(pool.text(empty_path_id), "- - -");
   EXPECT_EQ(pool.intern("again"), 1u);
+  // A small pool is emptied in place: texts from before the clear are new again.
+  EXPECT_EQ(pool.intern("D:\\x.wav"), 2u);
+  pool.clear();
+  EXPECT_EQ(pool.intern("D:\\y.wav"), 1u);
+  EXPECT_EQ(pool.intern("D:\\x.wav"), 2u);
+  EXPECT_EQ(pool.intern("again"), 3u);
+  EXPECT_EQ(pool.text(2), "D:\\x.wav");
 }
 
 TEST(PathPool, TextsOfEveryStoredSizeWidthComeBackWhole) {
