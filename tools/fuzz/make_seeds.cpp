@@ -98,16 +98,23 @@ void bank_seeds(const fs::path& bank_file) {
 }
 
 void s2_seeds(const fs::path& work) {
-  for (int version : {1, 2, 3, 4}) {
-    qbank::testing::s2_file_builder builder(version);
-    builder.set_name(0, 0, "C:\\Samples\\Piano 060.wav");
-    builder.set_name(9999, 127, "D:\\Last.wav");
-    const bytes head = builder.head();
-    const bytes tail = builder.tail();
-    bytes seed{static_cast<std::uint8_t>(version), 0x00};
-    seed.insert(seed.end(), head.begin() + 512, head.begin() + 1024);  // the file information
-    append(seed, tail);
-    put("s2_bank_fuzz", "builder_v" + std::to_string(version), seed);
+  // Whole banks, and banks whose names text is cut short (2,000 of its lines) with file
+  // information that agrees with it: these fit the target's input limit whole, so their
+  // mutations get past the size checks and the records to the names sector and text.
+  for (std::size_t lines : {std::size_t{10000} * 128, std::size_t{2000}}) {
+    for (int version : {1, 2, 3, 4}) {
+      qbank::testing::s2_file_builder builder(version);
+      builder.name_lines = lines;
+      builder.set_name(0, 0, "C:\\Samples\\Piano 060.wav");
+      builder.set_name(9999, 127, "D:\\Last.wav");
+      const bytes head = builder.head();
+      const bytes tail = builder.tail();
+      bytes seed{static_cast<std::uint8_t>(version), 0x00};
+      seed.insert(seed.end(), head.begin() + 512, head.begin() + 1024);  // the file information
+      append(seed, tail);
+      put("s2_bank_fuzz", (lines == 2000 ? "short_names_v" : "builder_v") + std::to_string(version),
+          seed);
+    }
   }
   (void)work;
 }

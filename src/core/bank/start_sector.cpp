@@ -64,30 +64,12 @@ std::uint64_t header_size(int version) {
          1024ull * multisamples_in_version(version);
 }
 
-namespace {
-
-// Whether a slot table is all zeros, looked at a word at a time: most tables of a bank (all
-// those of unused multisamples) are, and this costs a fraction of the slot-by-slot walk.
-bool empty_table(const slot (&slots)[slots_per_multisample]) {
-  static_assert(sizeof slots % 8 == 0);
-  const auto* p = reinterpret_cast<const unsigned char*>(slots);
-  std::uint64_t any = 0;
-  for (std::size_t k = 0; k < sizeof slots; k += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, p + k, 8);
-    any |= word;
-  }
-  return any == 0;
-}
-
-}  // namespace
-
 audio_extent find_audio_extent(const bank& b, int multisample_limit) {
   std::uint64_t first = UINT64_MAX;
   std::uint64_t end = 0;
   for (int n = 0; n < std::min(multisample_limit, multisample_count); ++n) {
     const auto& slots = b.multisample(n).slots;
-    if (empty_table(slots)) continue;
+    if (all_zero_bytes(slots, sizeof slots)) continue;
     for (const slot& s : slots) {
       const std::uint32_t at = s.first_sector;
       if (at == 0) continue;

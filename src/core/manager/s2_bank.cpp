@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iterator>
 #include <optional>
+#include <span>
 #include <type_traits>
 #include <vector>
 
@@ -59,6 +60,17 @@ class bounded_source : public byte_source {
   std::uint64_t start_;
   std::uint64_t limit_;
 };
+
+// The records of versions 1 and 2 in today's form: the same 256-byte head, and slots of 6 bytes
+// widened to 10 with the settings a reset gives.
+void widen_old_records(std::span<const s2_old_multisample> old, s2_multisample* to) {
+  for (const s2_old_multisample& o : old) {
+    s2_multisample& m = *to++;
+    std::memcpy(&m, o.head, sizeof o.head);
+    for (int j = 0; j < slots_per_multisample; ++j)
+      m.slots[j] = {o.slots[j].value, o.slots[j].sector_count, 0x8100, 0};
+  }
+}
 
 // One read of the bank: each step either goes on or ends the load with its messages.
 class s2_reader {
@@ -185,12 +197,7 @@ bool s2_reader::read_records(int version) {
     std::vector<s2_old_multisample> old(batch);
     for (int first = 0; first < s2_multisample_count; first += batch) {
       if (!read_exact(old.data(), old.size() * sizeof(s2_old_multisample))) return false;
-      for (int k = 0; k < batch; ++k) {
-        s2_multisample& m = im.multisamples[first + k];
-        std::memcpy(&m, old[k].head, sizeof old[k].head);
-        for (int j = 0; j < slots_per_multisample; ++j)
-          m.slots[j] = {old[k].slots[j].value, old[k].slots[j].sector_count, 0x8100, 0};
-      }
+      widen_old_records(old, im.multisamples + first);
     }
   } else if (!read_exact(im.multisamples, sizeof im.multisamples)) {
     return false;
