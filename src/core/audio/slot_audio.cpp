@@ -75,12 +75,11 @@ slot_audio load_bank_audio(const std::filesystem::path& bank_path, const slot& s
   const std::uint64_t wanted = std::uint64_t{sectors} * sector_size;
   slot_audio a;
   a.length = static_cast<std::uint32_t>(std::min(wanted, reader.TotalSize() - start));
-  a.samples = sample_buffer(std::move(recycled), a.length / 2);
+  // A file cut inside a sample leaves half of one: room for it as a whole sample.
+  a.samples = sample_buffer(std::move(recycled), (std::size_t{a.length} + 1) / 2);
   if (reader.Read(a.samples.data(), a.length) != a.length)
     return nothing(plot_bad_start, a.samples);
-  // Offset-binary to signed: v - 0x8000 in 16 bits flips the top bit.
-  for (std::int16_t& v : a.samples)
-    v = static_cast<std::int16_t>(static_cast<std::uint16_t>(v) ^ 0x8000u);
+  flip_sample_signs(reinterpret_cast<std::uint8_t*>(a.samples.data()), a.length);
   return a;
 }
 

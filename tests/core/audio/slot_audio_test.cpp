@@ -184,6 +184,14 @@ TEST_F(BankSlotAudio, BankProblemsAreThePlotsTexts) {
 TEST_F(BankSlotAudio, ABankCutShortEndsTheSlotWhereTheFileEnds) {
   build();
   const std::uint32_t first = b.multisample(1).slots[60].first_sector;
+  // Cut inside a sample: the half sample at the end is read into a whole one.
+  fs::resize_file(dir / "BANK.qbb", std::uint64_t{first} * 512 + 101);
+  const slot_audio odd = load(audio_source::bank_file);
+  ASSERT_TRUE(odd.loaded());
+  EXPECT_EQ(odd.length, 101u);
+  ASSERT_EQ(odd.samples.size(), 51u);
+  EXPECT_TRUE(std::equal(odd.samples.begin(), odd.samples.end() - 1, mono.begin()));
+
   fs::resize_file(dir / "BANK.qbb", std::uint64_t{first} * 512 + 100);
   const slot_audio a = load(audio_source::bank_file);
   ASSERT_TRUE(a.loaded());
