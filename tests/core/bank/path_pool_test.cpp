@@ -90,7 +90,7 @@ TEST(PathPool, ReservedPoolsKeepEveryTextThroughSwapsAndClears) {
   std::vector<std::pair<path_id, std::string>> in_a;
   // About 12 MB of text: past the small blocks into the big ones, and past a's hint of ids.
   for (int k = 0; k < 320000; ++k) {
-    std::string text = "F:\Big Library\Set " + std::to_string(k) + std::string(16, 'x') + ".wav";
+    std::string text = "F:\\Big Library\\Set " + std::to_string(k) + std::string(16, 'x') + ".wav";
     if (k % 1000 == 0) text.append(200, 'y');  // a two-byte stored size now and then
     in_a.emplace_back(a.intern(text), std::move(text));
   }
