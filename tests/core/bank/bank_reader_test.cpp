@@ -27,6 +27,14 @@ constexpr std::uint64_t image_size = 15'362'048;
 const std::string ok = "[Info] Bank loading OK!";
 const std::string version1 = "[Info] Open from Bank File Version 1!\nMultisamples is not loaded!";
 
+// Appends `lines` lines "L0", "L1", ... (a path-name area) to `file`.
+void add_lines(bytes& file, int lines) {
+  for (int k = 0; k < lines; ++k) {
+    const std::string line = "L" + std::to_string(k) + "\r\n";
+    file.insert(file.end(), line.begin(), line.end());
+  }
+}
+
 // A bank file of `version` holding the records of `b` that the version stores, then `lines`
 // lines "Ln" (the path-name area).
 bytes bank_file(const bank& b, int version, int lines) {
@@ -39,10 +47,7 @@ bytes bank_file(const bank& b, int version, int lines) {
   add(&b.image().global, sizeof(global_parameter));
   add(b.image().blends, sizeof(blend) * programs_in_version(version));
   add(b.image().multisamples, sizeof(multisample) * multisamples_in_version(version));
-  for (int k = 0; k < lines; ++k) {
-    const std::string line = "L" + std::to_string(k) + "\r\n";
-    out.insert(out.end(), line.begin(), line.end());
-  }
+  add_lines(out, lines);
   return out;
 }
 
@@ -256,10 +261,7 @@ TEST_F(BankReader, ASlotIntoTheHeaderIsRefusedWhereverItLies) {
   source.multisample(9).slots[5] = {30'004, 1};
   bytes file = bank_file(source, 6, 0);
   file.resize(file.size() + 512, 0);
-  for (int k = 0; k < 10000 * 128; ++k) {
-    const std::string line = "L" + std::to_string(k) + "\r\n";
-    file.insert(file.end(), line.begin(), line.end());
-  }
+  add_lines(file, 10000 * 128);
   EXPECT_FALSE(read(file));
   EXPECT_EQ(h.messages,
             std::vector<std::string>{"[Error] The slot tables of the bank file point "
@@ -272,10 +274,7 @@ TEST_F(BankReader, TheLastSlotOfTheLastTableEndsTheAudio) {
   source.multisample(9999).slots[127] = {30'004, 2};
   bytes file = bank_file(source, 6, 0);
   file.resize(file.size() + 1024, 0x7F);
-  for (int k = 0; k < 10000 * 128; ++k) {
-    const std::string line = "L" + std::to_string(k) + "\r\n";
-    file.insert(file.end(), line.begin(), line.end());
-  }
+  add_lines(file, 10000 * 128);
   EXPECT_TRUE(read(file));
   EXPECT_EQ(b.file(0, 0), "L0");
   EXPECT_EQ(b.file(9999, 127), "L1279999");
