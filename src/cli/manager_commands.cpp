@@ -13,6 +13,7 @@
 #include "platform/file_error.h"
 #include "platform/file_io.h"
 #include "platform/folders.h"
+#include "platform/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -29,14 +30,13 @@ struct manager_options {
 };
 
 // Fills the manager bank as the bank manager's load commands do: a bank file through the
-// manager variant of the reader, a script through the script loader.
-void load_source(bank& b, const fs::path& path, const input_options& options, host& h) {
-  input_file{path};  // a file that cannot be opened stops here (exit 3)
-  b.reset();
+// manager variant of the reader, a script through the script loader. False when the source did
+// not load completely (the reader has said why): nothing may be taken from it then.
+bool load_source(bank& b, const fs::path& path, const input_options& options, host& h) {
   if (detect_input(path, options) == input_kind::bank)
-    read_bank_file(b, path, reader_variant::manager, h);
-  else
-    load_script(b, path, options.from_version == 0 ? 6 : options.from_version, h);
+    return open_bank_file(b, path, h, nullptr, reader_variant::manager);
+  open_script(b, path, options.from_version == 0 ? 6 : options.from_version, h);
+  return true;
 }
 
 // Reads the second-generation bank; a file that cannot be opened throws file_error.
@@ -102,7 +102,13 @@ void add_manager_commands(command_context& ctx) {
       return exit_usage;
     }
     bank source;
-    load_source(source, o.source, o.source_options, th);
+    if (!load_source(source, o.source, o.source_options, th)) {
+      // The bank manager's reader says nothing of a file without data; the refusal must.
+      if (!th.saw_error())
+        std::fprintf(stderr, "qbank: %s holds no bank; nothing is transferred\n",
+                     path_to_utf8(o.source).c_str());
+      return exit_refused;
+    }
     if (th.saw_error()) return exit_refused;
     const int to = o.to < 0 ? o.from : o.to;
     if (!transfer_range(main, source, to, o.from, bottom, th)) return exit_refused;
@@ -184,13 +190,14 @@ void add_manager_commands(command_context& ctx) {
       return exit_usage;
     }
     const folder_chooser choose = folder_of(o.export_dir);
+    export_counts done;
     if (o.export_all) {
-      if (const unsigned files = export_library(b, choose, th); files > 0)
-        std::printf("%u WAV files exported\n", files);
+      done = export_library(b, choose, th);
+      if (done.written > 0) std::printf("%u WAV files exported\n", done.written);
     } else {
-      export_multisample(b, o.export_multisample, choose, th);
+      done = export_multisample(b, o.export_multisample, choose, th);
     }
-    return exit_done;
+    return done.not_exported > 0 ? exit_refused : exit_done;
   });
 }
 

@@ -7,10 +7,12 @@
 #include "bank/bank.h"
 #include "bank/script_file.h"
 #include "platform/file_io.h"
-#include "support/run_qbank.h"
+#include "platform/paths.h"
 #include "support/recording_host.h"
+#include "support/run_qbank.h"
 #include "support/s2_file_builder.h"
 #include "support/temp_dir.h"
+#include "support/wav_writer.h"
 
 namespace fs = std::filesystem;
 
@@ -37,7 +39,6 @@ struct demo_bank {
     EXPECT_EQ(run_qbank("new " + q(dir / "empty.qbs")).exit_code, 0);
   }
 };
-
 
 TEST(ManagerCli, TransferFromABankFileBringsTheMultisamples) {
   demo_bank d;
@@ -85,6 +86,30 @@ TEST(ManagerCli, TransferRefusalsAndBadCommandLines) {
                       " --from 0 -o " + q(d.dir / "t.qbs"))
                 .exit_code,
             3);
+}
+
+// A source that does not load completely gives nothing: exit 1 and no output.
+TEST(ManagerCli, TransferRefusesASourceThatDidNotLoad) {
+  demo_bank d;
+  const std::vector<std::uint8_t> whole = read_whole_file(d.bank_file);
+  const struct {
+    const char* name;
+    std::size_t size;
+  } sources[] = {
+      {"empty.qbb", 0},
+      {"cut-in-records.qbb", 300000},
+      {"cut-in-paths.qbb", whole.size() - 500},
+  };
+  for (const auto& c : sources) {
+    SCOPED_TRACE(c.name);
+    write_whole_file(d.dir / c.name, whole.data(), c.size);
+    const run_result r = run_qbank("transfer " + q(d.dir / "empty.qbs") + " " + q(d.dir / c.name) +
+                                       " --from 1 --count 3 -o " + q(d.dir / "t.qbs"),
+                                   true);
+    EXPECT_EQ(r.exit_code, 1) << r.out;
+    EXPECT_FALSE(r.out.empty()) << "the refusal says why";
+    EXPECT_FALSE(file_exists(d.dir / "t.qbs"));
+  }
 }
 
 s2_file_builder piano_s2() {
@@ -176,6 +201,38 @@ TEST(ManagerCli, ExportOneMultisampleAndTheLibrary) {
   EXPECT_EQ(
       run_qbank("export " + q(d.bank_file) + " --all --multisample 1 " + q(d.dir / "x")).exit_code,
       2);
+}
+
+// An export never replaces a file the bank names: multisample 1 holds lib/C3.wav, multisample 2
+// lib/sub/C3.wav, and both are exported into lib/sub. What was left out makes the exit 1.
+TEST(ManagerCli, ExportLeavesTheBanksOwnFilesAlone) {
+  temp_dir dir;
+  fs::create_directories(dir / "lib" / "sub");
+  const std::int16_t one[] = {1, 2, 3}, two[] = {7, 8, 9};
+  testing::write_file(dir / "lib" / "C3.wav", testing::wav_bytes(1, one));
+  testing::write_file(dir / "lib" / "sub" / "C3.wav", testing::wav_bytes(1, two));
+  const std::vector<std::uint8_t> kept = read_whole_file(dir / "lib" / "sub" / "C3.wav");
+  {
+    bank b;
+    b.set_file(1, 60, stored_path(dir / "lib" / "C3.wav"));
+    b.set_file(2, 60, stored_path(dir / "lib" / "sub" / "C3.wav"));
+    b.program(0).zones[0].multisample = 1;
+    b.program(1).zones[0].multisample = 2;
+    recording_host h;
+    save_script(b, dir / "B.qbs", h);
+  }
+  ASSERT_EQ(run_qbank("build " + q(dir / "B.qbs")).exit_code, 0);
+  for (const char* how : {"--multisample 1", "--all"}) {
+    SCOPED_TRACE(how);
+    const run_result r =
+        run_qbank("export " + q(dir / "B.qbb") + " " + how + " " + q(dir / "lib" / "sub"));
+    EXPECT_EQ(r.exit_code, 1) << r.out;
+    EXPECT_NE(r.out.find("Not exported, the output is a file the bank names: " +
+                         path_to_utf8(dir / "lib" / "C3.wav")),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(read_whole_file(dir / "lib" / "sub" / "C3.wav"), kept);
+  }
 }
 
 }  // namespace

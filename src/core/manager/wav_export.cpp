@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bank/bank.h"
+#include "bank/named_files.h"
 #include "bank/split_file.h"
 #include "edit/path_tools.h"
 #include "platform/file_error.h"
@@ -23,7 +24,8 @@ namespace {
 
 constexpr std::string_view not_valid_bank = "Not loaded VALID BANK FILE!";
 constexpr std::string_view cannot_open = "Cannot open BANK file for reading!";
-// Sectors copied per read; a part size is a multiple of this, so reads never cross parts.
+// Sectors copied per read. A slot may start anywhere in a part, so a read can reach into the
+// next part file; the split-file reader joins the parts for it.
 constexpr std::uint32_t sectors_per_block = 128;
 
 std::string path_text(const fs::path& p) {
@@ -36,24 +38,42 @@ bool loaded_bank_is_valid(const bank& b, host& h) {
   return false;
 }
 
-enum class copy_outcome { written, read_failed, write_failed };
+enum class copy_outcome { written, read_failed, create_failed, write_failed };
 
-// Writes one slot's audio as a WAV file at `out`, replacing it. Creating the file may throw
-// file_error; a failed read or write removes the new file and leaves any old one untouched.
-copy_outcome write_slot(MySplitFileReaderClass& reader, const slot& s, const fs::path& out) {
-  atomic_output_file file(out);
+struct copy_result {
+  copy_outcome outcome;
+  std::string reason;  // the system's text, for create_failed and write_failed
+};
+
+// Writes one slot's audio as a WAV file at `out`, replacing it. A file that cannot be created,
+// a failed read or a failed write removes the new file and leaves any old one untouched.
+copy_result write_slot(MySplitFileReaderClass& reader, const slot& s, const fs::path& out) {
+  std::optional<atomic_output_file> file;
   try {
-    if (!export_slot_audio(
-            reader, s, [&file](const void* data, std::size_t count) { file.write(data, count); })) {
-      file.abandon();
-      return copy_outcome::read_failed;
-    }
-    file.commit();
-  } catch (const file_error&) {
-    file.abandon();
-    return copy_outcome::write_failed;
+    file.emplace(out);
+  } catch (const file_error& e) {
+    return {copy_outcome::create_failed, e.reason()};
   }
-  return copy_outcome::written;
+  try {
+    if (!export_slot_audio(reader, s, [&file](const void* data, std::size_t count) {
+          file->write(data, count);
+        })) {
+      file->abandon();
+      return {copy_outcome::read_failed, {}};
+    }
+    file->close();
+  } catch (const file_error& e) {
+    file->abandon();
+    return {copy_outcome::write_failed, e.reason()};
+  }
+  try {
+    // The new file takes its name only here, so a name the file system refuses fails here.
+    file->commit();
+  } catch (const file_error& e) {
+    file->abandon();
+    return {copy_outcome::create_failed, e.reason()};
+  }
+  return {copy_outcome::written, {}};
 }
 
 // Creates the empty marker file NAME.msn of multisample m in `folder`; false (nothing written)
@@ -69,6 +89,35 @@ bool write_marker(const bank& b, int m, const fs::path& folder, std::string& fil
 
 std::string skipped_line(std::string_view why, std::string_view entry) {
   return std::string(why) + native_path_text(entry);
+}
+
+// The report line of a slot whose file was not written, or none when it was.
+std::optional<std::string> failure_line(const copy_result& done, std::string_view entry,
+                                        const fs::path& out) {
+  switch (done.outcome) {
+    case copy_outcome::written:
+      return std::nullopt;
+    case copy_outcome::read_failed:
+      return skipped_line("Not exported, audio outside the bank file: ", entry);
+    case copy_outcome::create_failed:
+      return skipped_line("Not exported, the file cannot be created: ", entry) + " (" +
+             path_text(out) + ": " + done.reason + ")";
+    case copy_outcome::write_failed:
+      return skipped_line("Not exported, write error: ", entry) + " (" + done.reason + ")";
+  }
+  return std::nullopt;
+}
+
+// Why the file of `entry` is not written at `out`: it is the entry's own source file, or
+// another file the bank names (which the export must leave as it is); none when `out` is free.
+std::optional<std::string> taken_line(named_files& named, const fs::path& out,
+                                      std::string_view entry) {
+  if (same_file(out, native_path(entry)))
+    return skipped_line("Not exported, the output is the source file: ", entry);
+  if (named.holds(out))
+    return skipped_line("Not exported, the output is a file the bank names: ", entry) + " (" +
+           path_text(out) + ")";
+  return std::nullopt;
 }
 
 }  // namespace
@@ -121,15 +170,16 @@ std::optional<std::string> library_export_path(std::string_view entry, std::stri
   return relative_below(below_common ? entry.substr(common.size()) : without_root(entry));
 }
 
-unsigned export_multisample(const bank& b, int m, const folder_chooser& choose, host& h) {
-  if (!loaded_bank_is_valid(b, h)) return 0;
+export_counts export_multisample(const bank& b, int m, const folder_chooser& choose, host& h) {
+  if (!loaded_bank_is_valid(b, h)) return {};
   if (!b.multisample_has_files(m)) {
     h.message("Not possible to EXPORT EMPTY multisample!", "Error!");
-    return 0;
+    return {};
   }
   const auto folder =
       choose("Sellect Path For Multisample WAV Files Export...", "Start WAV FIles Export...");
-  if (!folder) return 0;
+  if (!folder) return {};
+  export_counts counts;
   std::vector<std::string> lines;
   unsigned written = 0;
   {
@@ -137,30 +187,29 @@ unsigned export_multisample(const bank& b, int m, const folder_chooser& choose, 
     MySplitFileReaderClass reader(h);
     if (!reader.Open(path_from_utf8(b.loaded_file_name()), true)) {
       h.message(cannot_open, "Error");
-      return 0;
+      return {};
     }
+    named_files named(b);
     for (int j = 0; j < slots_per_multisample; ++j) {
       if (!b.slot_is_empty(m, j)) {
         const std::string_view entry = b.file(m, j);
         const std::string_view name = stored_file_name(entry);
+        const fs::path out = *folder / native_path(name);
+        std::optional<std::string> not_written;
         if (!usable_name(name)) {
-          lines.push_back(skipped_line("Not exported, unusable file name: ", entry));
-        } else if (const fs::path out = *folder / native_path(name);
-                   same_file(out, native_path(entry))) {
-          lines.push_back(skipped_line("Not exported, the output is the source file: ", entry));
+          not_written = skipped_line("Not exported, unusable file name: ", entry);
+        } else if (!(not_written = taken_line(named, out, entry))) {
+          const copy_result done = write_slot(reader, b.multisample(m).slots[j], out);
+          if (done.outcome == copy_outcome::write_failed)
+            h.message("ExtractSelectedMultisample Write Error!\nNot write 512 bytes!", "Error");
+          not_written = failure_line(done, entry, out);
+        }
+        if (not_written) {
+          lines.push_back(std::move(*not_written));
+          ++counts.not_exported;
         } else {
-          switch (write_slot(reader, b.multisample(m).slots[j], out)) {
-            case copy_outcome::written:
-              lines.push_back(path_text(out));
-              ++written;
-              break;
-            case copy_outcome::write_failed:
-              h.message("ExtractSelectedMultisample Write Error!\nNot write 512 bytes!", "Error");
-              break;
-            case copy_outcome::read_failed:
-              lines.push_back(skipped_line("Not exported, audio outside the bank file: ", entry));
-              break;
-          }
+          lines.push_back(path_text(out));
+          ++written;
         }
       }
       h.progress_set_percent(static_cast<std::uint8_t>(j * 100 / slots_per_multisample));
@@ -175,27 +224,36 @@ unsigned export_multisample(const bank& b, int m, const folder_chooser& choose, 
         lines.push_back("Not written, unusable multisample name: " + marker);
     }
   }
-  lines.insert(lines.begin(), {"Export OK!", format("Exported files count: %u", written), ""});
+  counts.written = written;
+  if (counts.not_exported == 0) {
+    lines.insert(lines.begin(), {"Export OK!", format("Exported files count: %u", written), ""});
+  } else {
+    // Only an export of every file is OK; otherwise the report says how many were left out
+    // before it lists them, so a failure is never read as a success.
+    lines.insert(lines.begin(), {written == 0 ? "Nothing exported!" : "Export incomplete!",
+                                 format("Exported files count: %u", written),
+                                 format("Not exported files count: %u", counts.not_exported), ""});
+  }
   show_report(h, "Report: Exported sample names", lines);
-  return written;
+  return counts;
 }
 
-unsigned export_library(const bank& b, const folder_chooser& choose, host& h) {
-  if (!loaded_bank_is_valid(b, h)) return 0;
+export_counts export_library(const bank& b, const folder_chooser& choose, host& h) {
+  if (!loaded_bank_is_valid(b, h)) return {};
   if (!h.ask("This is massive and long time consumption operation!\nYou need large free disk "
              "size for this operation!\n\nAre You Sure to contonue?",
              "WARNING!!!"))
-    return 0;
+    return {};
   const auto folder =
       choose("Sellect Common Path For Exported Library...", "Start Library Export...");
-  if (!folder) return 0;
+  if (!folder) return {};
   const fs::path bank_path = path_from_utf8(b.loaded_file_name());
   std::uint64_t total_size = 0;
   {
     MySplitFileReaderClass probe(h);
     if (!probe.Open(bank_path, true)) {
       h.message("Can not get loaded bank size!", "Error!");
-      return 0;
+      return {};
     }
     total_size = probe.TotalSize();
   }
@@ -205,17 +263,19 @@ unsigned export_library(const bank& b, const folder_chooser& choose, host& h) {
                   group_thousands(total_size) + " bites\nAvailable: " + group_thousands(free) +
                   " bytes",
               "Error!");
-    return 0;
+    return {};
   }
   const std::string common = library_common_path(b);
   std::vector<std::string> skipped;
-  unsigned written = 0;
+  export_counts counts;
+  unsigned& written = counts.written;
+  named_files named(b);
   {
     progress_scope progress(h, 'w', "Export All Library Samples...");
     MySplitFileReaderClass reader(h);
     if (!reader.Open(bank_path, true)) {
       h.message(cannot_open, "Error");
-      return 0;
+      return {};
     }
     const std::uint32_t total = b.count_used_slots();
     for (int m = 0; m < multisample_count; ++m) {
@@ -224,26 +284,27 @@ unsigned export_library(const bank& b, const folder_chooser& choose, host& h) {
         if (b.slot_is_empty(m, j)) continue;
         const std::string_view entry = b.file(m, j);
         const auto rest = library_export_path(entry, common);
+        const auto not_exported = [&](std::string line) {
+          skipped.push_back(std::move(line));
+          ++counts.not_exported;
+        };
         if (!rest) {
-          skipped.push_back(skipped_line("Not exported, path outside the export folder: ", entry));
+          not_exported(skipped_line("Not exported, path outside the export folder: ", entry));
           continue;
         }
         const fs::path out = *folder / native_path(*rest);
-        if (same_file(out, native_path(entry))) {
-          skipped.push_back(skipped_line("Not exported, the output is the source file: ", entry));
+        if (auto taken = taken_line(named, out, entry)) {
+          not_exported(std::move(*taken));
           continue;
         }
         if (!create_folders(out.parent_path())) {
-          skipped.push_back(skipped_line("Not exported, its folder cannot be created: ", entry));
+          not_exported(skipped_line("Not exported, its folder cannot be created: ", entry));
           continue;
         }
         h.progress_set_title(path_text(out));
-        const copy_outcome done = write_slot(reader, b.multisample(m).slots[j], out);
-        if (done != copy_outcome::written) {
-          skipped.push_back(skipped_line(done == copy_outcome::read_failed
-                                             ? "Not exported, audio outside the bank file: "
-                                             : "Not exported, write error: ",
-                                         entry));
+        const copy_result done = write_slot(reader, b.multisample(m).slots[j], out);
+        if (auto line = failure_line(done, entry, out)) {
+          not_exported(std::move(*line));
           continue;
         }
         ++written;
@@ -261,7 +322,7 @@ unsigned export_library(const bank& b, const folder_chooser& choose, host& h) {
     }
   }
   if (!skipped.empty()) show_report(h, "Report: Files not exported", skipped);
-  return written;
+  return counts;
 }
 
 }  // namespace qbank

@@ -4,8 +4,8 @@
 // the multisamples' slot tables; the names come from the file lists.
 //
 // Stored paths come from files and are not trusted: nothing is ever written outside the chosen
-// folder, and no source WAV file is overwritten. An entry that would lead elsewhere is skipped
-// with a line in a report.
+// folder, and no file that any entry of the bank names is overwritten. An entry that would lead
+// elsewhere is skipped with a line in a report.
 #pragma once
 
 #include <array>
@@ -41,12 +41,21 @@ bool export_slot_audio(MySplitFileReaderClass& reader, const slot& s,
 // empty components; none when the entry would lead outside the folder or has an unusable name.
 std::optional<std::string> library_export_path(std::string_view entry, std::string_view common);
 
+// What an export did: WAV files written, and files of non-empty slots that were not (each with a
+// line in the report). Both 0 when the export was refused or cancelled before it began.
+struct export_counts {
+  unsigned written = 0;
+  unsigned not_exported = 0;
+};
+
 // Exports the slots of multisample m into the chosen folder, then shows the report
-// "Report: Exported sample names". Returns the number of WAV files written.
-unsigned export_multisample(const bank& b, int m, const folder_chooser& choose, host& h);
+// "Report: Exported sample names". A file the bank names (by file identity: any spelling or
+// link of it) is never replaced; such a slot is reported and not exported.
+export_counts export_multisample(const bank& b, int m, const folder_chooser& choose, host& h);
 
 // Exports every slot of every multisample below the chosen folder, after the question and the
-// free-space check. Returns the number of WAV files written.
-unsigned export_library(const bank& b, const folder_chooser& choose, host& h);
+// free-space check, leaving every file the bank names as it is; the slots not exported are
+// listed in "Report: Files not exported".
+export_counts export_library(const bank& b, const folder_chooser& choose, host& h);
 
 }  // namespace qbank

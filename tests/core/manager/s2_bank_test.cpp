@@ -299,6 +299,12 @@ INSTANTIATE_TEST_SUITE_P(
                {"[Error] The file names of the bank end after 1 000 of 1 280 000 lines; the file "
                 "lists cannot be filled.",
                 aborted}},
+        damage{"NameLineLongerThanAnyPath",
+               [](s2_file_builder& f) { f.set_name(0, 2, std::string(40000, 'x')); },
+               nullptr,
+               {"[Error] Line 3 of the file names of the bank is longer than 32767 bytes, which "
+                "no stored path is; the file lists cannot be filled.",
+                aborted}},
         damage{"EndSectorByte0",
                nullptr,
                [](const auto& p, const auto& f) { patch(p, f.total_size() - 512, {0}); },

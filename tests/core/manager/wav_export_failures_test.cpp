@@ -4,6 +4,7 @@
 // stood in the way is left as it was.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 
@@ -54,16 +55,30 @@ class WavExportFailures : public ::testing::Test {
   testing::recording_host h;
 };
 
-TEST_F(WavExportFailures, AFileThatCannotBeWrittenIsToldAndTheOthersAreExported) {
+// A file that cannot be created is no short write: the report names it with the system's reason,
+// and the export is not called OK.
+TEST_F(WavExportFailures, AFileThatCannotBeCreatedIsToldWithItsCauseAndTheOthersAreExported) {
   fs::create_directory(out / "C3.wav");
-  EXPECT_EQ(export_multisample(b, 1, chooser(), h), 1u);
-  EXPECT_EQ(h.boxes, std::vector<std::string>{
-                         "[Error] ExtractSelectedMultisample Write Error!\nNot write 512 bytes!"});
+  const export_counts done = export_multisample(b, 1, chooser(), h);
+  EXPECT_EQ(done.written, 1u);
+  EXPECT_EQ(done.not_exported, 1u);
+  EXPECT_TRUE(h.boxes.empty()) << "nothing was written short";
   EXPECT_EQ(names_below(out), (std::set<std::string>{"C3.wav/", "D3.wav", "Piano           .msn"}))
       << "the folder in the way is kept and no temporary file is left";
   ASSERT_EQ(h.reports.size(), 1u);
-  EXPECT_EQ(h.reports[0].lines[1], "Exported files count: 1");
-  EXPECT_EQ(h.reports[0].lines[3], path_to_utf8(out / "D3.wav"));
+  const auto& lines = h.reports[0].lines;
+  ASSERT_GE(lines.size(), 6u);
+  EXPECT_EQ(lines[0], "Export incomplete!");
+  EXPECT_EQ(lines[1], "Exported files count: 1");
+  EXPECT_EQ(lines[2], "Not exported files count: 1");
+  EXPECT_EQ(lines[4].rfind("Not exported, the file cannot be created: " +
+                               native_path_text("D:\\Lib\\Pno\\C3.wav") + " (" +
+                               path_to_utf8(out / "C3.wav") + ": ",
+                           0),
+            0u)
+      << lines[4];
+  EXPECT_GT(lines[4].size(), lines[4].find(": (") + 3) << "the system's reason follows";
+  EXPECT_EQ(lines[5], path_to_utf8(out / "D3.wav"));
   EXPECT_FALSE(h.progress_open);
 }
 
@@ -82,13 +97,23 @@ TEST_F(WavExportFailures, TheLibraryExportListsEveryFileItCouldNotWrite) {
   write_whole_file(out / "ad", "keep", 4);
 
   h.default_answer = true;
-  EXPECT_EQ(export_library(b, chooser(), h), 2u);
+  const export_counts done = export_library(b, chooser(), h);
+  EXPECT_EQ(done.written, 2u);
+  EXPECT_EQ(done.not_exported, 3u);
   ASSERT_EQ(h.reports.size(), 1u);
   EXPECT_EQ(h.reports[0].title, "Report: Files not exported");
+  std::vector<std::string> lines = h.reports[0].lines;
+  ASSERT_EQ(lines.size(), 4u);
+  // The system's reason, in the system's words, ends the first line.
+  const std::string cannot_create =
+      "Not exported, the file cannot be created: " + native_path_text("D:\\Lib\\Pno\\C3.wav") +
+      " (" + path_to_utf8(out / "no" / "C3.wav") + ": ";
+  EXPECT_EQ(lines[0].substr(0, cannot_create.size()), cannot_create);
+  EXPECT_GT(lines[0].size(), cannot_create.size() + 1);
+  lines.erase(lines.begin());
   EXPECT_EQ(
-      h.reports[0].lines,
+      lines,
       (std::vector<std::string>{
-          "Not exported, write error: " + native_path_text("D:\\Lib\\Pno\\C3.wav"),
           "Not exported, its folder cannot be created: " + native_path_text("D:\\Lib\\Pad\\E3.wav"),
           "Not exported, audio outside the bank file: " + native_path_text("D:\\Lib\\Pno\\F3.wav"),
           "Not written, unusable multisample name: ...msn"}));
@@ -97,6 +122,66 @@ TEST_F(WavExportFailures, TheLibraryExportListsEveryFileItCouldNotWrite) {
   std::vector<std::uint8_t> kept = read_whole_file(out / "ad");
   EXPECT_EQ(std::string(kept.begin(), kept.end()), "keep");
   EXPECT_FALSE(h.progress_open);
+}
+
+// Files the bank names are left alone however the output reaches them: the same path, another
+// spelling of it, or a folder link. Multisample 1 holds lib/C3.wav, multisample 2 lib/sub/C3.wav.
+TEST_F(WavExportFailures, NoFileTheBankNamesIsReplaced) {
+  struct export_case {
+    const char* name;
+    bool library;
+    const char* folder;     // the chosen folder, below the test's folder
+    const char* ms2_entry;  // how multisample 2's file is spelt in the bank
+  };
+  const export_case cases[] = {
+      {"single, same spelling", false, "lib/sub", "lib/sub/C3.wav"},
+      {"single, other spelling", false, "lib/sub", "lib//sub/./C3.wav"},
+      {"single, through a folder link", false, "link", "lib/sub/C3.wav"},
+      {"library, same spelling", true, "lib/sub", "lib/sub/C3.wav"},
+      {"library, through a folder link", true, "link", "lib/sub/C3.wav"},
+  };
+  for (const export_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::temp_dir root;
+    fs::create_directories(root / "lib" / "sub");
+    std::error_code no_links;
+    fs::create_directory_symlink(root / "lib" / "sub", root / "link", no_links);
+    if (no_links && std::string_view(c.folder) == "link") continue;  // no links on this system
+    write_whole_file(root / "lib" / "C3.wav", "mine", 4);
+    write_whole_file(root / "lib" / "sub" / "C3.wav", "keep", 4);
+    bank e;
+    e.set_loaded_file_name(b.loaded_file_name());
+    e.set_file(1, 0, stored_path(root / "lib" / "C3.wav"));
+    e.multisample(1).slots[0] = {2, 1};
+    e.set_file(2, 0, stored_path(root / path_from_utf8(c.ms2_entry)));
+    e.multisample(2).slots[0] = {3, 1};
+    const fs::path folder = root / path_from_utf8(c.folder);
+    const folder_chooser choose = [&](std::string_view, std::string_view) {
+      return std::optional<fs::path>(folder);
+    };
+    testing::recording_host rh;
+    rh.default_answer = true;
+    const export_counts done =
+        c.library ? export_library(e, choose, rh) : export_multisample(e, 1, choose, rh);
+    EXPECT_EQ(testing::file_text(root / "lib" / "sub" / "C3.wav"), "keep");
+    EXPECT_EQ(testing::file_text(root / "lib" / "C3.wav"), "mine");
+    EXPECT_GE(done.not_exported, 1u);
+    ASSERT_FALSE(rh.reports.empty());
+    const auto& lines = rh.reports.back().lines;
+    const std::string refused = "Not exported, the output is a file the bank names: " +
+                                native_path_text(stored_path(root / "lib" / "C3.wav")) + " (" +
+                                path_to_utf8(folder / "C3.wav") + ")";
+    EXPECT_NE(std::find(lines.begin(), lines.end(), refused), lines.end())
+        << ::testing::PrintToString(lines);
+    if (!c.library) {
+      EXPECT_EQ(done.written, 0u);
+      EXPECT_EQ(lines[0], "Nothing exported!");
+    } else {
+      // Multisample 2's own file goes one folder further down, which is no file of the bank.
+      EXPECT_EQ(done.written, 1u);
+      EXPECT_TRUE(fs::exists(folder / "sub" / "C3.wav"));
+    }
+  }
 }
 
 }  // namespace

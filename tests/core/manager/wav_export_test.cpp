@@ -68,7 +68,7 @@ TEST(ExportWav, SlotBytesHeaderAndReport) {
   small_bank s;
   recording_host h;
   std::vector<std::string> asked;
-  EXPECT_EQ(export_multisample(s.b, 1, chooser(s.dir / "out", &asked), h), 2u);
+  EXPECT_EQ(export_multisample(s.b, 1, chooser(s.dir / "out", &asked), h).written, 2u);
   EXPECT_EQ(asked, (std::vector<std::string>{
                        "Sellect Path For Multisample WAV Files Export... / Start WAV FIles "
                        "Export..."}));
@@ -109,32 +109,32 @@ TEST(ExportWav, RefusalsWriteNothing) {
   {
     recording_host h;
     s.b.set_loaded_file_name(path_to_utf8(s.dir / "bank.qbs"));
-    EXPECT_EQ(export_multisample(s.b, 1, chooser(s.dir / "out"), h), 0u);
-    EXPECT_EQ(export_library(s.b, chooser(s.dir / "out"), h), 0u);
+    EXPECT_EQ(export_multisample(s.b, 1, chooser(s.dir / "out"), h).written, 0u);
+    EXPECT_EQ(export_library(s.b, chooser(s.dir / "out"), h).written, 0u);
     EXPECT_EQ(h.boxes, std::vector<std::string>(2, "[Error!] Not loaded VALID BANK FILE!"));
   }
   s.b.set_loaded_file_name(path_to_utf8(s.dir / "bank.QBB"));
   {
     recording_host h;
-    EXPECT_EQ(export_multisample(s.b, 2, chooser(s.dir / "out"), h), 0u);
+    EXPECT_EQ(export_multisample(s.b, 2, chooser(s.dir / "out"), h).written, 0u);
     EXPECT_EQ(h.boxes,
               (std::vector<std::string>{"[Error!] Not possible to EXPORT EMPTY multisample!"}));
-    EXPECT_EQ(export_multisample(s.b, 1, cancelled, h), 0u);
+    EXPECT_EQ(export_multisample(s.b, 1, cancelled, h).written, 0u);
     h.answers = {false};
-    EXPECT_EQ(export_library(s.b, chooser(s.dir / "out"), h), 0u);
+    EXPECT_EQ(export_library(s.b, chooser(s.dir / "out"), h).written, 0u);
     EXPECT_EQ(h.questions, (std::vector<std::string>{
                                "[WARNING!!!] This is massive and long time consumption "
                                "operation!\nYou need large free disk size for this operation!\n\n"
                                "Are You Sure to contonue?"}));
     h.answers = {true};
-    EXPECT_EQ(export_library(s.b, cancelled, h), 0u);
+    EXPECT_EQ(export_library(s.b, cancelled, h).written, 0u);
   }
   {
     recording_host h;
     s.b.set_loaded_file_name(path_to_utf8(s.dir / "gone.qbb"));
     h.default_answer = true;
-    EXPECT_EQ(export_library(s.b, chooser(s.dir / "out"), h), 0u);
-    EXPECT_EQ(export_multisample(s.b, 1, chooser(s.dir / "out"), h), 0u);
+    EXPECT_EQ(export_library(s.b, chooser(s.dir / "out"), h).written, 0u);
+    EXPECT_EQ(export_multisample(s.b, 1, chooser(s.dir / "out"), h).written, 0u);
     EXPECT_EQ(h.boxes, (std::vector<std::string>{
                            "[WARNING!!!] This is massive and long time consumption operation!\n"
                            "You need large free disk size for this operation!\n\nAre You Sure to "
@@ -150,7 +150,7 @@ TEST(ExportWav, AfterAResetTheExportsRefuse) {
   small_bank s;
   s.b.reset_program(0);
   recording_host h;
-  EXPECT_EQ(export_multisample(s.b, 1, chooser(s.dir / "out"), h), 0u);
+  EXPECT_EQ(export_multisample(s.b, 1, chooser(s.dir / "out"), h).written, 0u);
   EXPECT_EQ(h.boxes, (std::vector<std::string>{"[Error!] Not loaded VALID BANK FILE!"}));
 }
 
@@ -174,7 +174,7 @@ TEST(ExportWav, LibraryReplacesTheCommonPath) {
   s.b.multisample(3).slots[0] = {3, 1};
   recording_host h;
   h.default_answer = true;
-  EXPECT_EQ(export_library(s.b, chooser(s.dir / "out"), h), 3u);
+  EXPECT_EQ(export_library(s.b, chooser(s.dir / "out"), h).written, 3u);
   EXPECT_EQ(files_below(s.dir / "out"),
             (std::set<fs::path>{"no/C3.wav", "ad/C3.wav", "ad/E3.wav", "ad/Piano           .msn",
                                 "ad/Other.msn"}));
@@ -248,11 +248,13 @@ TEST(ExportWav, UnusableNamesAreNotPaths) {
   s.b.set_file(1, 0, "D:\\Lib\\..");
   std::memcpy(s.b.multisample(1).name, "../../escape    ", 16);
   recording_host h;
-  EXPECT_EQ(export_multisample(s.b, 1, chooser(s.dir / "out"), h), 1u);
+  EXPECT_EQ(export_multisample(s.b, 1, chooser(s.dir / "out"), h).written, 1u);
   EXPECT_EQ(files_below(s.dir / "out"), (std::set<fs::path>{"D3.wav"}));
   const std::vector<std::string>& lines = h.reports.at(0).lines;
+  EXPECT_EQ(lines[0], "Export incomplete!");
+  EXPECT_EQ(lines[2], "Not exported files count: 1");
   // The stored path as this system opens it ("D:/Lib/.." on Linux).
-  EXPECT_EQ(lines[3], "Not exported, unusable file name: " + native_path_text("D:\\Lib\\.."));
+  EXPECT_EQ(lines[4], "Not exported, unusable file name: " + native_path_text("D:\\Lib\\.."));
   EXPECT_EQ(lines.back(), "Not written, unusable multisample name: ../../escape    .msn");
 }
 
@@ -267,14 +269,16 @@ TEST(ExportWav, SourceFilesAreNeverTheOutput) {
   s.b.set_file(1, 1, stored_path(s.dir / "src" / "D3.wav"));
   recording_host h;
   h.default_answer = true;
-  EXPECT_EQ(export_multisample(s.b, 1, chooser(s.dir / "src"), h), 0u);
+  EXPECT_EQ(export_multisample(s.b, 1, chooser(s.dir / "src"), h).written, 0u);
   EXPECT_EQ(library_common_path(s.b),
             stored_path(s.dir / "src") + static_cast<char>(fs::path::preferred_separator));
-  EXPECT_EQ(export_library(s.b, chooser(s.dir / "src"), h), 0u);
+  EXPECT_EQ(export_library(s.b, chooser(s.dir / "src"), h).written, 0u);
   EXPECT_EQ(read_whole_file(s.dir / "src" / "C3.wav"), original);
   EXPECT_EQ(read_whole_file(s.dir / "src" / "D3.wav"), original);
   ASSERT_EQ(h.reports.size(), 2u);
-  EXPECT_EQ(h.reports[0].lines[3],
+  EXPECT_EQ(h.reports[0].lines[0], "Nothing exported!");
+  EXPECT_EQ(h.reports[0].lines[2], "Not exported files count: 2");
+  EXPECT_EQ(h.reports[0].lines[4],
             "Not exported, the output is the source file: " + (s.dir / "src" / "C3.wav").string());
   EXPECT_EQ(h.reports[1].lines.size(), 2u);
 }
@@ -294,7 +298,7 @@ TEST(ExportWav, DemoLibraryRoundTrip) {
   ASSERT_TRUE(open_bank_file(b, dir / "Demo.qbb", h));
   const std::string common = library_common_path(b);
   fs::create_directory(dir / "out");
-  const unsigned written = export_library(b, chooser(dir / "out"), h);
+  const unsigned written = export_library(b, chooser(dir / "out"), h).written;
   EXPECT_EQ(written, b.count_used_slots());
   unsigned compared = 0;
   for (int m = 0; m < multisample_count; ++m) {
