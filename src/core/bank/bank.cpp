@@ -111,9 +111,15 @@ void repair_loaded_program(blend& b) {
 
 bank::bank()
     : image_(std::make_unique<bank_image>()),
-      lists_storage_(std::make_unique<std::array<file_list, multisample_count>>()),
-      lists_(*lists_storage_) {
+      lists_(std::make_unique<file_list[]>(multisample_count)) {
   reset();
+}
+
+void bank::swap(bank& other) noexcept {
+  image_.swap(other.image_);
+  lists_.swap(other.lists_);
+  paths_.swap(other.paths_);
+  loaded_file_name_.swap(other.loaded_file_name_);
 }
 
 void bank::reset() {
@@ -123,7 +129,7 @@ void bank::reset() {
   for (blend& b : image_->blends) reset_blend(b);
   for (int n = 0; n < multisample_count; ++n) reset_multisample_record(n);
   paths_.clear();
-  for (file_list& list : lists_) list.fill(empty_path_id);
+  for (file_list& list : all_lists()) list.fill(empty_path_id);
   loaded_file_name_ = std::string(no_loaded_bank);
 }
 
@@ -178,7 +184,7 @@ void bank::replace_in_paths(std::string_view old_text, std::string_view new_text
     rewritten.clear();
   };
   std::string one;  // a rewritten text
-  for (const file_list& list : lists_) {
+  for (const file_list& list : all_lists()) {
     for (const path_id id : list) {
       if (remap[id] != unseen) continue;
       remap[id] = pending;
@@ -211,7 +217,7 @@ void bank::replace_in_paths(std::string_view old_text, std::string_view new_text
     }
   }
   flush();
-  for (file_list& list : lists_)
+  for (file_list& list : all_lists())
     for (path_id& id : list) id = remap[id];
   paths_.swap(fresh);
 }
@@ -231,7 +237,7 @@ bool bank::multisample_has_files(int n) const {
 
 std::uint32_t bank::count_used_slots() const {
   std::uint32_t count = 0;
-  for (const file_list& list : lists_)
+  for (const file_list& list : all_lists())
     for (path_id id : list) count += id != empty_path_id;
   return count == 0 ? 1 : count;
 }

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,10 @@ class bank {
   bank();
   bank(const bank&) = delete;
   bank& operator=(const bank&) = delete;
+
+  // Exchanges the whole contents (image, file lists, path texts, loaded file name) with
+  // `other` without copying them: a load fills a fresh bank and swaps it in once it has ended.
+  void swap(bank& other) noexcept;
 
   // The whole bank to its defaults; the loaded bank file name becomes "No loaded bank!".
   void reset();
@@ -87,9 +92,15 @@ class bank {
  private:
   void reset_multisample_record(int n);
 
+  std::span<file_list, multisample_count> all_lists() {
+    return std::span<file_list, multisample_count>(lists_.get(), multisample_count);
+  }
+  std::span<const file_list, multisample_count> all_lists() const {
+    return std::span<const file_list, multisample_count>(lists_.get(), multisample_count);
+  }
+
   std::unique_ptr<bank_image> image_;
-  std::unique_ptr<std::array<file_list, multisample_count>> lists_storage_;
-  std::array<file_list, multisample_count>& lists_;
+  std::unique_ptr<file_list[]> lists_;  // multisample_count lists
   path_pool paths_;
   std::string loaded_file_name_;
 };

@@ -193,18 +193,16 @@ bool read_bank_file(bank& b, part_opener& parts, reader_variant variant, host& h
   return out.whole;
 }
 
-bool open_bank_file(bank& b, const std::filesystem::path& path, host& h, int* file_version) {
-  // A file that cannot be opened stops the command before the reset, so the bank is kept.
+bool open_bank_file(bank& b, const std::filesystem::path& path, host& h, int* file_version,
+                    reader_variant variant) {
   input_file{path};
-  b.reset();
-  try {
-    const bool whole = read_bank_file(b, path, reader_variant::main, h, file_version);
-    b.set_loaded_file_name(path_to_utf8(path));
-    return whole;
-  } catch (...) {
-    b.set_loaded_file_name(path_to_utf8(path));
-    throw;
-  }
+  // Read into a bank of its own: a file refused half way (cut, mixed parts, bad slot tables)
+  // leaves the bank, its name and the window as they were.
+  bank fresh;
+  if (!read_bank_file(fresh, path, variant, h, file_version)) return false;
+  fresh.set_loaded_file_name(path_to_utf8(path));
+  b.swap(fresh);
+  return true;
 }
 
 }  // namespace qbank

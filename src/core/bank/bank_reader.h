@@ -25,10 +25,11 @@ bool read_bank_file(bank& b, const std::filesystem::path& path, reader_variant v
 bool read_bank_file(bank& b, part_opener& parts, reader_variant variant, host& h,
                     int* file_version = nullptr);
 
-// The main window's open command. A file that cannot be opened throws file_error and leaves `b`
-// and its loaded file name as they were; otherwise: reset, read_bank_file (main variant), and
-// remember the path as the loaded file name whatever the reader reported.
+// The open command of the main window (and, with the manager variant, of the bank manager):
+// read_bank_file into a fresh bank, which replaces `b`, with the path as its loaded file name,
+// only when the whole file was read. Otherwise (false, or file_error for a file that cannot be
+// opened) `b` and its loaded file name stay as they were.
 bool open_bank_file(bank& b, const std::filesystem::path& path, host& h,
-                    int* file_version = nullptr);
+                    int* file_version = nullptr, reader_variant variant = reader_variant::main);
 
 }  // namespace qbank

@@ -91,8 +91,8 @@ std::uint64_t read_file_lists(bank& b, byte_source& text, int multisamples, host
       text.size() > text.position() ? text.size() - text.position() : 0;
   const std::uint64_t most = static_cast<std::uint64_t>(multisamples) * slots_per_multisample;
   constexpr std::uint64_t usual_shortest_line = 16;
-  b.paths().reserve(
-      static_cast<std::size_t>(std::min(most, text_bytes / usual_shortest_line)) + 1, text_bytes);
+  b.paths().reserve(static_cast<std::size_t>(std::min(most, text_bytes / usual_shortest_line)) + 1,
+                    text_bytes);
 
   line_reader lines(text);
   try {
@@ -157,9 +157,12 @@ void load_script(bank& b, byte_source& in, int version, host& h) {
 void open_script(bank& b, const std::filesystem::path& path, int version, host& h) {
   // A file that cannot be opened stops the command before the reset, so the bank is kept.
   input_file{path};
-  b.reset();
-  load_script(b, path, version, h);
-  b.set_loaded_file_name(path_to_utf8(path));
+  // Read into a bank of its own, so a script that turns out to be damaged or of another layout
+  // half way through leaves the bank, its name and the window as they were.
+  bank fresh;
+  load_script(fresh, path, version, h);
+  fresh.set_loaded_file_name(path_to_utf8(path));
+  b.swap(fresh);
 }
 
 }  // namespace qbank

@@ -50,7 +50,9 @@ void load_script(bank& b, const std::filesystem::path& path, int version, host& 
 // The same from `in`, read from its position.
 void load_script(bank& b, byte_source& in, int version, host& h);
 
-// The window's open command: reset, load, remember the path as the loaded file name.
+// The window's open command: loads into a fresh bank, which replaces `b` (with the path as its
+// loaded file name) only once the whole script is read. A failure throws as load_script does
+// and leaves `b` and its loaded file name as they were.
 void open_script(bank& b, const std::filesystem::path& path, int version, host& h);
 
 }  // namespace qbank

@@ -80,8 +80,9 @@ void bank_manager_page::open_manager_script(int version) {
       QStringLiteral("Open Quorvatek Samplers SCRIPT file!"),
       dialog_filter(QStringLiteral("Quorvatek Samplers SCRIPT file"), QStringLiteral("qbs")));
   if (!path) return;
-  clear_manager();
-  load_script(form_.manager_bank(), *path, version, form_.host());
+  // A script that fails to load throws and leaves both banks as they were.
+  open_script(form_.manager_bank(), *path, version, form_.host());
+  forget_loaded_bank_file();
 }
 
 void bank_manager_page::load_manager_bank() {
@@ -89,8 +90,8 @@ void bank_manager_page::load_manager_bank() {
       QStringLiteral("Read Quorvatek Sampler BANK file!"),
       dialog_filter(QStringLiteral("Quorvatek ATSampler BANK file"), QStringLiteral("qbb")));
   if (!path) return;
-  clear_manager();
-  read_bank_file(form_.manager_bank(), *path, reader_variant::manager, form_.host());
+  if (open_bank_file(form_.manager_bank(), *path, form_.host(), nullptr, reader_variant::manager))
+    forget_loaded_bank_file();
 }
 
 void bank_manager_page::clear_s2() {

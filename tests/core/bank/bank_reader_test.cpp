@@ -371,19 +371,45 @@ TEST_F(BankReader, APathAreaAcrossPartsAndMissingOrEmptyPartsAreHandled) {
   }
 }
 
-TEST_F(BankReader, OpeningRemembersThePathWhateverTheOutcome) {
-  // A file that cannot be opened stops before the reset: the bank and its name stay.
-  b.set_file(3, 3, "kept.wav");
-  EXPECT_THROW(open_bank_file(b, dir / "missing.qbb", h), file_error);
-  EXPECT_EQ(b.loaded_file_name(), "No loaded bank!");
-  EXPECT_EQ(b.file(3, 3), "kept.wav");
-  testing::write_file(path, {});
-  EXPECT_FALSE(open_bank_file(b, path, h));
-  EXPECT_EQ(h.messages.back(), "[Error] Problem with opening bank file!");
+// A failed open, in either variant, leaves the bank as it was: its records, its file lists and
+// its loaded file name. Only a whole read replaces it.
+TEST_F(BankReader, AFailedOpenLeavesTheBankAsItWas) {
+  const fs::path earlier = dir / "EARLIER.qbb";
+  for (const reader_variant variant : {reader_variant::main, reader_variant::manager}) {
+    // Refused with a message, or stopped by an error the window shows.
+    const auto fails = [&] {
+      try {
+        return !open_bank_file(b, path, h, nullptr, variant);
+      } catch (const std::exception&) {
+        return true;
+      }
+    };
+    b.reset();
+    b.set_file(3, 3, "kept.wav");
+    b.program(2).osc_mode = 7;
+    b.set_loaded_file_name(path_to_utf8(earlier));
+    EXPECT_THROW(open_bank_file(b, dir / "missing.qbb", h, nullptr, variant), file_error);
+    testing::write_file(path, {});
+    EXPECT_TRUE(fails());
+    bank cut_source;
+    cut_source.program(2).osc_mode = 3;
+    bytes cut = bank_file(cut_source, 6, 1);  // its path-name area ends after one line
+    testing::write_file(path, cut);
+    EXPECT_TRUE(fails());
+    cut.resize(cut.size() / 2);  // cut inside its records
+    testing::write_file(path, cut);
+    EXPECT_TRUE(fails());
+    EXPECT_EQ(b.loaded_file_name(), path_to_utf8(earlier));
+    EXPECT_EQ(b.file(3, 3), "kept.wav");
+    EXPECT_EQ(int(b.program(2).osc_mode), 7);
+  }
+  // A whole read replaces everything, and the bank is named after its file.
+  source.program(2).osc_mode = 5;
+  testing::write_file(path, bank_file(source, 6, 1280000));
+  EXPECT_TRUE(open_bank_file(b, path, h));
   EXPECT_EQ(b.loaded_file_name(), path_to_utf8(path));
-  testing::write_file(path, bank_file(source, 6, 1));
-  EXPECT_THROW(open_bank_file(b, path, h), command_error);
-  EXPECT_EQ(b.loaded_file_name(), path_to_utf8(path));
+  EXPECT_EQ(int(b.program(2).osc_mode), 5);
+  EXPECT_EQ(b.file(3, 3), "L387");
 }
 
 }  // namespace

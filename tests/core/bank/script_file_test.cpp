@@ -285,6 +285,34 @@ TEST(ScriptOpen, AFileThatCannotBeOpenedKeepsTheBank) {
   EXPECT_EQ(b.loaded_file_name(), "/my/bank.qbs");
 }
 
+// A script that fails half way (a version-6 script opened as version 2, whose text part then
+// starts inside the records; a script whose lines run out) leaves the bank whole.
+TEST(ScriptOpen, AFailedLoadKeepsTheBank) {
+  temp_dir dir;
+  recording_host h;
+  bank six;
+  for (int k = 0; k < 300; ++k) six.program(k).osc_mode = 4;
+  six.set_file(3000, 1, "far.wav");
+  save_script(six, dir / "six.qbs", h);
+  const std::vector<std::uint8_t> whole = read_whole_file(dir / "six.qbs");
+  write_whole_file(dir / "short.qbs", whole.data(), whole.size() - 100);
+  const struct {
+    const char* file;
+    int version;
+  } failures[] = {{"six.qbs", 2}, {"six.qbs", 3}, {"short.qbs", 6}};
+  for (const auto& f : failures) {
+    SCOPED_TRACE(std::string(f.file) + " as version " + std::to_string(f.version));
+    bank b;
+    b.set_file(5, 5, "x.wav");
+    b.program(1).osc_mode = 2;
+    b.set_loaded_file_name("/my/bank.qbs");
+    EXPECT_THROW(open_script(b, dir / f.file, f.version, h), command_error);
+    EXPECT_EQ(b.file(5, 5), "x.wav");
+    EXPECT_EQ(int(b.program(1).osc_mode), 2);
+    EXPECT_EQ(b.loaded_file_name(), "/my/bank.qbs");
+  }
+}
+
 TEST(ScriptOpen, ResetsLoadsAndRemembersThePath) {
   temp_dir dir;
   bank b;
