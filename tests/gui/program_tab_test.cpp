@@ -311,6 +311,28 @@ class program_tab_test : public QObject {
     QCOMPARE(tab->zone_label(32)->text(), QStringLiteral("020"));
   }
 
+  // A click on a value box takes the keys typed after it: they never reach the programs grid,
+  // which would take them as a new name for the current program.
+  void keys_typed_into_a_value_box_stay_there() {
+    testing::scripted_dialogs answers;
+    TForm1 form(&answers);
+    set_name(form.main_bank().program(0).name, "Keep");
+    form.refresh();
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.StringGridBlends->setCurrentIndex(form.StringGridBlends->model()->index(0, 1));
+    form.StringGridBlends->setFocus();
+    QLabel* low = form.programs()->zone_label(1);
+    QTest::mouseClick(low, Qt::LeftButton);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(low));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("55"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(QByteArray(form.main_bank().program(0).name, 4), QByteArray("Keep"));
+    QVERIFY(!form.StringGridBlends->viewport()->findChild<QLineEdit*>());
+    QCOMPARE(int(form.main_bank().program(0).zones[0].velo_low), 0);
+  }
+
   void copy_zone_one_name() {
     testing::scripted_dialogs answers;
     TForm1 form(&answers);

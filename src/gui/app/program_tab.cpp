@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -245,6 +246,9 @@ QLabel* make_value_label(QWidget* parent, int tag) {
   label->setProperty("tag", tag);
   label->setCursor(Qt::SizeVerCursor);
   label->setToolTip(QStringLiteral("Drag up or down to change"));
+  // A click takes the keyboard focus from the programs grid, so that keys typed next are the
+  // value box's and never start editing the current program's name.
+  label->setFocusPolicy(Qt::ClickFocus);
   return label;
 }
 
@@ -555,7 +559,16 @@ bool program_tab::eventFilter(QObject* watched, QEvent* event) {
   if (watched == grid_viewport_) return drag_row(event);
   auto* label = qobject_cast<QLabel*>(watched);
   if (!label) return false;
-  if (label->property("tag").isValid()) return drag_label(label, event);
+  if (label->property("tag").isValid()) {
+    // Keys typed into a value box stay there: the box has no text to edit, and a key passed on
+    // would reach the parent and from there the programs grid.
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      const bool moves_focus = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+      return !moves_focus && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    }
+    return drag_label(label, event);
+  }
   for (int i = 1; i < 8; ++i) {
     if (label == zone_captions_[i] && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
@@ -576,6 +589,7 @@ bool program_tab::drag_label(QLabel* label, QEvent* event) {
       drag_x_ = at.x();
       drag_y_ = at.y();
       dragging_ = true;
+      label->setFocus(Qt::MouseFocusReason);
       return true;
     }
     case QEvent::MouseMove: {
