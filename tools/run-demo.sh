@@ -3,7 +3,8 @@
 # and reads the bank file back.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-"$here/tools/setup.sh" "$here/build"
+# Only the two programs: the tests, benchmarks and fuzz replays are built by tools/run-tests.sh.
+"$here/tools/setup.sh" "$here/build" qbank qbank-gui
 qbank="$here/build/src/cli/qbank"
 demo=${1:-$here/demo}
 "$qbank" demo "$demo"

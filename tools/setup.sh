@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian machine for this project and builds it:
 # installs the Debian packages that are missing (only those), then configures and builds with Ninja.
-# Usage: tools/setup.sh [BUILD_DIR]   (default: build)
+# Usage: tools/setup.sh [BUILD_DIR [TARGET...]]   (default: build, every target)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}
+shift || true
+targets=("$@")
 
 packages=(
   g++ cmake ninja-build ccache pkg-config git
@@ -27,4 +29,8 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j "$(nproc)"
+if [ ${#targets[@]} -gt 0 ]; then
+  cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
+else
+  cmake --build "$build" -j "$(nproc)"
+fi
