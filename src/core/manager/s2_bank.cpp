@@ -85,7 +85,7 @@ class s2_reader {
   // The caller reset the object before the read, so until the records are read only the file
   // information differs from the reset values (a failed size check then costs a few bytes,
   // not a reset of 40 MB of records).
-  void abort(std::string_view text) {
+  void give_up(std::string_view text) {
     if (!text.empty()) host_.message(text, "Error");
     host_.message(aborted, "Info");
     if (records_changed_)
@@ -95,7 +95,7 @@ class s2_reader {
   }
   bool read_exact(void* buffer, std::size_t count) {
     if (reader_.Read(buffer, count) == count) return true;
-    abort("The bank file could not be read completely: " + path_to_utf8(path_));
+    give_up("The bank file could not be read completely: " + path_to_utf8(path_));
     return false;
   }
   bool sizes_agree();
@@ -120,14 +120,14 @@ bool s2_reader::sizes_agree() {
   std::uint64_t sum = own_size;
   if (bank_size < limit) {
     if (own_size != bank_size) {
-      abort(
+      give_up(
           "Bank is from only one file, but real bank file size is not equal to size recorded "
           "inside in bank file!");
       return false;
     }
   } else {
     if (own_size != limit) {
-      abort("QBB file size is not valid!");
+      give_up("QBB file size is not valid!");
       return false;
     }
     std::uint64_t remaining = bank_size - limit;
@@ -137,20 +137,20 @@ bool s2_reader::sizes_agree() {
                                      ? path_to_utf8(split_part_path(path_, k))
                                      : replace_extension(path_to_utf8(path_), format(".Q%02u", k));
       if (k >= max_split_parts || !parts_.exists(k)) {
-        abort("File " + stored + " not exist!");
+        give_up("File " + stored + " not exist!");
         return false;
       }
       const std::uint64_t size = reader_.PartSizes()[k];
       sum += size;
       if (size != limit && size != remaining) {
-        abort("File size of " + stored + " not valid!");
+        give_up("File size of " + stored + " not valid!");
         return false;
       }
       remaining = remaining >= limit ? remaining - limit : 0;
     }
   }
   if (sum != bank_size) {
-    abort("Sum of size of all bank files not equal to size recorded inside bank file!");
+    give_up("Sum of size of all bank files not equal to size recorded inside bank file!");
     return false;
   }
   return true;
@@ -177,9 +177,9 @@ bool s2_reader::read_records(int version) {
                                : version == 2 ? s2_header_size_v2
                                               : s2_header_size_v3;
   if (reader_.TotalSize() < needed) {
-    abort("The bank file is shorter than its records: " + path_to_utf8(path_) + "\nIt holds " +
-          group_thousands(reader_.TotalSize()) + " bytes, its records need " +
-          group_thousands(needed) + " bytes.");
+    give_up("The bank file is shorter than its records: " + path_to_utf8(path_) + "\nIt holds " +
+            group_thousands(reader_.TotalSize()) + " bytes, its records need " +
+            group_thousands(needed) + " bytes.");
     return false;
   }
   records_changed_ = true;
@@ -224,7 +224,7 @@ bool s2_reader::check_audio(std::uint64_t& end) {
                     "Reported offset from \"bank_file_info.sample_data_size\" is:\n" +
                     std::to_string(recorded) + " bytes",
                 "Info:");
-  abort("");
+  give_up("");
   return false;
 }
 
@@ -232,7 +232,7 @@ bool s2_reader::read_names() {
   const std::uint64_t names_size = bank_.image().bank_file_info.names_size;
   const std::uint64_t start = reader_.Position();
   if (names_size >= reader_.TotalSize() - start) {
-    abort("Overal bank size is small and no size for path names !");
+    give_up("Overal bank size is small and no size for path names !");
     return false;
   }
   // The text is read as one stream of the joined file, so it may cross part boundaries.
@@ -243,10 +243,19 @@ bool s2_reader::read_names() {
   std::size_t count = 0;
   for (int m = 0; m < s2_multisample_count; ++m) {
     for (int j = 0; j < slots_per_multisample; ++j) {
-      const std::optional<std::string_view> line = lines.next();
+      std::optional<std::string_view> line;
+      try {
+        line = lines.next();
+      } catch (const line_too_long& e) {
+        give_up(
+            format("Line %llu of the file names of the bank is longer than %zu bytes, which "
+                   "no stored path is; the file lists cannot be filled.",
+                   static_cast<unsigned long long>(e.line()), max_line_bytes));
+        return false;
+      }
       if (!line) {
-        abort("The file names of the bank end after " + group_thousands(count) + " of " +
-              group_thousands(names_lines) + " lines; the file lists cannot be filled.");
+        give_up("The file names of the bank end after " + group_thousands(count) + " of " +
+                group_thousands(names_lines) + " lines; the file lists cannot be filled.");
         return false;
       }
       batch[j].assign(*line);
@@ -258,7 +267,9 @@ bool s2_reader::read_names() {
     host_.process_events();
   }
   // Lines past the last list are passed over: the end sector follows the whole text.
-  return reader_.GoToPosition(start + names_size) || (abort(""), false);
+  if (reader_.GoToPosition(start + names_size)) return true;
+  give_up("");
+  return false;
 }
 
 s2_read_result s2_reader::run() {
@@ -293,7 +304,7 @@ s2_read_result s2_reader::run() {
         end == 0 || (end <= total && total - end >= sector_size && reader_.GoToPosition(end));
     if (!placed || reader_.TotalSize() - reader_.Position() < sector_size ||
         reader_.Read(names.data(), sector_size) != sector_size || names != s2_names_sector()) {
-      abort("In position where need to be special sector before file names, not correct info!");
+      give_up("In position where need to be special sector before file names, not correct info!");
       return result_;
     }
     if (!read_names()) return result_;
@@ -302,7 +313,7 @@ s2_read_result s2_reader::run() {
         reader_.TotalSize() - reader_.Position() >= 511 && reader_.Read(last.data(), 511) == 511 &&
         std::equal(last.begin(), last.begin() + 511, s2_end_sector_template().begin());
     if (!complete) {
-      abort("Uncown last sector!\n My be bank is not loaded correctly!");
+      give_up("Uncown last sector!\n My be bank is not loaded correctly!");
       return result_;
     }
   }
@@ -429,7 +440,14 @@ s2_read_result s2_bank::read(const std::filesystem::path& path, host& h) {
 }
 
 s2_read_result s2_bank::read(part_opener& parts, host& h) {
-  return s2_reader(*this, parts, h).run();
+  try {
+    return s2_reader(*this, parts, h).run();
+  } catch (...) {
+    // A part that cannot be read stops the command; what was read of the records goes with it,
+    // so the object never holds a part of a bank.
+    reset();
+    throw;
+  }
 }
 
 }  // namespace qbank
