@@ -4,6 +4,9 @@
 #   eval "$(tools/test-sound-server.sh start)"   # exports XDG_RUNTIME_DIR, QBANK_SOUND_SERVER_PID
 #   tools/test-sound-server.sh stop              # stops the server named by QBANK_SOUND_SERVER_PID
 # Needs the Debian packages pulseaudio and pulseaudio-utils (tools/setup.sh installs them).
+# The sink runs in the player's format (16-bit, 48000 Hz) so that nothing is resampled, and
+# without rewinds, which would take frames back from its monitor: the player test records the
+# monitor and compares what arrives with the sound frame by frame.
 set -euo pipefail
 
 case "${1:-}" in
@@ -16,7 +19,8 @@ start)
   runtime=$(mktemp -d)
   chmod 700 "$runtime"
   XDG_RUNTIME_DIR=$runtime pulseaudio -n --load=module-native-protocol-unix \
-    --load="module-null-sink sink_name=qbank_test" --exit-idle-time=-1 --daemonize=yes \
+    --load="module-null-sink sink_name=qbank_test rate=48000 format=s16le channels=2 norewinds=1" \
+    --exit-idle-time=-1 --daemonize=yes \
     >/dev/null 2>&1
   pid=""
   for _ in $(seq 50); do

@@ -154,6 +154,56 @@ class bank_manager_test : public QObject {
     QCOMPARE(cell(form.StringGridBlendsMNG, 3).trimmed(), QStringLiteral("- - -"));
   }
 
+  // With nothing to copy from, the transfer buttons and the sound import are off and say why,
+  // until their source bank holds a file that loaded; a load that fails leaves them off.
+  void buttons_wait_for_a_loaded_source() {
+    qbank::testing::temp_dir dir;
+    const std::string junk = "not a bank";
+    qbank::write_whole_file(dir / "junk.qbb", junk.data(), junk.size());
+    qbank::testing::s2_file_builder s2(4);
+    s2.write(dir / "s2.qbb");
+    testing::scripted_dialogs answers;
+    TForm1 form(&answers);
+    form.PageControl1->setCurrentIndex(bank_manager_tab);
+    bank_manager_page& page = *form.manager_page();
+    QPushButton* const transfers[] = {page.ButtonExecute, page.ButtonExecuteMoveOneDown,
+                                      page.ButtonExecuteMoveMultiple};
+    const auto states = [&] {
+      QStringList s;
+      for (QPushButton* b : {transfers[0], transfers[1], transfers[2], page.ButtonSampler2Sound})
+        s << (b->isEnabled() ? "on" : "off") + QStringLiteral(" ") + b->toolTip();
+      return s;
+    };
+    const QString no_bank2 =
+        "off Load a script or bank file into BANK 2 first (pop-up menu of its list).";
+    const QString no_s2 =
+        "off Open a Sampler 2 bank first (pop-up menu of the Sampler 2 Sounds list).";
+    const QStringList at_start{no_bank2, no_bank2, no_bank2, no_s2};
+    QCOMPARE(states(), at_start);
+    set_name(form.main_bank().program(0).name, "Mine");
+    for (QPushButton* b : {transfers[0], transfers[1], page.ButtonSampler2Sound})
+      QTest::mouseClick(b, Qt::LeftButton);
+    QCOMPARE(cell(form.StringGridBlendsORG, 0).trimmed(), QStringLiteral("Mine"));
+
+    answers.files = {dir / "junk.qbb"};
+    form.action("Load Bank in BANK Manager...")->trigger();
+    answers.files = {dir / "junk.qbb"};
+    form.action("Open Sampler 2 Bank...")->trigger();
+    QVERIFY(answers.files.empty());
+    QCOMPARE(states(), at_start);
+
+    answers.files = {source_script(dir), dir / "s2.qbb"};
+    form.action("Open Scampler Script File (Version 6 / 9999 PG / 1000 MS)...")->trigger();
+    form.action("Open Sampler 2 Bank...")->trigger();
+    QCOMPARE(states(),
+             QStringList({"on Select one program in BANK 2", "on Select one program in BANK 2",
+                          "off Select several programs in BANK 2", "on "}));
+
+    form.action("Clear Bank Manager")->trigger();
+    form.action("Clear S2 Bank")->trigger();
+    QCOMPARE(states(), at_start);
+  }
+
   void second_generation_bank_and_import() {
     qbank::testing::temp_dir dir;
     qbank::testing::s2_file_builder f(4);

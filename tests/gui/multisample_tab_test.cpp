@@ -1,6 +1,7 @@
 // The "Multisamples" tab's editing driven as a user would: names, comment, the file-slot menu,
 // the choice menus, drops from the desktop, the path tools and their two dialogs.
 #include <QAbstractItemModelTester>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -77,7 +78,8 @@ class multisample_tab_test : public QObject {
       touch(dir / name);
     testing::scripted_dialogs answers;
     answers.default_answer = true;
-    answers.file_lists.push_back(std::vector<std::filesystem::path>{dir / "Str C#5.wav", dir / "Str C10.wav", dir / "Str C5.wav"});
+    answers.file_lists.push_back(std::vector<std::filesystem::path>{
+        dir / "Str C#5.wav", dir / "Str C10.wav", dir / "Str C5.wav"});
     TForm1 form(&answers);
     QAbstractItemModelTester tester(form.StringGridFiles->model(),
                                     QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -177,6 +179,45 @@ class multisample_tab_test : public QObject {
     select_row(form.StringGridMultisamples, 6);
     QCOMPARE(form.MemoComment->toPlainText(), QString(239, QLatin1Char('x')));
     QCOMPARE(answers.boxes.size(), 1);
+  }
+
+  // A full comment: keys beyond it are refused and a paste is cut to fit, where the cursor is,
+  // the rest kept; showing the multisample leaves its bytes (a non-breaking space) alone.
+  void comment_box_keeps_what_was_typed() {
+    testing::scripted_dialogs answers;
+    TForm1 form(&answers);
+    QPlainTextEdit* box = form.MemoComment;
+    char* stored = form.main_bank().multisample(7).comment;
+    std::strcpy(stored, "no\xA0" "break");
+    select_row(form.StringGridMultisamples, 6);
+    QCOMPARE(box->document()->toRawText(), QStringLiteral("no\u00A0break"));
+    select_row(form.StringGridMultisamples, 7);
+    select_row(form.StringGridMultisamples, 6);
+    QCOMPARE(std::string(stored), "no\xA0" "break");
+
+    const QString full = QString(100, QLatin1Char('a')) + QString(139, QLatin1Char('b'));
+    box->setPlainText(full);
+    const auto cursor_at = [box](int at) {
+      QTextCursor c = box->textCursor();
+      c.setPosition(at);
+      box->setTextCursor(c);
+    };
+    cursor_at(100);
+    QTest::keyClick(box, Qt::Key_Z);
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(box->toPlainText(), full);
+    QCOMPARE(box->textCursor().position(), 100);
+    QCOMPARE(std::string(stored), full.toStdString());
+    // One character free: a line end (two bytes in the record) does not fit, a letter does.
+    QTest::keyClick(box, Qt::Key_Delete);
+    QTest::keyClick(box, Qt::Key_Return);
+    QApplication::clipboard()->setText(QStringLiteral("XYZ"));
+    box->paste();
+    const QString pasted = full.first(100) + QLatin1Char('X') + full.sliced(101);
+    QCOMPARE(box->toPlainText(), pasted);
+    QCOMPARE(box->textCursor().position(), 101);
+    QCOMPARE(std::string(stored), pasted.toStdString());
+    QVERIFY(answers.boxes.isEmpty());
   }
 
   void drops_from_the_desktop() {

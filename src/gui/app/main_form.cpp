@@ -250,7 +250,7 @@ void TForm1::refresh() {
   // 6. The current multisample's comment, its last byte always 0, and its file slots.
   const QString comment_text =
       QString::fromStdString(multisample_comment_text(b, current_multisample_));
-  if (MemoComment->toPlainText() != comment_text) MemoComment->setPlainText(comment_text);
+  if (comment_box_text(*MemoComment) != comment_text) MemoComment->setPlainText(comment_text);
   slots_model_->show(current_multisample_, show_note_number_ && show_note_number_->isChecked());
   // 8. The player shows the selected slot of the current multisample.
   player_->refresh(current_multisample_);

@@ -42,9 +42,11 @@ QString wave_error_text(QAudio::Error error) {
 }
 
 wave_player::wave_player(std::function<void(const QString&)> wave_error, QObject* parent)
-    : QObject(parent),
-      wave_error_(std::move(wave_error)),
-      outputs_(QMediaDevices::audioOutputs()) {}
+    : QObject(parent), wave_error_(std::move(wave_error)), outputs_(QMediaDevices::audioOutputs()) {
+  drain_.setInterval(5);
+  drain_.setTimerType(Qt::PreciseTimer);
+  connect(&drain_, &QTimer::timeout, this, &wave_player::check_played_out);
+}
 
 wave_player::~wave_player() {
   // The sink and the source are children; they only have to stop reading the samples first.
@@ -112,8 +114,18 @@ std::uint64_t wave_player::position() const {
 void wave_player::state_changed(QAudio::State state) {
   if (!sink_) return;
   if (state == QAudio::IdleState) {
-    // The source ran dry: the sound was played to its end.
-    finish();
+    // Idle means the device has nothing more to take, not that it has played what it took:
+    // its buffer still holds the sound's end, which stopping now would throw away. A late
+    // feed (idle before the end of the sound) is left to the device, which reads on.
+    if (source_ && source_->atEnd() && !drain_.isActive()) {
+      const auto buffered =
+          std::chrono::microseconds(std::max<qint64>(sink_->bufferSize(), 0) * 1'000'000 /
+                                    (static_cast<qint64>(player_sample_rate) * block_align_));
+      // A device whose position stops moving is closed anyway, well after its buffer ran out.
+      drain_deadline_ = std::chrono::steady_clock::now() + buffered + std::chrono::seconds(2);
+      drain_.start();
+      check_played_out();
+    }
   } else if (state == QAudio::StoppedState && sink_->error() != QAudio::NoError) {
     const QAudio::Error error = sink_->error();
     finish();
@@ -121,7 +133,20 @@ void wave_player::state_changed(QAudio::State state) {
   }
 }
 
+void wave_player::check_played_out() {
+  if (!sink_ || !source_) {
+    drain_.stop();
+    return;
+  }
+  // The device's position counts what it has played, in whole microseconds.
+  const qint64 frames = source_->size() / block_align_;
+  const qint64 sound_usecs = frames * 1'000'000 / static_cast<qint64>(player_sample_rate);
+  if (sink_->processedUSecs() >= sound_usecs || std::chrono::steady_clock::now() >= drain_deadline_)
+    finish();
+}
+
 void wave_player::finish() {
+  drain_.stop();
   QPointer<QAudioSink> sink = sink_;
   QPointer<sample_source> source = source_;
   sink_ = nullptr;

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -67,11 +68,13 @@ class wave_player : public QObject {
   const sample_source* source() const { return source_.data(); }
 
  Q_SIGNALS:
-  // Playback ended: the sound was played to its end, stopped, or failed.
+  // Playback ended: the device played the sound's last sample, or it was stopped, or it failed.
   void finished();
 
  private:
   void state_changed(QAudio::State state);
+  // Once the device has taken the whole sound: ends playback when it has also played it.
+  void check_played_out();
   void finish();
   QString format_text(bool stereo) const;
 
@@ -80,6 +83,9 @@ class wave_player : public QObject {
   QPointer<QAudioSink> sink_;
   QPointer<sample_source> source_;
   int block_align_ = 2;
+  // While the device plays what it still holds after taking the last bytes.
+  QTimer drain_;
+  std::chrono::steady_clock::time_point drain_deadline_;
 };
 
 // The audio system's text for an error of an output device.

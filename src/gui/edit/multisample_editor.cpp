@@ -12,7 +12,9 @@
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
@@ -39,6 +41,32 @@ const QString refused_drop =
 
 std::string utf8_of(const QString& text) {
   return text.toStdString();
+}
+
+// Bytes `text` takes in the comment record: what the code page makes of each character, CR LF
+// for each line end (a character the code page lacks is refused later; it counts as one).
+std::size_t stored_size(QStringView text) {
+  std::size_t size = 0;
+  for (std::size_t at = 0; at < static_cast<std::size_t>(text.size());) {
+    const std::size_t n = text[at].isHighSurrogate() && at + 1 < std::size_t(text.size()) ? 2 : 1;
+    const QStringView c = text.sliced(static_cast<qsizetype>(at), static_cast<qsizetype>(n));
+    at += n;
+    if (c[0] == QLatin1Char('\n'))
+      size += 2;
+    else if (c[0] != QLatin1Char('\r') && !c[0].isNull())
+      size += from_utf8(c.toString().toStdString()).value_or(std::string(1, '?')).size();
+  }
+  return size;
+}
+
+// Shows `text` with the cursor where it was (or at the end when that is gone).
+void show_comment(QPlainTextEdit& box, const QString& text) {
+  const QSignalBlocker quiet(&box);
+  const int at = box.textCursor().position();
+  box.setPlainText(text);
+  QTextCursor cursor = box.textCursor();
+  cursor.setPosition(std::min(at, static_cast<int>(text.size())));
+  box.setTextCursor(cursor);
 }
 
 QString wav_filter() {
@@ -74,6 +102,13 @@ class editable_names : public QIdentityProxyModel {
 
 }  // namespace
 
+QString comment_box_text(const QPlainTextEdit& box) {
+  QString text = box.document()->toRawText();
+  for (QChar& c : text)
+    if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator) c = QLatin1Char('\n');
+  return text;
+}
+
 multisample_editor::multisample_editor(TForm1& form, dialogs& d)
     : QObject(&form), form_(form), dialogs_(d) {
   // Names: edited in place in the multisamples grid.
@@ -92,10 +127,16 @@ multisample_editor::multisample_editor(TForm1& form, dialogs& d)
                          QAbstractItemView::AnyKeyPressed);
   select_row(names, 0);
 
-  // The comment box: every change is stored; entering it selects all its text.
+  // The comment box: every change is stored; entering it selects all its text. A change is
+  // reported with its place before the box says that its text changed.
   QPlainTextEdit* comment = form_.MemoComment;
   comment->setReadOnly(false);
   comment->installEventFilter(this);
+  connect(comment->document(), &QTextDocument::contentsChange, this,
+          [this](int at, int, int added) {
+            changed_at_ = at;
+            added_ = added;
+          });
   connect(comment, &QPlainTextEdit::textChanged, this, [this] { comment_changed(); });
 
   // The file-slot grid: painted cell by cell, and a target for WAV files from the desktop.
@@ -217,25 +258,50 @@ void multisample_editor::drop(const QMimeData& data, const QPoint& at) {
   });
 }
 
+void multisample_editor::limit_comment() {
+  QPlainTextEdit* box = form_.MemoComment;
+  const QString text = comment_box_text(*box);
+  const int from = std::clamp(changed_at_, 0, static_cast<int>(text.size()));
+  const int to = std::clamp(changed_at_ + added_, from, static_cast<int>(text.size()));
+  added_ = 0;
+  if (stored_size(text) <= comment_max_chars) return;
+  // The text around the change is kept whole; of the change, what still fits.
+  const QStringView view(text);
+  const std::size_t kept = stored_size(view.first(from)) + stored_size(view.sliced(to));
+  int end = from;
+  for (std::size_t size = kept; end < to;) {
+    const int n = text[end].isHighSurrogate() && end + 1 < to ? 2 : 1;
+    size += stored_size(view.sliced(end, n));
+    if (size > comment_max_chars) break;
+    end += n;
+  }
+  QTextCursor cut(box->document());
+  cut.joinPreviousEditBlock();  // undone together with the change
+  cut.setPosition(end);
+  cut.setPosition(to, QTextCursor::KeepAnchor);
+  cut.removeSelectedText();
+  cut.endEditBlock();
+}
+
 void multisample_editor::comment_changed() {
   QPlainTextEdit* box = form_.MemoComment;
   bank& b = form_.main_bank();
   const int n = form_.current_multisample();
-  const std::string typed = utf8_of(box->toPlainText());
   const std::string stored_before = multisample_comment_text(b, n);
-  if (typed == stored_before) return;  // the refresh showing the comment
-  if (!set_multisample_comment(b, n, typed, form_.host())) {
+  if (utf8_of(comment_box_text(*box)) == stored_before) return;  // the refresh showing it
+  {
     const QSignalBlocker quiet(box);
-    box->setPlainText(QString::fromStdString(stored_before));
+    limit_comment();
+  }
+  const std::string typed = utf8_of(comment_box_text(*box));
+  if (typed == stored_before) return;  // a key that did not fit
+  if (!set_multisample_comment(b, n, typed, form_.host())) {
+    show_comment(*box, QString::fromStdString(stored_before));
     return;
   }
-  // The box takes at most 239 characters: what did not fit is taken back out of it.
+  // What the record does not hold as typed (a zero, a lone CR) leaves the box as well.
   const std::string kept = multisample_comment_text(b, n);
-  if (kept != typed) {
-    const QSignalBlocker quiet(box);
-    box->setPlainText(QString::fromStdString(kept));
-    box->moveCursor(QTextCursor::End);
-  }
+  if (kept != typed) show_comment(*box, QString::fromStdString(kept));
 }
 
 bool multisample_editor::eventFilter(QObject* watched, QEvent* event) {

@@ -13,13 +13,19 @@
 
 class QAction;
 class QMimeData;
+class QPlainTextEdit;
 class QPoint;
+class QString;
 class QWidget;
 
 namespace qbank::gui {
 
 class TForm1;
 class dialogs;
+
+// The text of the comment box as the user sees it, line ends as '\n': unlike toPlainText, a
+// non-breaking space stays one.
+QString comment_box_text(const QPlainTextEdit& box);
 
 class multisample_editor : public QObject {
   Q_OBJECT
@@ -57,11 +63,15 @@ class multisample_editor : public QObject {
 
  private:
   void place(const std::vector<std::filesystem::path>& files);
+  // Takes back what the last change added beyond what the comment holds, from its end.
+  void limit_comment();
   void comment_changed();
 
   TForm1& form_;
   dialogs& dialogs_;
   QWidget* files_viewport_ = nullptr;  // the file-slot grid's viewport, watched for drops
+  int changed_at_ = 0;                 // the comment box's last change: where, and how much
+  int added_ = 0;                      // it added
   std::vector<QAction*> criteria_;
   std::vector<QAction*> transposes_;
 };

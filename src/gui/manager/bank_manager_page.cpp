@@ -15,6 +15,23 @@
 #include "manager/s2_bank.h"
 
 namespace qbank::gui {
+namespace {
+
+const QString no_manager_bank =
+    QStringLiteral("Load a script or bank file into BANK 2 first (pop-up menu of its list).");
+const QString no_s2_bank =
+    QStringLiteral("Open a Sampler 2 bank first (pop-up menu of the Sampler 2 Sounds list).");
+
+// The tool tip the window gave a button (which selection it needs), kept while the button
+// says that it has nothing to copy.
+constexpr const char* selection_tip = "selection_tip";
+
+void enable(QPushButton* button, bool loaded, bool rule, const QString& why_not) {
+  button->setEnabled(loaded && rule);
+  button->setToolTip(loaded ? button->property(selection_tip).toString() : why_not);
+}
+
+}  // namespace
 
 bank_manager_page::bank_manager_page(TForm1& form, dialogs& d, s2_bank& s2)
     : QObject(&form), form_(form), dialogs_(d), s2_(s2) {
@@ -27,7 +44,7 @@ bank_manager_page::bank_manager_page(TForm1& form, dialogs& d, s2_bank& s2)
   };
   auto button = [this](const char* name, void (bank_manager_page::*command)()) {
     auto* b = form_.findChild<QPushButton*>(QString::fromLatin1(name));
-    b->setEnabled(true);
+    b->setProperty(selection_tip, b->toolTip());
     connect(b, &QPushButton::clicked, this,
             [this, command] { form_.run_command([this, command] { (this->*command)(); }); });
     return b;
@@ -57,9 +74,20 @@ std::pair<int, int> bank_manager_page::selected_range(const QTableView* grid) {
 void bank_manager_page::update_buttons() {
   const auto [top, bottom] = selected_range(form_.StringGridBlendsMNG);
   const bool single = top == bottom;
-  ButtonExecute->setEnabled(single);
-  ButtonExecuteMoveOneDown->setEnabled(single);
-  ButtonExecuteMoveMultiple->setEnabled(!single);
+  enable(ButtonExecute, manager_loaded_, single, no_manager_bank);
+  enable(ButtonExecuteMoveOneDown, manager_loaded_, single, no_manager_bank);
+  enable(ButtonExecuteMoveMultiple, manager_loaded_, !single, no_manager_bank);
+  enable(ButtonSampler2Sound, s2_loaded_, true, no_s2_bank);
+}
+
+void bank_manager_page::set_manager_loaded(bool loaded) {
+  manager_loaded_ = loaded;
+  update_buttons();
+}
+
+void bank_manager_page::set_s2_loaded(bool loaded) {
+  s2_loaded_ = loaded;
+  update_buttons();
 }
 
 void bank_manager_page::forget_loaded_bank_file() {
@@ -72,6 +100,7 @@ void bank_manager_page::remove_selected_program() {
 
 void bank_manager_page::clear_manager() {
   form_.manager_bank().reset();
+  set_manager_loaded(false);
   forget_loaded_bank_file();
 }
 
@@ -80,9 +109,10 @@ void bank_manager_page::open_manager_script(int version) {
       QStringLiteral("Open Quorvatek Samplers SCRIPT file!"),
       dialog_filter(QStringLiteral("Quorvatek Samplers SCRIPT file"), QStringLiteral("qbs")));
   if (!path) return;
-  // A script that fails to load throws and leaves both banks as they were.
+  // A script that fails to load throws and leaves both banks, and the buttons, as they were.
   open_script(form_.manager_bank(), *path, version, form_.host());
   forget_loaded_bank_file();
+  set_manager_loaded(true);
 }
 
 void bank_manager_page::load_manager_bank() {
@@ -90,12 +120,16 @@ void bank_manager_page::load_manager_bank() {
       QStringLiteral("Read Quorvatek Sampler BANK file!"),
       dialog_filter(QStringLiteral("Quorvatek ATSampler BANK file"), QStringLiteral("qbb")));
   if (!path) return;
-  if (open_bank_file(form_.manager_bank(), *path, form_.host(), nullptr, reader_variant::manager))
+  // A file that does not load whole leaves both banks, and the buttons, as they were.
+  if (open_bank_file(form_.manager_bank(), *path, form_.host(), nullptr, reader_variant::manager)) {
     forget_loaded_bank_file();
+    set_manager_loaded(true);
+  }
 }
 
 void bank_manager_page::clear_s2() {
   s2_.reset();
+  set_s2_loaded(false);
 }
 
 void bank_manager_page::open_s2_bank() {
@@ -103,8 +137,8 @@ void bank_manager_page::open_s2_bank() {
       QStringLiteral("Read Quorvatek Sampler 2 BANK file!"),
       dialog_filter(QStringLiteral("Quorvatek Sampler 2 BANK file"), QStringLiteral("qbb")));
   if (!path) return;
-  s2_.reset();
-  s2_.read(*path, form_.host());
+  clear_s2();
+  set_s2_loaded(s2_.read(*path, form_.host()).loaded);
 }
 
 void bank_manager_page::execute() {

@@ -51,7 +51,9 @@ class bank_manager_page : public QObject {
   void export_selected_multisample();
   void export_library();
 
-  // The enable rule of the transfer buttons: one row of the manager list selected, or several.
+  // The enable rules of the buttons: the transfers need a file loaded into the manager bank
+  // and one row of the manager list selected, or several; the sound import needs a loaded
+  // second-generation bank. A button off for want of a file says so in its tool tip.
   void update_buttons();
 
   QPushButton* ButtonExecute = nullptr;
@@ -64,11 +66,16 @@ class bank_manager_page : public QObject {
   static std::pair<int, int> selected_range(const QTableView* grid);
   // A load into the manager bank or a reset here forgets the main bank's loaded bank file.
   void forget_loaded_bank_file();
+  void set_manager_loaded(bool loaded);
+  void set_s2_loaded(bool loaded);
 
   TForm1& form_;
   dialogs& dialogs_;
   s2_bank& s2_;
   folder_chooser choose_folder_;
+  // Whether the bank holds what a load read completely (not its reset values or a part).
+  bool manager_loaded_ = false;
+  bool s2_loaded_ = false;
 };
 
 }  // namespace qbank::gui
