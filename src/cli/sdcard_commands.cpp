@@ -24,7 +24,8 @@ struct sdcard_options {
 
 // The volume facts come from the system, except in tests: QBANK_FAKE_VOLUME describes a volume
 // that stands in for every destination (see parse_volume_description), so that a plain folder
-// can play a FAT32 card of any size. A test hook only; nothing else reads it.
+// can play a FAT32 card of any size. Its "root:PATH" says where that volume's root is; without
+// it the destination itself counts as the root. A test hook only; nothing else reads it.
 std::unique_ptr<volume_layer> destination_volumes() {
   const char* fake = std::getenv("QBANK_FAKE_VOLUME");
   if (!fake) return make_system_volume_layer();
@@ -40,6 +41,18 @@ volatile std::sig_atomic_t interrupted = 0;
 extern "C" void on_interrupt(int) {
   interrupted = 1;
 }
+
+// Hands Ctrl-C to the cancel flag while it lives; the system's handling comes back after.
+class interrupt_scope {
+ public:
+  interrupt_scope() : previous_(std::signal(SIGINT, on_interrupt)) { interrupted = 0; }
+  ~interrupt_scope() { std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_); }
+  interrupt_scope(const interrupt_scope&) = delete;
+  interrupt_scope& operator=(const interrupt_scope&) = delete;
+
+ private:
+  void (*previous_)(int);
+};
 
 // The terminal's host, with Ctrl-C handed to the cancel flag each time events are processed.
 class interruptible_host : public host {
@@ -117,7 +130,9 @@ void add_sdcard_commands(command_context& ctx) {
         assistant.choose_mp3_files(o.mp3);
       }
       std::int32_t cancel_flag = 0;
-      return assistant.write(th, cancel_flag) == write_result::complete ? exit_done : exit_refused;
+      const interrupt_scope ctrl_c;
+      interruptible_host h(th);
+      return assistant.write(h, cancel_flag) == write_result::complete ? exit_done : exit_refused;
     });
   });
 }

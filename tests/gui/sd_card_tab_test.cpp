@@ -13,9 +13,12 @@
 
 #include "app/gui_host.h"
 #include "app/main_form.h"
+#include "bank/bank.h"
+#include "bank/bank_build.h"
 #include "gui_test_support.h"
 #include "platform/file_io.h"
 #include "platform/volume.h"
+#include "support/recording_host.h"
 #include "support/temp_dir.h"
 
 using namespace qbank;
@@ -27,6 +30,13 @@ namespace {
 void write_bytes(const fs::path& path, std::size_t size) {
   std::string bytes(size, 'k');
   write_whole_file(path, bytes.data(), bytes.size());
+}
+
+// An empty bank as the window builds it, in parts of `part_limit` bytes (0: one file).
+void build_bank(const fs::path& path, std::uint64_t part_limit) {
+  qbank::testing::recording_host h;
+  bank b;
+  QVERIFY(build_bank_file(b, path, h, {part_limit != 0, part_limit}));
 }
 
 QStringList items(const QListWidget* list) {
@@ -150,7 +160,7 @@ class sd_card_tab_test : public QObject {
 
   void destination_and_write() {
     fixture f;
-    write_bytes(f.src / "Live.qbb", 2000);
+    build_bank(f.src / "Live.qbb", 0);
     write_bytes(f.src / "MP3_LIST.TXT", 10);
     f.dialogs.files.push_back(f.src / "Live.qbb");
     f.tab.ButtonBank->click();
@@ -192,8 +202,7 @@ class sd_card_tab_test : public QObject {
 
   void cancel_button_of_the_progress_window_stops_the_write() {
     fixture f;
-    write_bytes(f.src / "Big.qbb", 4 << 20);
-    write_bytes(f.src / "Big.Q01", 100);
+    build_bank(f.src / "Big.qbb", 16 << 20);  // Big.qbb and Big.Q01
     f.dialogs.files.push_back(f.src / "Big.qbb");
     f.tab.ButtonBank->click();
     f.tab.choose_destination(f.card_root);

@@ -57,7 +57,7 @@ struct temporary_guard {
     try {
       remove_file(path);
     } catch (const file_error&) {
-      // Left behind; the next copy to the same name removes it.
+      // Left behind; the card then counts as not empty and the refusal names it.
     }
   }
 };
@@ -87,26 +87,18 @@ void set_copy_fault_hook(copy_fault_hook hook) {
   fault_hook() = std::move(hook);
 }
 
-int remove_copy_leftovers(const fs::path& folder, const fs::path& target) {
+std::vector<fs::path> copy_leftovers(const fs::path& folder) {
   constexpr std::string_view marker = ".qbank-copy";
-  const std::string prefix =
-      target.empty() ? "." : "." + name_for_temporary(target) + std::string(marker);
-  int removed = 0;
+  std::vector<fs::path> found;
   for (const fs::path& name : folder_entry_names(folder)) {
     const std::string text = path_to_utf8(name);
     const std::size_t at = text.rfind(marker);
-    if (!text.starts_with(prefix) || at == std::string::npos || at + marker.size() < prefix.size())
-      continue;
+    if (!text.starts_with(".") || at == std::string::npos || at == 0) continue;
     const std::string_view digits = std::string_view(text).substr(at + marker.size());
-    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-      continue;
-    try {
-      removed += remove_file(folder / name) ? 1 : 0;
-    } catch (const file_error&) {
-      // Kept; a copy then takes the next free temporary name.
-    }
+    if (std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      found.push_back(name);
   }
-  return removed;
+  return found;
 }
 
 fs::path copy_temporary_name(const fs::path& to, int attempt) {
@@ -128,17 +120,17 @@ copy_outcome copy_file_checked(const fs::path& from, const fs::path& to,
   const std::uint64_t total = source->size();
   if (progress) progress(total, 0);
 
-  remove_copy_leftovers(to.parent_path().empty() ? fs::path(".") : to.parent_path(), to);
   temporary_guard guard;
   std::unique_ptr<exclusive_file> out;
-  // A leftover that could not be removed may still hold the temporary name: take the next one.
+  // Another file may hold the temporary name (a stopped copy's, or another run's copy in
+  // progress): it is not ours to remove, so the next name is taken.
   for (int attempt = 0; attempt < 100 && !out; ++attempt) {
+    const fs::path name = copy_temporary_name(to, attempt);
     try {
-      guard.path = copy_temporary_name(to, attempt);
-      if (!copy_step(file_step::create, guard.path)) return {copy_status::write_error, {}};
-      out = std::make_unique<exclusive_file>(guard.path);
+      if (!copy_step(file_step::create, name)) return {copy_status::write_error, {}};
+      out = std::make_unique<exclusive_file>(name);
+      guard.path = name;  // made here, exclusively: the only temporary this copy may remove
     } catch (const write_failure& f) {
-      guard.path.clear();
       if (f.kind != write_failure::exists) return outcome_of(f);
     }
   }

@@ -47,14 +47,14 @@ std::vector<std::filesystem::path> folder_entry_names(const std::filesystem::pat
 // Creates `folder` and any missing parent; an existing folder is fine. Throws file_error.
 void create_folder(const std::filesystem::path& folder);
 
-// The temporary name a copy to `to` is written under first (`attempt` 0, 1, ... when a leftover
-// holds the name).
+// The temporary name a copy to `to` is written under first (`attempt` 0, 1, ... when another
+// file holds the name). A copy creates its temporary exclusively and removes only that one.
 std::filesystem::path copy_temporary_name(const std::filesystem::path& to, int attempt);
 
-// Removes the temporary files that killed copies left in `folder`: those of copies to `target`
-// only, or of every copy when `target` is empty. Returns how many.
-int remove_copy_leftovers(const std::filesystem::path& folder,
-                          const std::filesystem::path& target = {});
+// The temporary files that copies which were stopped (killed, or unable to remove them) left in
+// `folder`, by name. Nothing removes them but the user: they may be another run's copy in
+// progress, and a card that holds them is not empty.
+std::vector<std::filesystem::path> copy_leftovers(const std::filesystem::path& folder);
 
 // A test seam: asked before each block is written to `target` (the final name) at `offset`.
 enum class copy_fault { none, write_error, no_space, corrupt };

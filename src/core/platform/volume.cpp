@@ -9,9 +9,16 @@ std::string file_system_name(const volume_stat& stat) {
   return stat.clusters >= fat32_min_clusters ? "FAT32" : "FAT";
 }
 
+std::optional<volume_stat> fixed_volume_layer::stat(const std::filesystem::path& folder) {
+  std::optional<volume_stat> out = stat_;
+  if (out && out->root.empty()) out->root = root_.empty() ? folder : root_;
+  return out;
+}
+
 std::vector<mounted_volume> fixed_volume_layer::mounted() {
-  if (!stat_ || root_.empty()) return {};
-  return {mounted_volume{root_, stat_->label, file_system_name(*stat_), true}};
+  const std::filesystem::path root = stat_ && !stat_->root.empty() ? stat_->root : root_;
+  if (!stat_ || root.empty()) return {};
+  return {mounted_volume{root, stat_->label, file_system_name(*stat_), true}};
 }
 
 namespace {
@@ -45,6 +52,9 @@ std::optional<std::optional<volume_stat>> parse_volume_description(const std::st
       stat.type = stat.fat ? "msdos" : value;
     } else if (key == "label") {
       stat.label = value;
+    } else if (key == "root") {
+      ok = !value.empty();
+      stat.root = std::filesystem::path(std::u8string(value.begin(), value.end()));
     } else if (key == "clusters") {
       ok = read_number(value, stat.clusters);
     } else if (key == "cluster_size") {

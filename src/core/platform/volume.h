@@ -20,6 +20,9 @@ struct volume_stat {
   bool fat = false;   // a FAT file system of a width the system does not tell (Linux "msdos")
   std::uint64_t clusters = 0;               // clusters (allocation blocks) of the volume
   std::optional<std::uint64_t> free_bytes;  // bytes the user may still write; none: unknown
+  // The folder the volume is reached at (its mount point, or "E:\"); empty when the system does
+  // not tell. A card is written only at this folder: the instrument looks nowhere else.
+  std::filesystem::path root;
 };
 
 // The file-system name shown and checked: a FAT volume is "FAT32" from 65525 clusters on (the
@@ -48,12 +51,14 @@ class volume_layer {
 std::unique_ptr<volume_layer> make_system_volume_layer();
 
 // A layer that gives the same volume for every folder (or none), and lists that one volume at
-// `root`. For tests and for `qbank`'s test hook.
+// `root`. For tests and for `qbank`'s test hook. The volume's root is the stat's own when it
+// names one, else `root`, else the folder asked about (every folder then counts as the root of
+// a volume of its own, so that a plain folder can play a card).
 class fixed_volume_layer : public volume_layer {
  public:
   explicit fixed_volume_layer(std::optional<volume_stat> stat, std::filesystem::path root = {})
       : stat_(std::move(stat)), root_(std::move(root)) {}
-  std::optional<volume_stat> stat(const std::filesystem::path&) override { return stat_; }
+  std::optional<volume_stat> stat(const std::filesystem::path& folder) override;
   std::vector<mounted_volume> mounted() override;
 
  private:
@@ -64,6 +69,7 @@ class fixed_volume_layer : public volume_layer {
 // Reads a volume from "key:value" pairs separated by commas, for example
 // "fs:fat,clusters:70000,cluster_size:32768,free_clusters:1000,label:CARD"; "fs:fat" is a FAT
 // volume named by the cluster rule, any other fs value is the file-system name as given;
+// "root:PATH" names the volume's root (the rest of the pair, colons included; no commas);
 // "none" is a volume that is not ready. Free space is free_clusters x cluster_size, or
 // free_bytes when given. None when the text cannot be read.
 std::optional<std::optional<volume_stat>> parse_volume_description(const std::string& text);

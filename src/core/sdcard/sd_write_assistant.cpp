@@ -1,17 +1,23 @@
 #include "sdcard/sd_write_assistant.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdio>
+#include <memory>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "bank/bank.h"
+#include "bank/bank_reader.h"
+#include "bank/split_file.h"
 #include "platform/card_copy.h"
 #include "platform/file_error.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
 #include "platform/volume.h"
 #include "ui/host.h"
+#include "ui/null_host.h"
 
 namespace fs = std::filesystem;
 
@@ -26,6 +32,11 @@ constexpr const char* no_space_text =
 constexpr const char* not_empty_text =
     "Destination device not empty!\nSD card need to be formatted in FAT32 file system before "
     "start bank recording, and need to be EMPTY!";
+constexpr const char* not_root_text =
+    "Destination is not the root folder of its drive!\nThe instrument looks for the bank only in "
+    "the card's root folder: choose the card itself, not a folder on it.";
+constexpr const char* leftovers_text =
+    "\n\nLeft by a write that was stopped before it ended (remove them, or format the card):";
 constexpr const char* write_title = "Write to SD Card...";
 constexpr const char* mp3_folder = "Mp3";
 
@@ -75,6 +86,35 @@ std::string why_not_copied(const copy_outcome& outcome) {
   }
   return {};
 }
+
+// The parts of a bank as the reader opens them, with the size of each one it could open.
+class measured_part_opener : public part_opener {
+ public:
+  explicit measured_part_opener(const fs::path& bank_file) : files_(bank_file) {}
+  const fs::path& bank_path() const override { return files_.bank_path(); }
+  void prepare() override { files_.prepare(); }
+  bool exists(int index) override { return files_.exists(index); }
+  std::unique_ptr<byte_source> open(int index) override {
+    std::unique_ptr<byte_source> part = files_.open(index);
+    sizes.at(static_cast<std::size_t>(index)) = part ? part->size() : 0;
+    return part;
+  }
+
+  std::array<std::uint64_t, max_split_parts> sizes{};
+
+ private:
+  file_part_opener files_;
+};
+
+// Keeps the reader's errors for the refusal; its notices ("Bank loading OK!", old versions) and
+// its progress are not the write's to show.
+class reader_errors : public null_host {
+ public:
+  void message(std::string_view text, std::string_view caption) override {
+    if (caption == "Error") errors.emplace_back(text);
+  }
+  std::vector<std::string> errors;
+};
 
 }  // namespace
 
@@ -126,19 +166,52 @@ std::uint8_t copy_percent(std::uint64_t total, std::uint64_t copied) {
 sd_write_assistant::sd_write_assistant() : bank_set_(bank_set_count) {}
 
 void sd_write_assistant::choose_bank(const std::optional<fs::path>& file) {
+  bank_chosen_ = file.has_value();
+  bank_file_ = file.value_or(fs::path());
+  if (file) {
+    // A build that stopped while it replaced the parts is completed first, as every reader of
+    // the bank does, so that the list shows the bank's own parts. When that fails the write
+    // says why.
+    try {
+      file_part_opener(*file).prepare();
+    } catch (const file_error&) {
+    }
+    bank_set_ = find_bank_set(*file);
+  } else {
+    bank_set_.assign(bank_set_count, bank_set_member{});
+  }
+  count_bank_set();
+}
+
+void sd_write_assistant::count_bank_set() {
   bank_lines_.clear();
   bank_total_ = 0;
-  bank_chosen_ = file.has_value();
-  if (!file) {
-    bank_set_.assign(bank_set_count, bank_set_member{});
-    return;
-  }
-  bank_set_ = find_bank_set(*file);
   for (const bank_set_member& m : bank_set_) {
     if (m.size == 0) continue;
     bank_lines_.push_back(utf8_of(m.path.filename()) + "   Size: " + bytes_text(m.size));
     bank_total_ += m.size;
   }
+}
+
+bool sd_write_assistant::read_bank_set(host& h) {
+  measured_part_opener parts(bank_file_);
+  reader_errors reader_host;
+  const auto scratch = std::make_unique<bank>();
+  if (!read_bank_file(*scratch, parts, reader_variant::main, reader_host)) {
+    for (const std::string& error : reader_host.errors) h.message(error, "Error");
+    if (reader_host.errors.empty())
+      h.message("The bank file " + utf8_of(bank_file_) + " cannot be read as a whole bank.",
+                sd_write_caption);
+    return false;
+  }
+  // Completing a stopped build may have changed the files: the set is found again, and its
+  // parts are those the reader read, not whatever files carry their names.
+  bank_set_ = find_bank_set(bank_file_);
+  for (int i = 0; i < max_split_parts; ++i)
+    bank_set_[static_cast<std::size_t>(i)] = {split_part_path(bank_file_, i),
+                                              parts.sizes[static_cast<std::size_t>(i)]};
+  count_bank_set();
+  return true;
 }
 
 void sd_write_assistant::set_os_ticked(bool ticked) {
@@ -207,6 +280,7 @@ void sd_write_assistant::choose_destination(const fs::path& root, volume_layer& 
   destination_ = destination_display{};
   destination_.root = root;
   file_system_.clear();
+  volume_root_.clear();
   free_space_ = 0;
   const std::optional<volume_stat> stat = volumes.stat(root);
   if (!stat) {
@@ -214,6 +288,7 @@ void sd_write_assistant::choose_destination(const fs::path& root, volume_layer& 
     return;
   }
   file_system_ = file_system_name(*stat);
+  volume_root_ = stat->root;
   destination_.name = "Name: " + stat->label;
   destination_.file_system = "File system: " + file_system_;
   if (!stat->free_bytes) return;
@@ -227,17 +302,27 @@ write_result sd_write_assistant::write(host& h, std::int32_t& cancel_flag) {
     h.message(not_fat32_text, sd_write_caption);
     return write_result::refused;
   }
+  const fs::path root = destination_.root;
+  std::error_code ec;
+  if (volume_root_.empty() || !fs::equivalent(root, volume_root_, ec) || ec) {
+    h.message(not_root_text, sd_write_caption);
+    return write_result::refused;
+  }
+  if (bank_chosen_ && !read_bank_set(h)) return write_result::refused;
   const std::uint64_t os = os_selected_ ? os_total_ : 0, mp3 = mp3_selected_ ? mp3_total_ : 0;
   if (bank_total_ + os + mp3 > free_space_) {
     h.message(no_space_text, sd_write_caption);
     return write_result::refused;
   }
-  const fs::path root = destination_.root;
-  // What a copy that was killed left behind is no content of the card.
-  remove_copy_leftovers(root);
-  remove_copy_leftovers(root / mp3_folder);
   if (!folder_is_empty(root)) {
-    h.message(not_empty_text, sd_write_caption);
+    // What a stopped write left is named, not removed: the card is the user's to clear.
+    std::string text = not_empty_text;
+    std::vector<fs::path> leftovers = copy_leftovers(root);
+    for (const fs::path& name : copy_leftovers(root / mp3_folder))
+      leftovers.push_back(fs::path(mp3_folder) / name);
+    if (!leftovers.empty()) text += leftovers_text;
+    for (const fs::path& name : leftovers) text += "\n" + utf8_of(name);
+    h.message(text, sd_write_caption);
     return write_result::refused;
   }
 

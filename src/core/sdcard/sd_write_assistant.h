@@ -64,7 +64,8 @@ class sd_write_assistant {
  public:
   sd_write_assistant();
 
-  // Bank group. `file` none: the dialog was cancelled, the selection is dropped.
+  // Bank group. `file` none: the dialog was cancelled, the selection is dropped. A build of the
+  // bank that stopped while it replaced the parts is completed first, as every reader does.
   void choose_bank(const std::optional<std::filesystem::path>& file);
   bool bank_chosen() const { return bank_chosen_; }
   // "NAME   Size: N bytes" for each member found.
@@ -97,11 +98,22 @@ class sd_write_assistant {
   const std::string& file_system() const { return file_system_; }
   std::uint64_t free_space() const { return free_space_; }
 
-  // The three checks, then the copy. `cancel_flag` is handed to the progress window and set to
-  // 0 again at the end. Throws file_error when the card's folder cannot be read.
+  // The checks, then the copy. The destination must be FAT32 and the root of its volume. The
+  // bank is opened as `qbank info` opens it (a build that stopped half-way is completed, the
+  // parts are checked) and refused with the reader's messages when it is not one whole bank;
+  // its part files are then exactly those the reader read. The bank, operating-system and MP3
+  // files must fit the free space, and the card must be empty (temporary files a stopped copy
+  // left are named). `cancel_flag` is handed to the progress window and set to 0 again at the
+  // end. Throws file_error when the card's folder or the bank's journal cannot be read.
   write_result write(host& h, std::int32_t& cancel_flag);
 
  private:
+  // The bank as the reader sees it now; false, with the reader's messages shown, when the
+  // reader does not take it whole.
+  bool read_bank_set(host& h);
+  void count_bank_set();
+
+  std::filesystem::path bank_file_;
   std::vector<bank_set_member> bank_set_;
   std::vector<std::string> bank_lines_;
   std::uint64_t bank_total_ = 0;
@@ -117,6 +129,7 @@ class sd_write_assistant {
 
   destination_display destination_;
   std::string file_system_;
+  std::filesystem::path volume_root_;
   std::uint64_t free_space_ = 0;
 };
 

@@ -167,6 +167,10 @@ int sd_card_tab::picture_of(const QLabel* label) {
 }
 
 void sd_card_tab::refresh_displays() {
+  // A write reads the bank anew (a build that stopped half-way is completed first): the list
+  // shows the files it copied.
+  ListBank->clear();
+  for (const std::string& line : assistant_.bank_lines()) ListBank->addItem(text_of(line));
   const group_display bank = assistant_.bank_display();
   show_picture(ImageBank, bank.picture);
   LabelBankSize->setText(text_of(bank.total_text));
@@ -187,8 +191,6 @@ void sd_card_tab::choose_bank_command() {
       QStringLiteral("Sellect Quorvatek Samplers BANK file!"),
       dialog_filter(QStringLiteral("Quorvatek Samplers BANK file"), QStringLiteral("qbb")));
   assistant_.choose_bank(file);
-  ListBank->clear();
-  for (const std::string& line : assistant_.bank_lines()) ListBank->addItem(text_of(line));
   refresh_displays();
 }
 
@@ -290,6 +292,7 @@ void sd_card_tab::write_command() {
   setEnabled(false);
   run_([this] { assistant_.write(host_, cancel_flag_); });
   setEnabled(true);
+  refresh_displays();
 }
 
 }  // namespace qbank::gui

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "bank/bank.h"
+#include "bank/bank_build.h"
 #include "edit/bulk_operations.h"
 #include "manager/wav_export.h"
 #include "platform/fault_injection.h"
@@ -213,7 +214,12 @@ TEST_F(HostileNames, CardCopiesStayOnTheCard) {
     mp3.push_back(src / path_from_utf8(name));
     write_whole_file(mp3.back(), "ID3", 3);
   }
-  write_whole_file(src / "..\\..\\B.qbb", "bank", 4);
+  {
+    // The card takes only a bank the reader takes whole.
+    recording_host hb;
+    bank built;
+    ASSERT_TRUE(build_bank_file(built, src / "..\\..\\B.qbb", hb, {false, 0}));
+  }
   sd_write_assistant a;
   a.choose_bank(src / "..\\..\\B.qbb");
   a.set_mp3_ticked(true);

@@ -117,6 +117,7 @@ TEST(CardCopy, ExistingDestinationAndUnreadableSourceAreRefused) {
   write_whole_file(copy_temporary_name(dir / "d", 0), "x", 1);
   EXPECT_EQ(copy_file_checked(dir / "a", dir / "d", {}, nullptr).status, copy_status::copied);
   EXPECT_FALSE(fs::exists(copy_temporary_name(dir / "d", 1)));
+  EXPECT_TRUE(fs::exists(copy_temporary_name(dir / "d", 0)));
 }
 
 TEST(CardCopy, CancelDuringACopyLeavesNothing) {

@@ -217,8 +217,12 @@ const writer_case writer_cases[] = {
          for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * seed);
          write_whole_file(p, bytes.data(), bytes.size());
        };
-       put(src / "B.qbb", 3000, 3);
-       put(src / "B.Q01", (1 << 20) + 17, 5);
+       {
+         // The card takes only a bank the reader takes whole: a real one, in two parts.
+         recording_host hb;
+         bank built;
+         EXPECT_TRUE(build_bank_file(built, src / "B.qbb", hb, {true, 16 << 20}));
+       }
        put(src / "B.QBS", 900, 7);
        put(src / "OS.bin", os_file_size, 11);
        put(src / "one.mp3", 5000, 13);

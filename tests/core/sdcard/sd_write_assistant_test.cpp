@@ -5,14 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "bank/bank.h"
+#include "bank/bank_build.h"
 #include "platform/card_copy.h"
+#include "platform/fault_injection.h"
+#include "platform/file_commit.h"
 #include "platform/file_io.h"
+#include "platform/paths.h"
 #include "platform/volume.h"
 #include "support/recording_host.h"
-#include "platform/paths.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -42,9 +47,33 @@ void write_bytes(const fs::path& path, std::size_t size, char fill = 'a') {
 
 std::vector<std::string> entries(const fs::path& folder) {
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder)) names.push_back(path_to_utf8(e.path().filename()));
+  for (const auto& e : fs::directory_iterator(folder))
+    names.push_back(path_to_utf8(e.path().filename()));
   std::sort(names.begin(), names.end());
   return names;
+}
+
+// An empty bank built as the window builds it, in parts of `part_limit` bytes (0: one file).
+void build_bank(const fs::path& path, std::uint64_t part_limit) {
+  recording_host h;
+  bank b;
+  ASSERT_TRUE(build_bank_file(b, path, h, {part_limit != 0, part_limit}))
+      << ::testing::PrintToString(h.messages);
+}
+
+// A bank of three parts (X.qbb, X.Q01, X.Q02), built once for all tests.
+const fs::path& three_part_bank() {
+  static temp_dir dir;
+  static const fs::path bank = [] {
+    build_bank(dir / "X.qbb", 10 << 20);
+    return dir / "X.qbb";
+  }();
+  return bank;
+}
+
+std::string size_line(const fs::path& file) {
+  return path_to_utf8(file.filename()) + "   Size: " + std::to_string(fs::file_size(file)) +
+         " bytes";
 }
 
 volume_stat fat_volume(std::uint64_t clusters, std::uint64_t free_bytes) {
@@ -82,11 +111,10 @@ class SdWrite : public ::testing::Test {
   }
   void TearDown() override { set_copy_fault_hook({}); }
 
-  // X.qbb, X.Q01, X.Q03 (no X.Q02), x.txt and X.QBS, and an unrelated file.
+  // X.qbb, X.Q01, X.Q02, x.txt and X.QBS, and an unrelated file.
   fs::path make_bank() {
-    write_bytes(src / "lib" / "X.qbb", 5000);
-    write_bytes(src / "lib" / "X.Q01", 3 << 20, 'b');
-    write_bytes(src / "lib" / "X.Q03", 700, 'c');
+    for (const char* part : {"X.qbb", "X.Q01", "X.Q02"})
+      fs::copy_file(three_part_bank().parent_path() / part, src / "lib" / part);
     write_bytes(src / "lib" / "x.txt", 12, 'd');
     write_bytes(src / "lib" / "X.QBS", 900, 'e');
     write_bytes(src / "lib" / "Y.Q02", 9, 'f');
@@ -107,28 +135,31 @@ class SdWrite : public ::testing::Test {
 
 TEST_F(SdWrite, BankSetListsMembersWhateverTheirCaseAndCopiesThemInOrder) {
   a.choose_bank(make_bank());
+  const fs::path lib = src / "lib";
   EXPECT_EQ(a.bank_lines(),
-            (std::vector<std::string>{"X.qbb   Size: 5000 bytes", "X.Q01   Size: 3145728 bytes",
-                                      "X.Q03   Size: 700 bytes", "x.txt   Size: 12 bytes",
+            (std::vector<std::string>{size_line(lib / "X.qbb"), size_line(lib / "X.Q01"),
+                                      size_line(lib / "X.Q02"), "x.txt   Size: 12 bytes",
                                       "X.QBS   Size: 900 bytes"}));
   EXPECT_EQ(a.bank_display().picture, 1);
-  EXPECT_EQ(a.bank_display().total_text, "3152340 bytes");
+  const std::uint64_t total = fs::file_size(lib / "X.qbb") + fs::file_size(lib / "X.Q01") +
+                              fs::file_size(lib / "X.Q02") + 912;
+  EXPECT_EQ(a.bank_display().total_text, std::to_string(total) + " bytes");
 
   use_card(fat_volume(70000, a.bank_total()));
   EXPECT_EQ(a.destination().name, "Name: QCARD");
   EXPECT_EQ(a.destination().file_system, "File system: FAT32");
-  EXPECT_EQ(a.destination().free_space, "Free space: 3152340");
+  EXPECT_EQ(a.destination().free_space, "Free space: " + std::to_string(total));
   EXPECT_EQ(a.destination().fat32_picture, 1);
 
   EXPECT_EQ(a.write(h, flag), write_result::complete);
   EXPECT_EQ(h.messages, std::vector<std::string>{complete});
   EXPECT_EQ(h.progress_kinds, std::vector<char>{'w'});
   EXPECT_EQ(h.progress_titles, (std::vector<std::string>{"Write to SD Card...", "X.qbb", "X.Q01",
-                                                         "X.Q03", "x.txt", "X.QBS"}));
+                                                         "X.Q02", "x.txt", "X.QBS"}));
   EXPECT_FALSE(h.progress_open);
   EXPECT_EQ(h.progress_text, "900 / 900");
-  EXPECT_EQ(entries(card), (std::vector<std::string>{"X.Q01", "X.Q03", "X.QBS", "X.qbb", "x.txt"}));
-  for (const char* name : {"X.qbb", "X.Q01", "X.Q03", "x.txt", "X.QBS"})
+  EXPECT_EQ(entries(card), (std::vector<std::string>{"X.Q01", "X.Q02", "X.QBS", "X.qbb", "x.txt"}));
+  for (const char* name : {"X.qbb", "X.Q01", "X.Q02", "x.txt", "X.QBS"})
     EXPECT_EQ(read_whole_file(card / name), read_whole_file(src / "lib" / name)) << name;
 }
 
@@ -299,7 +330,7 @@ TEST_F(SdWrite, CopyFailingHalfWayIsReportedAndLeavesNothingUnderItsName) {
   use_card(fat_volume(70000, 1ull << 40));
   set_copy_fault_hook([](const fs::path& target, std::uint64_t offset) {
     if (target.filename() == "X.Q01" && offset >= (1u << 20)) return copy_fault::write_error;
-    if (target.filename() == "X.Q03") return copy_fault::corrupt;
+    if (target.filename() == "X.Q02") return copy_fault::corrupt;
     if (target.filename() == "X.QBS") return copy_fault::no_space;
     return copy_fault::none;
   });
@@ -309,7 +340,7 @@ TEST_F(SdWrite, CopyFailingHalfWayIsReportedAndLeavesNothingUnderItsName) {
   EXPECT_EQ(h.reports[0].title, "Report: Files Not Copied");
   EXPECT_EQ(h.reports[0].lines, (std::vector<std::string>{
                                     (lib / "X.Q01").string() + ": write error: Input/output error",
-                                    (lib / "X.Q03").string() +
+                                    (lib / "X.Q02").string() +
                                         ": the copy read back from the card differs from the file",
                                     (lib / "X.QBS").string() + ": no space left on the card"}));
   EXPECT_EQ(h.reports_hidden, 1);
@@ -331,6 +362,123 @@ TEST_F(SdWrite, FileOfTheSameNameIsNotCopiedTwice) {
                                                          ": a file of this name is already on "
                                                          "the card"});
   EXPECT_EQ(read_whole_file(card / "os.bin"), read_whole_file(src / "v1" / "os.bin"));
+}
+
+TEST_F(SdWrite, OnlyTheCardsRootIsWrittenAndLeftoversOfAStoppedWriteAreNamedNotRemoved) {
+  write_bytes(src / "os.bin", os_file_size);
+  a.set_os_ticked(true);
+  a.choose_os_files(std::vector<fs::path>{src / "os.bin"}, h);
+  const std::string leftovers =
+      "\n\nLeft by a write that was stopped before it ended (remove them, or format the card):";
+  struct named_case {
+    const char* what;
+    std::vector<std::string> on_card;  // files there before the write ("D/" makes folder D)
+    std::string destination;           // below the card's root
+    std::string refusal;
+  };
+  const named_case cases[] = {
+      {"a stopped copy's temporary",
+       {".os.bin.qbank-copy"},
+       "",
+       not_empty + leftovers + "\n.os.bin.qbank-copy"},
+      {"temporaries at the root and in Mp3",
+       {".X.qbb.qbank-copy3", "Mp3/.a.mp3.qbank-copy"},
+       "",
+       not_empty + leftovers + "\n.X.qbb.qbank-copy3\n" +
+           path_to_utf8(fs::path("Mp3") / ".a.mp3.qbank-copy")},
+      {"a folder on the card",
+       {"Banks/"},
+       "Banks",
+       "[SD Write Assystant] Destination is not the root folder of its drive!\nThe instrument "
+       "looks for the bank only in the card's root folder: choose the card itself, not a folder "
+       "on it."},
+  };
+  for (const named_case& c : cases) {
+    SCOPED_TRACE(c.what);
+    temp_dir root;
+    for (const std::string& name : c.on_card) {
+      if (name.ends_with("/")) {
+        fs::create_directories(root / name);
+        continue;
+      }
+      fs::create_directories((root / name).parent_path());
+      write_bytes(root / name, 10);
+    }
+    const std::vector<std::string> before = entries(root.path());
+    fixed_volume_layer volumes(fat_volume(70000, 1ull << 40), root.path());
+    a.choose_destination(root / c.destination, volumes);
+    recording_host hc;
+    EXPECT_EQ(a.write(hc, flag), write_result::refused);
+    EXPECT_EQ(hc.messages, std::vector<std::string>{c.refusal});
+    EXPECT_EQ(entries(root.path()), before);
+    for (const std::string& name : c.on_card) EXPECT_TRUE(fs::exists(root / name)) << name;
+    if (!c.destination.empty()) EXPECT_TRUE(entries(root / c.destination).empty());
+  }
+}
+
+TEST_F(SdWrite, OnlyABankSetTheReaderTakesWholeIsCopied) {
+  const fs::path lib = src / "lib", bank_file = lib / "B.qbb";
+  // One file of the bank without parts, built once and put in place for each case.
+  temp_dir single;
+  build_bank(single / "B.qbb", 0);
+  const auto put_single = [&] { fs::copy_file(single / "B.qbb", bank_file); };
+  struct named_case {
+    const char* what;
+    std::function<void()> prepare;
+    std::vector<std::string> refusal;  // empty: written whole
+  };
+  const named_case cases[] = {
+      {"a build killed after its new bank file took the old one's place, before the old parts "
+       "went",
+       [&] {
+         build_bank(bank_file, 10 << 20);  // B.qbb, B.Q01, B.Q02
+         set_file_step_hook([](file_step step, const fs::path& p) {
+           return step == file_step::remove && p.filename() == "B.Q01" ? step_outcome::kill
+                                                                       : step_outcome::proceed;
+         });
+         recording_host hb;
+         bank b;
+         EXPECT_THROW(build_bank_file(b, bank_file, hb, {false, 0}), simulated_kill);
+         set_file_step_hook({});
+         ASSERT_TRUE(fs::exists(journal_path(bank_file)));
+         ASSERT_TRUE(fs::exists(lib / "B.Q01"));
+       },
+       {}},
+      {"a part left from an earlier, larger bank",
+       [&] {
+         put_single();
+         write_bytes(lib / "B.Q01", 4096);
+       },
+       {"[Error] The part file B.Q01 does not belong to the bank " + path_to_utf8(bank_file) +
+        ": the bank's data ends before it. It is left from an earlier, larger bank; remove it."}},
+      {"no bank at all",
+       [&] { write_bytes(bank_file, 5000); },
+       {"[Error] Invalid Ample LEAD Sampler Bank!\n...OR...\n...my be this is PROTECTED!!! Ample "
+        "LEAD Sampler Bank!"}},
+  };
+  for (const named_case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const auto& e : fs::directory_iterator(lib)) fs::remove_all(e.path());
+    for (const auto& e : fs::directory_iterator(card)) fs::remove_all(e.path());
+    c.prepare();
+    a.choose_bank(bank_file);
+    use_card(fat_volume(70000, 1ull << 40));
+    recording_host hc;
+    if (!c.refusal.empty()) {
+      EXPECT_EQ(a.write(hc, flag), write_result::refused);
+      EXPECT_EQ(hc.messages, c.refusal);
+      EXPECT_TRUE(entries(card).empty());
+      continue;
+    }
+    EXPECT_EQ(a.write(hc, flag), write_result::complete) << ::testing::PrintToString(hc.messages);
+    // The stopped build was completed first: the new bank file alone, on the card as in the
+    // library, and the list shows what was copied.
+    EXPECT_EQ(entries(lib), std::vector<std::string>{"B.qbb"});
+    EXPECT_EQ(entries(card), std::vector<std::string>{"B.qbb"});
+    EXPECT_EQ(read_whole_file(card / "B.qbb"), read_whole_file(bank_file));
+    EXPECT_EQ(fs::file_size(card / "B.qbb"), fs::file_size(single / "B.qbb"));
+    EXPECT_EQ(a.bank_lines(), std::vector<std::string>{size_line(bank_file)});
+  }
 }
 
 TEST(CopyPercent, WholeKibOfEachAndSmallFilesShowAHundredOnceCopied) {

@@ -1,11 +1,14 @@
 // The SD card write when the files chosen earlier are no longer what they were: a part removed
-// from the library after the bank was chosen, and an MP3 folder whose name a copied file took.
+// from the library while the write runs, and an MP3 folder whose name a copied file took.
 // Each is named in the report, the rest is copied, and "Write COMPLETE!" is never shown.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "bank/bank.h"
+#include "bank/bank_build.h"
+#include "platform/card_copy.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
 #include "platform/volume.h"
@@ -23,9 +26,17 @@ void put(const fs::path& p, std::size_t size) {
   write_whole_file(p, bytes.data(), bytes.size());
 }
 
+// An empty bank as the window builds it, in parts of `part_limit` bytes (0: one file).
+void put_bank(const fs::path& p, std::uint64_t part_limit) {
+  testing::recording_host h;
+  bank b;
+  ASSERT_TRUE(build_bank_file(b, p, h, {part_limit != 0, part_limit}));
+}
+
 class SdWriteLostFiles : public ::testing::Test {
  protected:
   void SetUp() override { fs::create_directories(card); }
+  void TearDown() override { set_copy_fault_hook({}); }
   void use_empty_card() {
     volume_stat v;
     v.fat = true;
@@ -45,12 +56,15 @@ class SdWriteLostFiles : public ::testing::Test {
 };
 
 TEST_F(SdWriteLostFiles, APartRemovedAfterTheBankWasChosenIsReportedAsUnreadable) {
-  put(lib / "B.qbb", 3000);
-  put(lib / "B.Q01", 2000);
+  put_bank(lib / "B.qbb", 16 << 20);  // B.qbb and B.Q01
   put(lib / "B.QBS", 100);
   a.choose_bank(lib / "B.qbb");
   use_empty_card();
-  fs::remove(lib / "B.Q01");
+  // The part goes while the bank file is being copied, after the bank was read whole.
+  set_copy_fault_hook([this](const fs::path& target, std::uint64_t) {
+    if (target.filename() == "B.qbb") fs::remove(lib / "B.Q01");
+    return copy_fault::none;
+  });
 
   EXPECT_EQ(a.write(h, flag), write_result::incomplete);
   ASSERT_EQ(h.reports.size(), 1u);
@@ -69,7 +83,7 @@ TEST_F(SdWriteLostFiles, APartRemovedAfterTheBankWasChosenIsReportedAsUnreadable
 
 TEST_F(SdWriteLostFiles, AnMp3FolderThatCannotBeMadeNamesEveryMp3File) {
   // A bank file called "Mp3" lands on the card first and takes the folder's name.
-  put(lib / "Mp3", 3000);
+  put_bank(lib / "Mp3", 0);
   put(lib / "one.mp3", 50);
   put(lib / "two.mp3", 60);
   a.choose_bank(lib / "Mp3");

@@ -161,6 +161,7 @@ class posix_volume_layer : public volume_layer {
     if (const mount_entry* m = mount_of(mounts, root)) {
       v.type = m->type;
       v.label = label_of(m->source);
+      v.root = m->point;
     }
     if (v.type.empty()) v.type = v.fat ? "vfat" : "unknown";
     return v;

@@ -43,6 +43,7 @@ class win32_volume_layer : public volume_layer {
     volume_stat v;
     v.label = utf8_of(label);
     v.type = utf8_of(type);
+    v.root = fs::path(volume);
     DWORD sectors_per_cluster = 0, bytes_per_sector = 0, free_clusters = 0, total_clusters = 0;
     if (::GetDiskFreeSpaceW(volume.c_str(), &sectors_per_cluster, &bytes_per_sector, &free_clusters,
                             &total_clusters))
