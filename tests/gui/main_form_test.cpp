@@ -15,6 +15,7 @@
 #include "app/grid_models.h"
 #include "app/program_tab.h"
 #include "bank/bank.h"
+#include "bank/script_file.h"
 #include "demo/demo_library.h"
 #include "gui_test_support.h"
 #include "support/recording_host.h"
@@ -233,9 +234,25 @@ class main_form_test : public QObject {
     QVERIFY(form.host().progress_window() == nullptr);
     QCOMPARE(form.main_bank().program_name_text(0).substr(0, 7), std::string("Keep Me"));
     QVERIFY(form.windowTitle().endsWith(QStringLiteral("/ Keep.qbs")));
+    // A version-6 script through the version 1, 2 item fails half way: its error is shown and
+    // nothing of it is mixed into the bank.
+    {
+      qbank::bank other;
+      set_name(other.program(0).name, "Other");
+      qbank::testing::recording_host quiet;
+      qbank::save_script(other, dir / "six.qbs", quiet);
+    }
+    answers.files = {dir / "six.qbs"};
+    form.action(QStringLiteral("Open Sampler Script File (Version 1, 2 / 128 programs)..."))
+        ->trigger();
+    QCOMPARE(answers.errors.size(), 2);
+    QCOMPARE(form.main_bank().program_name_text(0).substr(0, 7), std::string("Keep Me"));
+    QCOMPARE(form.StringGridBlends->model()->index(0, 1).data().toString(),
+             QStringLiteral("Keep Me"));
+    QVERIFY(form.windowTitle().endsWith(QStringLiteral("/ Keep.qbs")));
     // Cancelling a dialog changes nothing either.
     form.action(QStringLiteral("Open Sampler Bank File (Version 2, 3, 4, 5 or 6 )..."))->trigger();
-    QCOMPARE(answers.errors.size(), 1);
+    QCOMPARE(answers.errors.size(), 2);
     QVERIFY(form.windowTitle().endsWith(QStringLiteral("/ Keep.qbs")));
   }
 

@@ -46,6 +46,9 @@ struct fault_operation {
   // False when running the operation again after a kill is not expected to give the clean
   // result (an SD card already holding files is refused); it must still remove temporaries.
   bool rerun_completes = true;
+  // False when the temporaries a killed run left are not the next run's to remove (an SD card:
+  // a run removes only what it made itself, and names what it finds in its refusal).
+  bool rerun_removes_leftovers = true;
 };
 
 struct trial_counts {

@@ -248,8 +248,10 @@ const writer_case writer_cases[] = {
              return shown{r == write_result::complete,
                           r == write_result::incomplete && has_report(h, not_copied_title)};
            }};
-       // A card that already holds files from the stopped run is refused, as any used card is.
+       // A card that already holds files from the stopped run is refused, as any used card is,
+       // and the stopped run's temporary is named, not removed.
        op.rerun_completes = false;
+       op.rerun_removes_leftovers = false;
        return op;
      }},
 };
