@@ -204,13 +204,30 @@ file_kind kind_of(const std::filesystem::path& path) {
   return file_kind::regular;
 }
 
-std::optional<unsigned> permission_bits(const std::filesystem::path&) {
-  // Windows files have no permission bits to carry over; their access lists stay with the
-  // folder's inheritance, as with any program's saved files.
+void refuse_unwritable(const std::filesystem::path& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+  // A read-only file refuses a write in place; its replacement is refused the same way.
+  if (attributes & FILE_ATTRIBUTE_READONLY) fail(path, ERROR_ACCESS_DENIED);
+  // So does a file whose access list denies this user writing. Opening it for writing, without
+  // writing, asks exactly that; a file another program holds open is not refused here.
+  const HANDLE h = ::CreateFileW(path.c_str(), FILE_WRITE_DATA, share_all, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(h);
+    return;
+  }
+  const DWORD err = ::GetLastError();
+  if (err == ERROR_ACCESS_DENIED) fail(path, err);
+}
+
+std::optional<kept_attributes> attributes_of(const std::filesystem::path&) {
+  // Windows files have no permission bits or POSIX owner to carry over; their access lists
+  // stay with the folder's inheritance, as with any program's saved files.
   return std::nullopt;
 }
 
-void set_permission_bits(handle, const std::filesystem::path&, unsigned) {}
+void keep_attributes(handle, const std::filesystem::path&, const kept_attributes&) {}
 
 std::filesystem::path resolve_links(const std::filesystem::path& path) {
   std::filesystem::path p = path;
