@@ -71,13 +71,16 @@ TEST_F(bulk_cli, RemoveRangesAskWriteOutAndRefuseBadRanges) {
   for (int i : {10, 11, 12}) EXPECT_EQ(out->program_name_text(i), blank_name);
   EXPECT_EQ(out->program_name_text(13), "P13");
 
-  // The command line reaches every multisample, beyond the dialog's 2047; OUT may be IN.
-  r = run_qbank("remove-multisamples " + q(in) + " 2048 9999 -o " + q(in));
+  // The command line reaches what the dialog reaches, up to 2047; OUT may be IN.
+  r = run_qbank("remove-multisamples " + q(in) + " 2047 9999 -o " + q(in), true);
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_NE(r.out.find("TO: Value 9999 not in range 1 to 2047"), std::string::npos) << r.out;
+  r = run_qbank("remove-multisamples " + q(in) + " 2000 2047 -o " + q(in));
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "[Remove Multiple Multisamples] Are You Sure ? -> Yes\n");
   out = read_script(in);
-  EXPECT_TRUE(out->multisample_has_files(2047));
-  EXPECT_FALSE(out->multisample_has_files(2048));
+  EXPECT_FALSE(out->multisample_has_files(2047));
+  EXPECT_TRUE(out->multisample_has_files(2048));
 
   // No on the terminal writes nothing.
   r = run_qbank("-i remove-programs " + q(in) + " 9 9 -o " + q(dir / "no.qbs") + " </dev/null");
