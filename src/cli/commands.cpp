@@ -11,9 +11,10 @@ command_context::command_context(CLI::App& app) : app_(app), quiet_host_(false) 
 }
 
 terminal_host& command_context::host() {
-  if (!interactive_) return quiet_host_;
-  if (!asking_host_) asking_host_ = std::make_unique<terminal_host>(true);
-  return *asking_host_;
+  if (interactive_ && !asking_host_) asking_host_ = std::make_unique<terminal_host>(true);
+  terminal_host& h = interactive_ ? *asking_host_ : quiet_host_;
+  if (output_for_data_) h.set_output(stderr);
+  return h;
 }
 
 CLI::Option* add_path_option(CLI::App* cmd, const std::string& name, std::filesystem::path& target,

@@ -39,6 +39,10 @@ class command_context {
   // The host of this run: answers Yes, or asks on the terminal after -i.
   terminal_host& host();
 
+  // Sends what the host shows (messages, reports, questions) to standard error, for a
+  // subcommand whose standard output is data for another program.
+  void keep_output_for_data() { output_for_data_ = true; }
+
   // Sets what the chosen subcommand runs once the command line is parsed.
   void set_run(std::function<int()> run) { run_ = std::move(run); }
   const std::function<int()>& run() const { return run_; }
@@ -53,6 +57,7 @@ class command_context {
  private:
   CLI::App& app_;
   bool interactive_ = false;
+  bool output_for_data_ = false;
   terminal_host quiet_host_;
   std::unique_ptr<terminal_host> asking_host_;
   std::deque<input_arg> inputs_;  // stable addresses for CLI11's bindings

@@ -56,6 +56,10 @@ void add_file_commands(command_context& ctx) {
   auto* cmd_info = ctx.app().add_subcommand("info", "Summarise a script or a bank file");
   input_arg* info_in = &ctx.add_input(cmd_info, "IN");
   cmd_info->add_flag("--json", o.info_json, "Print the summary as JSON");
+  // Standard output holds the JSON alone; the load's messages go to standard error.
+  cmd_info->parse_complete_callback([&ctx] {
+    if (o.info_json) ctx.keep_output_for_data();
+  });
   ctx.when_loaded(cmd_info, *info_in, [=](bank& b, terminal_host&) {
     const input_kind kind = detect_input(info_in->path, info_in->options);
     const input_summary s = summarise(b, info_in->path, kind, info_in->version_read);

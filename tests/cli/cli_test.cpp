@@ -152,6 +152,11 @@ TEST(Cli, DemoBuildsAndReadsBack) {
             std::string::npos)
       << info.out;
   EXPECT_NE(info.out.find("parts found: 1\n"), std::string::npos);
+  // With --json standard output is the JSON alone: the load's message goes to standard error.
+  info = run_qbank("info --json " + q(dir / "lib" / "Demo.qbb"));
+  EXPECT_EQ(info.out.rfind("{\"path\": ", 0), 0u) << info.out;
+  info = run_qbank("info --json " + q(dir / "lib" / "Demo.qbb"), true);
+  EXPECT_EQ(info.out.rfind("[Info] Bank loading OK!\n{", 0), 0u) << info.out;
 
   // The bank converts back to a script naming the same files.
   ASSERT_EQ(
