@@ -28,6 +28,10 @@ struct input_arg {
   std::filesystem::path path;
   input_options options;
   int version_read = 0;  // after loading: the layout version of the input (see load_input)
+  // The file the subcommand writes and its kind, where it may name the input: an output that
+  // is the input, of the other kind, is refused before anything is read (see when_loaded).
+  std::function<std::filesystem::path()> output;
+  input_kind output_kind = input_kind::script;
 };
 
 class command_context {
