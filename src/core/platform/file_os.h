@@ -58,6 +58,13 @@ void keep_attributes(handle h, const std::filesystem::path& path, const kept_att
 // a link (or names nothing yet).
 std::filesystem::path resolve_links(const std::filesystem::path& path);
 
+// Takes the lock file `path` (created when missing) for this process alone, waiting while
+// another process holds it; a holder that ends lets go. Throws file_error when the file cannot
+// be made.
+handle lock_file(const std::filesystem::path& path);
+// Removes the lock file and lets go of it.
+void unlock_file(handle h, const std::filesystem::path& path) noexcept;
+
 // A number that tells this process from others, for temporary names.
 unsigned long process_id();
 // True when a process of that number is running (or cannot be told apart from one).

@@ -1,6 +1,7 @@
 // POSIX implementation of the operating system's side of file access (see file_os.h).
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -176,6 +177,35 @@ std::filesystem::path resolve_links(const std::filesystem::path& path) {
     p = next.is_absolute() ? next : p.parent_path() / next;
   }
   return p;
+}
+
+handle lock_file(const std::filesystem::path& path) {
+  for (;;) {
+    // Read-only is enough for flock(), and opens a lock file another user left.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) throw file_error::from_errno(path, errno);
+    int rc = 0;
+    do rc = ::flock(fd, LOCK_EX);
+    while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+      const int err = errno;
+      ::close(fd);
+      throw file_error::from_errno(path, err);
+    }
+    // The holder before removes the name as it lets go: a file no longer under the name locks
+    // nothing, and the name is opened again.
+    struct stat held {
+    }, named{};
+    if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
+        held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+      return fd;
+    ::close(fd);
+  }
+}
+
+void unlock_file(handle h, const std::filesystem::path& path) noexcept {
+  ::unlink(path.c_str());
+  ::close(fd_of(h));
 }
 
 unsigned long process_id() {

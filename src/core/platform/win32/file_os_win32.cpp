@@ -241,6 +241,27 @@ std::filesystem::path resolve_links(const std::filesystem::path& path) {
   return p;
 }
 
+handle lock_file(const std::filesystem::path& path) {
+  // Opened sharing nothing: a second opener is refused until the first closes it, and the file
+  // goes with the last handle (also when its process ends).
+  for (int denied = 0;; ::Sleep(50)) {
+    const HANDLE h =
+        ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
+                      FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h != INVALID_HANDLE_VALUE) return ours(h);
+    const DWORD err = ::GetLastError();
+    // Held by another process; or closed by it a moment ago and not yet gone (access is denied
+    // while the deletion is pending), which passes at once, unlike a folder that refuses.
+    if (err == ERROR_SHARING_VIOLATION) continue;
+    if (err == ERROR_ACCESS_DENIED && ++denied < 100) continue;
+    fail(path, err);
+  }
+}
+
+void unlock_file(handle h, const std::filesystem::path&) noexcept {
+  ::CloseHandle(win(h));
+}
+
 unsigned long process_id() {
   return ::GetCurrentProcessId();
 }
