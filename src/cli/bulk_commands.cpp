@@ -59,8 +59,10 @@ void add_bulk_commands(command_context& ctx) {
   // remove-programs IN FROM TO -o OUT, remove-multisamples IN FROM TO -o OUT
   add_range_command(ctx, "remove-programs", "Reset programs FROM..TO (0..9998)", 0, last_program,
                     o.rp_from, o.rp_to, o.rp_out, remove_program_range);
-  add_range_command(ctx, "remove-multisamples", "Reset multisamples FROM..TO (1..9999)", 1,
-                    last_multisample, o.rm_from, o.rm_to, o.rm_out, remove_multisample_range);
+  // The command line reaches what the window's dialog reaches.
+  add_range_command(ctx, "remove-multisamples", "Reset multisamples FROM..TO (1..2047)", 1,
+                    range_dialog_last_multisample, o.rm_from, o.rm_to, o.rm_out,
+                    remove_multisample_range);
 
   // unused IN -o OUT
   auto* un = ctx.app().add_subcommand("unused", "Remove the multisamples no program uses");

@@ -28,6 +28,10 @@ struct input_arg {
   std::filesystem::path path;
   input_options options;
   int version_read = 0;  // after loading: the layout version of the input (see load_input)
+  // The file the subcommand writes and its kind, where it may name the input: an output that
+  // is the input, of the other kind, is refused before anything is read (see when_loaded).
+  std::function<std::filesystem::path()> output;
+  input_kind output_kind = input_kind::script;
 };
 
 class command_context {
@@ -38,6 +42,10 @@ class command_context {
 
   // The host of this run: answers Yes, or asks on the terminal after -i.
   terminal_host& host();
+
+  // Sends what the host shows (messages, reports, questions) to standard error, for a
+  // subcommand whose standard output is data for another program.
+  void keep_output_for_data() { output_for_data_ = true; }
 
   // Sets what the chosen subcommand runs once the command line is parsed.
   void set_run(std::function<int()> run) { run_ = std::move(run); }
@@ -53,6 +61,7 @@ class command_context {
  private:
   CLI::App& app_;
   bool interactive_ = false;
+  bool output_for_data_ = false;
   terminal_host quiet_host_;
   std::unique_ptr<terminal_host> asking_host_;
   std::deque<input_arg> inputs_;  // stable addresses for CLI11's bindings

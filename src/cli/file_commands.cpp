@@ -56,6 +56,10 @@ void add_file_commands(command_context& ctx) {
   auto* cmd_info = ctx.app().add_subcommand("info", "Summarise a script or a bank file");
   input_arg* info_in = &ctx.add_input(cmd_info, "IN");
   cmd_info->add_flag("--json", o.info_json, "Print the summary as JSON");
+  // Standard output holds the JSON alone; the load's messages go to standard error.
+  cmd_info->parse_complete_callback([&ctx] {
+    if (o.info_json) ctx.keep_output_for_data();
+  });
   ctx.when_loaded(cmd_info, *info_in, [=](bank& b, terminal_host&) {
     const input_kind kind = detect_input(info_in->path, info_in->options);
     const input_summary s = summarise(b, info_in->path, kind, info_in->version_read);
@@ -68,6 +72,7 @@ void add_file_commands(command_context& ctx) {
       "convert", "Read a script of any version or a bank file, write a version-6 script");
   input_arg* conv_in = &ctx.add_input(cmd_conv, "IN");
   add_path_option(cmd_conv, "-o,--output", o.conv_out, "The version-6 script to write")->required();
+  conv_in->output = [] { return o.conv_out; };
   ctx.when_loaded(cmd_conv, *conv_in, [=](bank& b, terminal_host& th) {
     save_script(b, o.conv_out, th);
     return exit_done;
@@ -87,9 +92,12 @@ void add_file_commands(command_context& ctx) {
   add_path_option(cmd_build, "-o,--output", o.build_out,
                   "The bank file (default: IN with the extension .qbb)");
   cmd_build->add_flag("--no-split", o.no_split, "Write one file, however large");
+  build_in->output = [=] {
+    return o.build_out.empty() ? path_with_extension(build_in->path, ".qbb") : o.build_out;
+  };
+  build_in->output_kind = input_kind::bank;
   ctx.when_loaded(cmd_build, *build_in, [=](bank& b, terminal_host& th) {
-    const fs::path out =
-        o.build_out.empty() ? path_with_extension(build_in->path, ".qbb") : o.build_out;
+    const fs::path out = build_in->output();
     build_options options;
     options.split = !o.no_split;
     return build_bank_file(b, out, th, options) ? exit_done : exit_refused;

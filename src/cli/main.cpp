@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "platform/codepage.h"
 #include "platform/console.h"
 #include "platform/file_error.h"
 #include "platform/file_io.h"
@@ -42,6 +43,12 @@ int main(int argc, char** argv) {
     return code == 0 ? exit_done : exit_usage;
   }
   if (!ctx.run()) return exit_usage;
+  // Texts would be read and written in another code page than the one asked for.
+  if (const auto unknown = unknown_forced_codepage()) {
+    std::fprintf(stderr, "qbank: QBANK_CODEPAGE=%s names no known code page; known: %s\n",
+                 unknown->c_str(), supported_codepages_text().c_str());
+    return exit_usage;
+  }
   try {
     return ctx.run()();
   } catch (const file_error& e) {

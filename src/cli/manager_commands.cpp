@@ -170,7 +170,8 @@ void add_manager_commands(command_context& ctx) {
     }
     s2_bank s2;
     if (!load_s2(s2, o.s2_path, th).loaded) return exit_refused;
-    import_sound_range(main, s2, {}, top, bottom, th);
+    // The window's current rows are the range's first sound and the program of its number.
+    if (!import_sound_range(main, s2, {top, top}, top, bottom, th)) return exit_refused;
     save_script(main, o.out, th);
     return exit_done;
   });

@@ -26,6 +26,9 @@ class terminal_host : public host {
   void message(std::string_view text, std::string_view caption) override;
   bool ask(std::string_view text, std::string_view caption) override;
 
+  // Where message boxes, reports and questions go from now on.
+  void set_output(std::FILE* out) { out_ = out; }
+
   // True once a message box with a caption beginning "Error" was shown.
   bool saw_error() const { return saw_error_; }
 

@@ -1,6 +1,10 @@
 // `qbank` subcommands over many programs and multisamples, the silence tools and the duplicate
 // searches, run as the real binary: exact output, exit codes and the files written.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include <cstring>
 #include <filesystem>
@@ -43,6 +47,15 @@ struct bulk_cli : ::testing::Test {
     save_script(b, dir / name, h);
     return dir / name;
   }
+
+  // a.wav of 1500 loud samples and 500 silent ones, in multisample 1: the bank saved.
+  fs::path save_with_silent_tail(const fs::path& wav) {
+    std::vector<std::int16_t> s(1500, 9000);
+    s.insert(s.end(), 500, 0);
+    testing::write_wav_with_sndfile(wav, 1, 48000, s);
+    b.set_file(1, 0, path_to_utf8(wav));
+    return save();
+  }
 };
 
 TEST_F(bulk_cli, RemoveRangesAskWriteOutAndRefuseBadRanges) {
@@ -58,13 +71,16 @@ TEST_F(bulk_cli, RemoveRangesAskWriteOutAndRefuseBadRanges) {
   for (int i : {10, 11, 12}) EXPECT_EQ(out->program_name_text(i), blank_name);
   EXPECT_EQ(out->program_name_text(13), "P13");
 
-  // The command line reaches every multisample, beyond the dialog's 2047; OUT may be IN.
-  r = run_qbank("remove-multisamples " + q(in) + " 2048 9999 -o " + q(in));
+  // The command line reaches what the dialog reaches, up to 2047; OUT may be IN.
+  r = run_qbank("remove-multisamples " + q(in) + " 2047 9999 -o " + q(in), true);
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_NE(r.out.find("TO: Value 9999 not in range 1 to 2047"), std::string::npos) << r.out;
+  r = run_qbank("remove-multisamples " + q(in) + " 2000 2047 -o " + q(in));
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "[Remove Multiple Multisamples] Are You Sure ? -> Yes\n");
   out = read_script(in);
-  EXPECT_TRUE(out->multisample_has_files(2047));
-  EXPECT_FALSE(out->multisample_has_files(2048));
+  EXPECT_FALSE(out->multisample_has_files(2047));
+  EXPECT_TRUE(out->multisample_has_files(2048));
 
   // No on the terminal writes nothing.
   r = run_qbank("-i remove-programs " + q(in) + " 9 9 -o " + q(dir / "no.qbs") + " </dev/null");
@@ -73,10 +89,10 @@ TEST_F(bulk_cli, RemoveRangesAskWriteOutAndRefuseBadRanges) {
   EXPECT_FALSE(fs::exists(dir / "no.qbs"));
 
   for (const std::string& bad : {"remove-programs " + q(in) + " 12 10 -o " + q(dir / "x.qbs"),
-                                "remove-programs " + q(in) + " 0 9999 -o " + q(dir / "x.qbs"),
-                                "remove-multisamples " + q(in) + " 0 5 -o " + q(dir / "x.qbs"),
-                                "remove-multisamples " + q(in) + " 5 4 -o " + q(dir / "x.qbs"),
-                                "remove-programs " + q(in) + " 1 2"}) {
+                                 "remove-programs " + q(in) + " 0 9999 -o " + q(dir / "x.qbs"),
+                                 "remove-multisamples " + q(in) + " 0 5 -o " + q(dir / "x.qbs"),
+                                 "remove-multisamples " + q(in) + " 5 4 -o " + q(dir / "x.qbs"),
+                                 "remove-programs " + q(in) + " 1 2"}) {
     EXPECT_EQ(run_qbank(bad).exit_code, 2) << bad;
     EXPECT_FALSE(fs::exists(dir / "x.qbs")) << bad;
   }
@@ -153,12 +169,8 @@ TEST_F(bulk_cli, NamesMarkersAndFixes) {
 }
 
 TEST_F(bulk_cli, SilenceCheckAndApply) {
-  std::vector<std::int16_t> s(1500, 9000);
-  s.insert(s.end(), 500, 0);
   const fs::path wav = dir / "a.wav";
-  testing::write_wav_with_sndfile(wav, 1, 48000, s);
-  b.set_file(1, 0, path_to_utf8(wav));
-  const fs::path in = save();
+  const fs::path in = save_with_silent_tail(wav);
   run_result r = run_qbank("silence " + q(in) + " check");
   EXPECT_EQ(r.exit_code, 0);
   std::string expect =
@@ -187,6 +199,51 @@ TEST_F(bulk_cli, SilenceCheckAndApply) {
             "Total samples in fades: 0 samples = 0 bytes.\n");
   EXPECT_EQ(fs::file_size(wav), 44u + 3000);
 }
+
+#ifndef _WIN32
+// The trim writes each file anew and renames it over the old one. It keeps the old file's
+// owner, group and mode, and a file its user may not write is left alone, as a write in place
+// would leave it, though the folder would allow the rename.
+TEST_F(bulk_cli, SilenceTrimKeepsOwnerAndModeAndRefusesAFileTheUserMayNotWrite) {
+  if (::geteuid() != 0) GTEST_SKIP() << "giving files to another user needs the superuser";
+  constexpr unsigned other = 65534;  // "nobody" and "nogroup"
+  const fs::path wav = dir / "a.wav";
+  const fs::path in = save_with_silent_tail(wav);
+  const std::string trim = "silence " + q(in) + " apply 60 --no-fade";
+  const auto owner_group_mode = [&] {
+    struct stat st {};
+    EXPECT_EQ(::stat(wav.c_str(), &st), 0);
+    return std::vector<unsigned>{st.st_uid, st.st_gid, st.st_mode & 07777u};
+  };
+
+  ASSERT_EQ(::chown(wav.c_str(), other, other), 0);
+  ASSERT_EQ(::chmod(wav.c_str(), 0640), 0);
+  EXPECT_EQ(run_qbank(trim).exit_code, 0);
+  EXPECT_EQ(fs::file_size(wav), 44u + 3000);
+  EXPECT_EQ(owner_group_mode(), (std::vector<unsigned>{other, other, 0640}));
+
+  // That user, in a folder of its own, with its own file made read-only.
+  save_with_silent_tail(wav);
+  const std::vector<std::uint8_t> before = read_whole_file(wav);
+  ASSERT_EQ(::chown(wav.c_str(), other, other), 0);
+  ASSERT_EQ(::chmod(wav.c_str(), 0444), 0);
+  ASSERT_EQ(::chown(dir.path().c_str(), other, other), 0);
+  const fs::path setpriv = "/usr/bin/setpriv";
+  if (!fs::exists(setpriv)) GTEST_SKIP() << "no setpriv to run qbank as another user";
+  const run_result r = testing::run_program(
+      setpriv,
+      {"--reuid=65534", "--regid=65534", "--clear-groups", path_to_utf8(testing::qbank_program()),
+       "silence", path_to_utf8(in), "apply", "60", "--no-fade"},
+      true);
+  if (r.out.starts_with("setpriv:")) GTEST_SKIP() << "this machine forbids it: " << r.out;
+  EXPECT_NE(r.out.find("[Error] " + path_to_utf8(wav) + ": Permission denied\n"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("Null samples: 0 samples"), std::string::npos) << r.out;
+  EXPECT_EQ(read_whole_file(wav), before);
+  EXPECT_EQ(owner_group_mode(), (std::vector<unsigned>{other, other, 0444}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator{}), 2);
+}
+#endif
 
 TEST_F(bulk_cli, DuplicatesReportRemoveAndContent) {
   for (int m : {2, 7}) b.set_file(m, 5, path_to_utf8(dir / "x.wav"));

@@ -33,6 +33,41 @@ TEST(Cli, VersionHelpAndBadCommandLines) {
   EXPECT_EQ(run_qbank("info x --from-version 9").exit_code, 2);
 }
 
+// Refused before anything is read or written: an output that is the input of the other kind (a
+// bank file over a script, a script over a bank and its audio), and a code page that is unknown.
+TEST(Cli, OutputOverAnInputOfAnotherKindAndAnUnknownCodePageAreRefused) {
+  temp_dir dir;
+  ASSERT_EQ(run_qbank("new " + q(dir / "S.qbs")).exit_code, 0);
+  ASSERT_EQ(run_qbank("build " + q(dir / "S.qbs") + " -o " + q(dir / "B.qbb")).exit_code, 0);
+  const std::string script = testing::file_text(dir / "S.qbs");
+  const std::string bank_file = testing::file_text(dir / "B.qbb");
+  const std::string known = "known: 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258\n";
+  const struct {
+    std::string env, command, says;
+  } cases[] = {
+      {"", "build " + q(dir / "S.qbs") + " -o " + q(dir / "S.qbs"),
+       path_to_utf8(dir / "S.qbs") + " is the input, a script: writing a bank file there"},
+      {"", "convert " + q(dir / "B.qbb") + " -o " + q(dir / "." / "B.qbb"),
+       path_to_utf8(dir / "." / "B.qbb") + " is the input, a bank file: writing a script there"},
+      {"QBANK_CODEPAGE=437 ", "convert " + q(dir / "S.qbs") + " -o " + q(dir / "S.qbs"),
+       "QBANK_CODEPAGE=437 names no known code page; " + known},
+      {"QBANK_CODEPAGE=1251x ", "build " + q(dir / "S.qbs") + " -o " + q(dir / "B.qbb"),
+       "QBANK_CODEPAGE=1251x names no known code page; " + known},
+  };
+  for (const auto& c : cases) {
+    const run_result r = run_qbank(c.command, true, c.env);
+    EXPECT_EQ(r.exit_code, 2) << c.command;
+    EXPECT_EQ(r.out.rfind("qbank: " + c.says, 0), 0u) << r.out;
+    // Compared whole, not printed: a bank file is megabytes.
+    EXPECT_TRUE(testing::file_text(dir / "S.qbs") == script) << c.command;
+    EXPECT_TRUE(testing::file_text(dir / "B.qbb") == bank_file) << c.command;
+  }
+  EXPECT_EQ(run_qbank("convert " + q(dir / "S.qbs") + " -o " + q(dir / "S.qbs"), false,
+                      "QBANK_CODEPAGE=1251 ")
+                .exit_code,
+            0);
+}
+
 TEST(Cli, NewConvertAndInfoOfScripts) {
   temp_dir dir;
   ASSERT_EQ(run_qbank("new " + q(dir / "n.qbs")).exit_code, 0);
@@ -152,6 +187,11 @@ TEST(Cli, DemoBuildsAndReadsBack) {
             std::string::npos)
       << info.out;
   EXPECT_NE(info.out.find("parts found: 1\n"), std::string::npos);
+  // With --json standard output is the JSON alone: the load's message goes to standard error.
+  info = run_qbank("info --json " + q(dir / "lib" / "Demo.qbb"));
+  EXPECT_EQ(info.out.rfind("{\"path\": ", 0), 0u) << info.out;
+  info = run_qbank("info --json " + q(dir / "lib" / "Demo.qbb"), true);
+  EXPECT_EQ(info.out.rfind("[Info] Bank loading OK!\n{", 0), 0u) << info.out;
 
   // The bank converts back to a script naming the same files.
   ASSERT_EQ(

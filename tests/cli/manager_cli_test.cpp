@@ -150,6 +150,21 @@ TEST(ManagerCli, S2InfoAndImport) {
                       " --sounds 7-5 -o " + q(dir / "x.qbs"))
                 .exit_code,
             2);
+  // The window refuses a range whose first sound is on the last two positions.
+  for (const char* sounds : {"9997", "9998", "9997-9998"}) {
+    r = run_qbank("s2 import " + q(dir / "main.qbs") + " " + q(dir / "s2.qbb") + " --sounds " +
+                  sounds + " -o " + q(dir / "x.qbs"));
+    EXPECT_EQ(r.exit_code, 1) << sounds;
+    EXPECT_EQ(r.out,
+              "[Info] Bank loading OK!\n[Bank Manager] Not possible!\nThis is last program "
+              "position!\n")
+        << sounds;
+    EXPECT_FALSE(fs::exists(dir / "x.qbs")) << sounds;
+  }
+  EXPECT_EQ(run_qbank("s2 import " + q(dir / "main.qbs") + " " + q(dir / "s2.qbb") +
+                      " --sounds 9996-9998 -o " + q(dir / "x.qbs"))
+                .exit_code,
+            0);
   EXPECT_EQ(run_qbank("s2 info " + q(dir / "none.qbb")).exit_code, 3);
 }
 

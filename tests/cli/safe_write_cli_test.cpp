@@ -1,13 +1,18 @@
-// `qbank build` interrupted by a termination request leaves no temporary file behind.
+// `qbank build` interrupted by a termination request leaves no temporary file behind; two
+// builds of one bank at once both end with the whole bank.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "bank/bank.h"
 #include "bank/script_file.h"
+#include "platform/file_io.h"
 #include "platform/paths.h"
+#include "support/cli_runner.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_writer.h"
@@ -46,6 +51,34 @@ TEST(SafeWriteCli, ATerminatedBuildRemovesItsTemporaryFiles) {
   EXPECT_FALSE(fs::exists(dir / "big.qbb"));
 }
 #endif
+
+// The second waits for the first: neither takes the other's files for leftovers of a killed run.
+TEST(SafeWriteCli, TwoBuildsOfOneNewBankAtOnceBothSucceed) {
+  testing::temp_dir dir;
+  ASSERT_EQ(testing::run_qbank("demo " + testing::q(dir / "lib")).exit_code, 0);
+  const std::string build =
+      "build " + testing::q(dir / "lib" / "Demo.qbs") + " -o " + testing::q(dir / "New.qbb");
+  ASSERT_EQ(testing::run_qbank(build).exit_code, 0);
+  const std::vector<std::uint8_t> whole = read_whole_file(dir / "New.qbb");
+  for (int trial = 0; trial < 6; ++trial) {
+    fs::remove(dir / "New.qbb");
+    testing::run_result first, second;
+    std::thread other([&] { second = testing::run_qbank(build, true); });
+    first = testing::run_qbank(build, true);
+    other.join();
+    for (const testing::run_result* r : {&first, &second}) {
+      EXPECT_EQ(r->exit_code, 0) << "trial " << trial << ": " << r->out;
+      EXPECT_EQ(r->out.find("qbank:"), std::string::npos) << r->out;
+    }
+    EXPECT_TRUE(read_whole_file(dir / "New.qbb") == whole) << "trial " << trial;
+    // Nothing else is left: no journal, no lock, no temporary file.
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.path()))
+      names.push_back(path_to_utf8(e.path().filename()));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"New.qbb", "lib"})) << "trial " << trial;
+  }
+}
 
 }  // namespace
 }  // namespace qbank

@@ -1,5 +1,6 @@
 #include "audio/duplicates.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include "platform/codepage.h"
 #include "platform/file_error.h"
 #include "platform/file_io.h"
+#include "platform/folders.h"
 #include "platform/paths.h"
 #include "ui/host.h"
 #include "ui/percent_gauge.h"
@@ -371,6 +373,8 @@ std::vector<content_group> find_duplicate_content(const bank& b, host& h) {
 
   std::vector<content_group> groups;
   std::vector<std::size_t> group_of(files.size(), SIZE_MAX);
+  // The files of each group, for telling apart the paths that name one file.
+  std::vector<std::vector<std::size_t>> members;
   // Files are in first-named order, so groups come out in the order of their first file.
   for (std::size_t i = 0; i < files.size(); ++i) {
     const std::size_t c = class_of[i];
@@ -378,14 +382,17 @@ std::vector<content_group> find_duplicate_content(const bank& b, host& h) {
     if (group_of[c] == SIZE_MAX) {
       group_of[c] = groups.size();
       groups.push_back({{std::string(b.paths().text(files[c].id))}, files[c].data_bytes, 0});
+      members.push_back({c});
     }
     content_group& g = groups[group_of[c]];
     g.paths.emplace_back(b.paths().text(files[i].id));
-    // Two stored paths can name one file (another spelling of its folder): merging them frees
-    // nothing.
-    std::error_code ec;
-    if (!std::filesystem::equivalent(files[c].path, files[i].path, ec))
+    // Paths can name one file (another spelling of its folder, a link): merging frees its bytes
+    // once, and nothing when it is the file kept.
+    std::vector<std::size_t>& earlier = members[group_of[c]];
+    if (std::none_of(earlier.begin(), earlier.end(),
+                     [&](std::size_t e) { return same_file(files[e].path, files[i].path); }))
       g.saved_bytes += files[i].file_size;
+    earlier.push_back(i);
   }
   return groups;
 }

@@ -36,7 +36,8 @@ bool remove_duplicate_multisamples_command(bank& b, host& h);
 struct content_group {
   std::vector<std::string> paths;  // stored paths, in the order the bank first names them
   std::uint32_t data_bytes = 0;    // audio bytes of each
-  std::uint64_t saved_bytes = 0;   // disk bytes freed by keeping only the first file
+  std::uint64_t saved_bytes = 0;   // disk bytes freed by keeping only the first file (a file
+                                   // several paths name counted once)
 };
 std::vector<content_group> find_duplicate_content(const bank& b, host& h);
 // The command: the long-time question, the search, its report "Report: DUPLICATED audio

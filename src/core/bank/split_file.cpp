@@ -96,6 +96,8 @@ bool MySplitFileWriter::Open(const std::filesystem::path& path, bool split) {
   written_ = 0;
   last_error_.clear();
   try {
+    // Another writer of the same bank goes first: its files are not leftovers.
+    lock_.emplace(journal_path(path_));
     // A commit an earlier run left half done is finished first, so the parts to be replaced
     // are one whole bank, and what killed runs left behind is removed.
     complete_file_set(journal_path(path_));
@@ -105,6 +107,7 @@ bool MySplitFileWriter::Open(const std::filesystem::path& path, bool split) {
     remove_leftover_temporaries(names);
     start_part();
   } catch (const file_error& e) {
+    Abandon();
     last_error_ = e.reason();
     return false;
   }
@@ -165,6 +168,7 @@ void MySplitFileWriter::Close() {
   const std::filesystem::path journal = journal_path(path_);
   try {
     commit_file_set(journal, renames, stale);
+    lock_.reset();
   } catch (const file_error&) {
     // Without a journal nothing was replaced and the new parts are dropped; with one, they are
     // what the next run completes the commit with.
@@ -173,6 +177,7 @@ void MySplitFileWriter::Close() {
           remove_file(r.from);
         } catch (const file_error&) {
         }
+    lock_.reset();
     throw;
   }
 }
@@ -180,6 +185,7 @@ void MySplitFileWriter::Close() {
 void MySplitFileWriter::Abandon() {
   for (auto& part : parts_) part->abandon();
   parts_.clear();
+  lock_.reset();
 }
 
 // ---- reader ----

@@ -8,11 +8,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/file_commit.h"
 #include "platform/file_io.h"
 
 namespace qbank {
@@ -69,6 +71,7 @@ class MySplitFileWriter {
   std::uint64_t part_limit_;
   std::filesystem::path path_;
   bool split_ = false;
+  std::optional<file_set_lock> lock_;  // held from Open to the end of Close or Abandon
   std::vector<std::unique_ptr<atomic_output_file>> parts_;
   std::uint64_t part_written_ = 0;
   std::uint64_t written_ = 0;

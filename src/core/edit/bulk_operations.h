@@ -18,6 +18,8 @@ class host;
 // Program and multisample number ranges of the commands.
 inline constexpr int last_program = 9998;
 inline constexpr int last_multisample = 9999;
+// The multisample range dialog reaches only the multisamples the instrument's first banks held.
+inline constexpr int range_dialog_last_multisample = 2047;
 
 // For every multisample number 0..9999, true when one of the 14 zone references of some program
 // names it. One pass over the programs.

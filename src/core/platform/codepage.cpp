@@ -36,11 +36,21 @@ const codepage_table& table_of(int codepage) {
   return tables[codepage - first_codepage];
 }
 
+// QBANK_CODEPAGE: none when unset or empty, else its text and the code page it names (0 when
+// none: only the digits of a supported one name it).
+std::optional<std::pair<std::string, int>> forced_codepage() {
+  const char* forced = std::getenv("QBANK_CODEPAGE");
+  if (!forced || !*forced) return std::nullopt;
+  const std::string text = forced;
+  int cp = 0;
+  if (text.size() == 4 &&
+      std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; }))
+    cp = std::stoi(text);
+  return std::pair{text, codepage_supported(cp) ? cp : 0};
+}
+
 int chosen_codepage() {
-  if (const char* forced = std::getenv("QBANK_CODEPAGE"); forced && *forced) {
-    const int cp = std::atoi(forced);
-    if (codepage_supported(cp)) return cp;
-  }
+  if (const auto forced = forced_codepage(); forced && forced->second != 0) return forced->second;
   const int cp = system_codepage();
   return codepage_supported(cp) ? cp : 1252;
 }
@@ -92,6 +102,19 @@ bool decode_utf8(std::string_view s, std::size_t& i, char32_t& c) {
 
 bool codepage_supported(int codepage) {
   return codepage >= first_codepage && codepage < first_codepage + codepage_count;
+}
+
+std::string supported_codepages_text() {
+  std::string text;
+  for (int cp = first_codepage; cp < first_codepage + codepage_count; ++cp)
+    text += (text.empty() ? "" : ", ") + std::to_string(cp);
+  return text;
+}
+
+std::optional<std::string> unknown_forced_codepage() {
+  const auto forced = forced_codepage();
+  if (!forced || forced->second != 0) return std::nullopt;
+  return forced->first;
 }
 
 int codepage_of_locale(std::string_view locale) {

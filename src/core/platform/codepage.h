@@ -9,7 +9,8 @@
 // and every stored text converts to UTF-8 and back to the same bytes.
 //
 // The code page in use: QBANK_CODEPAGE (for example "1251") when it names a supported one;
-// otherwise the system's (see system_codepage()).
+// otherwise the system's (see system_codepage()). Programs refuse to run with a value that names
+// none (see unknown_forced_codepage()).
 #pragma once
 
 #include <optional>
@@ -25,6 +26,11 @@ void set_active_codepage(int codepage);
 
 // True for the code pages listed above.
 bool codepage_supported(int codepage);
+// The supported code pages as a list for messages: "1250, 1251, ..., 1258".
+std::string supported_codepages_text();
+// The value of QBANK_CODEPAGE when it is set but names no supported code page ("437", "1251x");
+// none when it is unset, empty or supported.
+std::optional<std::string> unknown_forced_codepage();
 
 // The system's choice: on Windows the ANSI code page (GetACP); elsewhere a guess from the locale
 // (LC_ALL, LC_CTYPE, LANG): 1251 for Cyrillic languages, 1250 for Central European ones, 1253

@@ -1,5 +1,7 @@
 #include "platform/file_commit.h"
 
+#include <mutex>
+#include <set>
 #include <sstream>
 
 #include "platform/file_error.h"
@@ -16,6 +18,8 @@ namespace {
 //   remove<TAB>NAME
 //   end
 constexpr std::string_view journal_head = "qbank file set 1";
+// ".NAME" + this is the journal of NAME.
+constexpr std::string_view journal_suffix = ".qbank-journal";
 
 struct journal_entries {
   std::vector<pending_rename> renames;
@@ -128,7 +132,43 @@ void apply_with_retry(const std::filesystem::path& journal, const journal_entrie
 
 std::filesystem::path journal_path(const std::filesystem::path& main) {
   return main.parent_path() /
-         path_from_utf8("." + path_to_utf8(main.filename()) + ".qbank-journal");
+         path_from_utf8("." + path_to_utf8(main.filename()) + std::string(journal_suffix));
+}
+
+namespace {
+
+// The lock files this process holds, so that a second writer of a set in this process is
+// refused instead of waiting for itself.
+std::mutex held_mutex;
+std::set<std::filesystem::path> held_locks;
+
+}  // namespace
+
+file_set_lock::file_set_lock(const std::filesystem::path& journal)
+    : path_(std::filesystem::absolute(journal).lexically_normal()) {
+  path_ += ".lock";
+  {
+    std::lock_guard lock(held_mutex);
+    if (!held_locks.insert(path_).second) {
+      std::string bank = path_to_utf8(journal.filename());
+      bank = bank.substr(1, bank.size() - journal_suffix.size() - 1);
+      throw file_error(journal.parent_path() / path_from_utf8(bank),
+                       "Another build of " + bank + " is running");
+    }
+  }
+  try {
+    handle_ = os::lock_file(path_);
+  } catch (...) {
+    std::lock_guard lock(held_mutex);
+    held_locks.erase(path_);
+    throw;
+  }
+}
+
+file_set_lock::~file_set_lock() {
+  os::unlock_file(handle_, path_);
+  std::lock_guard lock(held_mutex);
+  held_locks.erase(path_);
 }
 
 void commit_file_set(const std::filesystem::path& journal, std::span<const pending_rename> renames,

@@ -6,6 +6,7 @@
 // commit lie in the journal's folder.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <span>
 #include <string>
@@ -20,6 +21,24 @@ struct pending_rename {
 
 // The journal of the set whose first file is `main` (".NAME.qbank-journal" beside it).
 std::filesystem::path journal_path(const std::filesystem::path& main);
+
+// The right to write the set whose journal is `journal`, for one writer at a time across
+// processes: a second writer waits here until the first lets go (done, abandoned, or its
+// process ended), so that neither takes the other's files for leftovers. Within one process a
+// second writer of the same set is refused (file_error, "Another build of ... is running"). The
+// lock is a file beside the journal (".NAME.qbank-journal.lock") while it is held.
+class file_set_lock {
+ public:
+  // Throws file_error when the lock file cannot be made.
+  explicit file_set_lock(const std::filesystem::path& journal);
+  ~file_set_lock();
+  file_set_lock(const file_set_lock&) = delete;
+  file_set_lock& operator=(const file_set_lock&) = delete;
+
+ private:
+  std::filesystem::path path_;
+  std::intptr_t handle_;
+};
 
 // Writes and syncs the journal, renames every `from` over its `to`, removes every file of
 // `removals` that exists, syncs the folder and deletes the journal. Throws file_error when the

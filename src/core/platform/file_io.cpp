@@ -252,6 +252,8 @@ atomic_output_file::atomic_output_file(const std::filesystem::path& target)
     : target_(os::resolve_links(target)) {
   std::filesystem::path folder = target_.parent_path();
   if (folder.empty()) folder = ".";
+  // A file the user may not write is not replaced either: the folder's rights would allow it.
+  os::refuse_unwritable(target_);
   remove_stale_temporaries(target_);
   const std::string prefix = temporary_prefix(target_) + std::to_string(os::process_id()) + "-";
   for (int attempt = 0; attempt < 100 && handle_ == os::no_handle; ++attempt) {
@@ -266,8 +268,8 @@ atomic_output_file::atomic_output_file(const std::filesystem::path& target)
   if (handle_ == os::no_handle) throw file_error(target_, "cannot create a temporary file");
   live_slot_ = register_live(temp_);
   try {
-    if (const std::optional<unsigned> bits = os::permission_bits(target_))
-      os::set_permission_bits(handle_, temp_, *bits);
+    if (const std::optional<os::kept_attributes> kept = os::attributes_of(target_))
+      os::keep_attributes(handle_, temp_, *kept);
   } catch (...) {
     abandon();
     throw;

@@ -81,10 +81,11 @@ class input_file : public byte_source {
 // Writes a file under a temporary name in the target's folder; commit() flushes it to disk and
 // renames it over the target, so the target is never seen half-written. Destroyed without
 // commit() (an exception, a refusal), it removes the temporary file and the target stays as it was.
-// A target that is a symbolic link stays one: the file it points at is replaced. The new file
-// gets the permission bits of the file it replaces. Temporary names are recognisable (see
-// is_temporary_of), and an interruption of the process (Ctrl-C) removes them when the program
-// installed install_interrupt_cleanup().
+// A target that is a symbolic link stays one: the file it points at is replaced. A target the
+// user may not write is refused, as a write in place would be. The new file gets the permission
+// bits of the file it replaces, and its owner and group where the process may set them. Temporary
+// names are recognisable (see is_temporary_of), and an interruption of the process (Ctrl-C) removes
+// them when the program installed install_interrupt_cleanup().
 class atomic_output_file {
  public:
   // Creates the temporary file; throws file_error (naming the target) when it cannot.

@@ -39,12 +39,31 @@ void sync_folder(const std::filesystem::path& folder);
 
 enum class file_kind { missing, regular, folder, other };
 file_kind kind_of(const std::filesystem::path& path);
-// The permission bits of an existing file; none when it does not exist.
-std::optional<unsigned> permission_bits(const std::filesystem::path& path);
-void set_permission_bits(handle h, const std::filesystem::path& path, unsigned bits);
+// Throws file_error, with the reason a write into it would give, when `path` names an existing
+// file this process may not write (by its own rights, as opening it for writing would decide).
+// A missing file passes: creating it is another question.
+void refuse_unwritable(const std::filesystem::path& path);
+// What a replacement keeps of the file it replaces: permission bits, owner and group.
+struct kept_attributes {
+  unsigned mode = 0;
+  unsigned long owner = 0;
+  unsigned long group = 0;
+};
+// Those of an existing file; none when it does not exist or the system keeps none.
+std::optional<kept_attributes> attributes_of(const std::filesystem::path& path);
+// Gives the open file `h` the owner and group where this process may set them (the owner
+// usually only for the superuser, the group where the user belongs to it), then the mode.
+void keep_attributes(handle h, const std::filesystem::path& path, const kept_attributes& a);
 // The file a path finally names after following symbolic links; the path itself when it is not
 // a link (or names nothing yet).
 std::filesystem::path resolve_links(const std::filesystem::path& path);
+
+// Takes the lock file `path` (created when missing) for this process alone, waiting while
+// another process holds it; a holder that ends lets go. Throws file_error when the file cannot
+// be made.
+handle lock_file(const std::filesystem::path& path);
+// Removes the lock file and lets go of it.
+void unlock_file(handle h, const std::filesystem::path& path) noexcept;
 
 // A number that tells this process from others, for temporary names.
 unsigned long process_id();

@@ -222,6 +222,10 @@ TEST_F(content_fixture, GroupsIdenticalAudioAndCountsTheBytesMergingSaves) {
   add("d.wav", testing::wav_bytes(2, tone), 3);   // same bytes, stereo: other audio
   const fs::path e = add("e.wav", testing::wav_bytes(2, tone), 4);
   b.set_file(5, 0, path_to_utf8(dir / "." / "a.wav"));  // a.wav spelt another way: frees nothing
+  // b.wav spelt another way and through a hard link: its bytes are freed once.
+  b.set_file(5, 1, path_to_utf8(dir / "." / "b.wav"));
+  fs::create_hard_link(b2, dir / "b-link.wav");
+  b.set_file(5, 2, path_to_utf8(dir / "b-link.wav"));
   b.set_file(6, 0, path_to_utf8(dir / "missing.wav"));
   recording_host h;
   h.default_answer = true;
@@ -230,10 +234,11 @@ TEST_F(content_fixture, GroupsIdenticalAudioAndCountsTheBytesMergingSaves) {
   EXPECT_EQ(h.reports[0].title, "Report: DUPLICATED audio content");
   EXPECT_EQ(h.reports[0].lines,
             (std::vector<std::string>{
-                "Groups of WAV files with identical audio: 2, files: 5",
+                "Groups of WAV files with identical audio: 2, files: 7",
                 "Merging them would save: 12 106 bytes.", "",
-                "Identical audio in 3 files (6 000 bytes of audio each):", "   " + path_to_utf8(a),
+                "Identical audio in 5 files (6 000 bytes of audio each):", "   " + path_to_utf8(a),
                 "   " + path_to_utf8(b2), "   " + path_to_utf8(dir / "." / "a.wav"),
+                "   " + path_to_utf8(dir / "." / "b.wav"), "   " + path_to_utf8(dir / "b-link.wav"),
                 "   Merging would save: 6 062 bytes.", "",
                 "Identical audio in 2 files (6 000 bytes of audio each):",
                 "   " + path_to_utf8(dir / "d.wav"), "   " + path_to_utf8(e),

@@ -89,6 +89,22 @@ TEST(FileSafety, TemporaryFilesOfEarlierRunsAreRemovedByTheNextBuild) {
   EXPECT_EQ(read_whole_file(bank), (std::vector<std::uint8_t>{'a', 'b', 'c'}));
 }
 
+TEST(FileSafety, ASecondWriterOfOneBankInTheSameProcessIsRefused) {
+  testing::temp_dir dir;
+  MySplitFileWriter first(1024), second(1024);
+  ASSERT_TRUE(first.Open(dir / "BANK.qbb", true));
+  // Waiting for the first would wait for itself.
+  EXPECT_FALSE(second.Open(dir / "BANK.qbb", true));
+  EXPECT_EQ(second.last_error(), "Another build of BANK.qbb is running");
+  first.Write("abc", 3);
+  first.Close();
+  ASSERT_TRUE(second.Open(dir / "BANK.qbb", true));
+  second.Write("de", 2);
+  second.Close();
+  EXPECT_EQ(read_whole_file(dir / "BANK.qbb"), (std::vector<std::uint8_t>{'d', 'e'}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator{}), 1);
+}
+
 // A source of endless bytes without a line end, like /dev/zero.
 class endless_source : public byte_source {
  public:

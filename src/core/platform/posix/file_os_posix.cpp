@@ -1,6 +1,7 @@
 // POSIX implementation of the operating system's side of file access (see file_os.h).
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -140,14 +141,29 @@ file_kind kind_of(const std::filesystem::path& path) {
   return file_kind::other;
 }
 
-std::optional<unsigned> permission_bits(const std::filesystem::path& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return static_cast<unsigned>(st.st_mode & 07777);
+void refuse_unwritable(const std::filesystem::path& path) {
+  // The effective rights, as open() would judge them (ACLs, a read-only mount, an immutable
+  // file included): the superuser may write a file whose bits say no, as in place.
+  if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0) return;
+  if (errno == ENOENT) return;
+  throw file_error::from_errno(path, errno);
 }
 
-void set_permission_bits(handle h, const std::filesystem::path& path, unsigned bits) {
-  if (::fchmod(fd_of(h), static_cast<mode_t>(bits)) != 0) throw file_error::from_errno(path, errno);
+std::optional<kept_attributes> attributes_of(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return kept_attributes{static_cast<unsigned>(st.st_mode & 07777), st.st_uid, st.st_gid};
+}
+
+void keep_attributes(handle h, const std::filesystem::path& path, const kept_attributes& a) {
+  const auto owner = static_cast<uid_t>(a.owner);
+  const auto group = static_cast<gid_t>(a.group);
+  // Refused (EPERM) to anyone but the superuser for another owner; then the group alone.
+  if (::fchown(fd_of(h), owner, group) != 0)
+    (void)::fchown(fd_of(h), static_cast<uid_t>(-1), group);
+  // After the owner: a change of owner clears the set-user and set-group bits.
+  if (::fchmod(fd_of(h), static_cast<mode_t>(a.mode)) != 0)
+    throw file_error::from_errno(path, errno);
 }
 
 std::filesystem::path resolve_links(const std::filesystem::path& path) {
@@ -161,6 +177,35 @@ std::filesystem::path resolve_links(const std::filesystem::path& path) {
     p = next.is_absolute() ? next : p.parent_path() / next;
   }
   return p;
+}
+
+handle lock_file(const std::filesystem::path& path) {
+  for (;;) {
+    // Read-only is enough for flock(), and opens a lock file another user left.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) throw file_error::from_errno(path, errno);
+    int rc = 0;
+    do rc = ::flock(fd, LOCK_EX);
+    while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+      const int err = errno;
+      ::close(fd);
+      throw file_error::from_errno(path, err);
+    }
+    // The holder before removes the name as it lets go: a file no longer under the name locks
+    // nothing, and the name is opened again.
+    struct stat held {
+    }, named{};
+    if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
+        held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+      return fd;
+    ::close(fd);
+  }
+}
+
+void unlock_file(handle h, const std::filesystem::path& path) noexcept {
+  ::unlink(path.c_str());
+  ::close(fd_of(h));
 }
 
 unsigned long process_id() {

@@ -204,13 +204,30 @@ file_kind kind_of(const std::filesystem::path& path) {
   return file_kind::regular;
 }
 
-std::optional<unsigned> permission_bits(const std::filesystem::path&) {
-  // Windows files have no permission bits to carry over; their access lists stay with the
-  // folder's inheritance, as with any program's saved files.
+void refuse_unwritable(const std::filesystem::path& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+  // A read-only file refuses a write in place; its replacement is refused the same way.
+  if (attributes & FILE_ATTRIBUTE_READONLY) fail(path, ERROR_ACCESS_DENIED);
+  // So does a file whose access list denies this user writing. Opening it for writing, without
+  // writing, asks exactly that; a file another program holds open is not refused here.
+  const HANDLE h = ::CreateFileW(path.c_str(), FILE_WRITE_DATA, share_all, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(h);
+    return;
+  }
+  const DWORD err = ::GetLastError();
+  if (err == ERROR_ACCESS_DENIED) fail(path, err);
+}
+
+std::optional<kept_attributes> attributes_of(const std::filesystem::path&) {
+  // Windows files have no permission bits or POSIX owner to carry over; their access lists
+  // stay with the folder's inheritance, as with any program's saved files.
   return std::nullopt;
 }
 
-void set_permission_bits(handle, const std::filesystem::path&, unsigned) {}
+void keep_attributes(handle, const std::filesystem::path&, const kept_attributes&) {}
 
 std::filesystem::path resolve_links(const std::filesystem::path& path) {
   std::filesystem::path p = path;
@@ -222,6 +239,27 @@ std::filesystem::path resolve_links(const std::filesystem::path& path) {
     p = next.is_absolute() ? next : p.parent_path() / next;
   }
   return p;
+}
+
+handle lock_file(const std::filesystem::path& path) {
+  // Opened sharing nothing: a second opener is refused until the first closes it, and the file
+  // goes with the last handle (also when its process ends).
+  for (int denied = 0;; ::Sleep(50)) {
+    const HANDLE h =
+        ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
+                      FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h != INVALID_HANDLE_VALUE) return ours(h);
+    const DWORD err = ::GetLastError();
+    // Held by another process; or closed by it a moment ago and not yet gone (access is denied
+    // while the deletion is pending), which passes at once, unlike a folder that refuses.
+    if (err == ERROR_SHARING_VIOLATION) continue;
+    if (err == ERROR_ACCESS_DENIED && ++denied < 100) continue;
+    fail(path, err);
+  }
+}
+
+void unlock_file(handle h, const std::filesystem::path&) noexcept {
+  ::CloseHandle(win(h));
 }
 
 unsigned long process_id() {
