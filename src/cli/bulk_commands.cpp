@@ -45,6 +45,7 @@ void add_range_command(command_context& ctx, const char* name, const char* help,
   cmd->add_option("FROM", from, "First of the range")->required()->check(CLI::Range(low, high));
   cmd->add_option("TO", to, "Last of the range")->required()->check(CLI::Range(low, high));
   add_path_option(cmd, "-o,--output", out, "The version-6 script to write")->required();
+  in->output = [&out] { return out; };
   cmd->parse_complete_callback([&from, &to] { check_order(from, to); });
   ctx.when_loaded(cmd, *in, [&from, &to, &out, remove](bank& b, terminal_host& th) {
     return save_if(remove(b, th, from, to), b, out, th);
@@ -68,6 +69,7 @@ void add_bulk_commands(command_context& ctx) {
   auto* un = ctx.app().add_subcommand("unused", "Remove the multisamples no program uses");
   input_arg* un_in = &ctx.add_input(un, "IN");
   add_path_option(un, "-o,--output", o.unused_out, "The version-6 script to write")->required();
+  un_in->output = [] { return o.unused_out; };
   ctx.when_loaded(un, *un_in, [](bank& b, terminal_host& th) {
     return save_if(remove_unused_multisamples_command(b, th), b, o.unused_out, th);
   });
@@ -107,6 +109,7 @@ void add_bulk_commands(command_context& ctx) {
       ->check(CLI::IsMember(
           std::vector<std::string>(program_fix_names.begin(), program_fix_names.end())));
   add_path_option(fx, "-o,--output", o.fix_out, "The version-6 script to write")->required();
+  fx_in->output = [] { return o.fix_out; };
   ctx.when_loaded(fx, *fx_in, [](bank& b, terminal_host& th) {
     const auto at = std::find(program_fix_names.begin(), program_fix_names.end(), o.fix_what);
     run_program_fix(b, th, static_cast<program_fix>(at - program_fix_names.begin()));
@@ -146,6 +149,7 @@ void add_bulk_commands(command_context& ctx) {
   auto* out = add_path_option(du, "-o,--output", o.dup_out, "The version-6 script to write");
   remove->needs(out);
   out->needs(remove);
+  du_in->output = [] { return o.dup_out; };
   du->add_flag("--by-content", o.dup_content,
                "Report WAV files with identical audio under different paths")
       ->excludes(remove);

@@ -64,6 +64,7 @@ void add_edit_commands(command_context& ctx) {
   cmd_replace->add_option("NEW", o.new_text, "The text to put in its place")->required();
   cmd_replace->add_option("-o,--output", o.replace_out, "The version-6 script to write")
       ->required();
+  replace_in->output = [] { return fs::path(o.replace_out); };
   ctx.when_loaded(cmd_replace, *replace_in, [](bank& b, terminal_host& th) {
     replace_text_in_paths(b, o.old_text, o.new_text, th);
     if (th.saw_error()) return exit_refused;  // a text the code page cannot hold
@@ -86,6 +87,7 @@ void add_edit_commands(command_context& ctx) {
       ->check(CLI::IsMember(transposes));
   cmd_place->add_option("WAV", o.wavs, "The WAV files, in the order of precedence")->required();
   cmd_place->add_option("-o,--output", o.place_out, "The version-6 script to write")->required();
+  place_in->output = [] { return fs::path(o.place_out); };
   ctx.when_loaded(cmd_place, *place_in, [](bank& b, terminal_host& th) {
     // The bank refers to its files by full paths, as a file dialog gives them.
     std::vector<std::string> paths;
@@ -107,6 +109,7 @@ void add_edit_commands(command_context& ctx) {
       ->required()
       ->check(CLI::IsMember({"up", "down"}));
   cmd_octave->add_option("-o,--output", o.octave_out, "The version-6 script to write")->required();
+  octave_in->output = [] { return fs::path(o.octave_out); };
   ctx.when_loaded(cmd_octave, *octave_in, [](bank& b, terminal_host& th) {
     // Answered No (with -i): nothing changes and nothing is written.
     if (!move_octave(b, o.octave_multisample, o.direction == "up", th)) return exit_done;

@@ -119,6 +119,7 @@ void add_file_commands(command_context& ctx) {
   add_path_option(cmd_pim, "IN", o.pim_qsp, "The .qsp file to read")->required();
   input_arg* pim_target = &ctx.add_input(cmd_pim, "TARGET");
   add_path_option(cmd_pim, "-o,--output", o.pim_out, "The version-6 script to write")->required();
+  pim_target->output = [] { return o.pim_out; };
   ctx.when_loaded(cmd_pim, *pim_target, [=](bank& b, terminal_host& th) {
     read_system_parameters(b, o.pim_qsp, th);
     save_script(b, o.pim_out, th);

@@ -94,6 +94,7 @@ void add_manager_commands(command_context& ctx) {
   cmd_tr->add_option("--to", o.to, "First destination program (default: the source number)")
       ->check(CLI::Range(0, last_program));
   add_path_option(cmd_tr, "-o,--output", o.out, "The version-6 script to write")->required();
+  tr_main->output = [] { return o.out; };
   ctx.when_loaded(cmd_tr, *tr_main, [](bank& main, terminal_host& th) {
     const int bottom = o.from + o.count - 1;
     if (bottom > last_program) {
@@ -161,6 +162,7 @@ void add_manager_commands(command_context& ctx) {
   cmd_s2_import->add_option("--sounds", o.sounds, "A sound number or a range A-B (0..9998)")
       ->required();
   add_path_option(cmd_s2_import, "-o,--output", o.out, "The version-6 script to write")->required();
+  imp_main->output = [] { return o.out; };
   ctx.when_loaded(cmd_s2_import, *imp_main, [](bank& main, terminal_host& th) {
     int top = 0, bottom = 0;
     if (!parse_sounds(o.sounds, top, bottom)) {

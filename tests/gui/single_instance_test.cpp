@@ -81,6 +81,25 @@ class single_instance_test : public QObject {
     single_instance_lock next(dir.path(), single_instance_name);
     QVERIFY(next.acquired());
   }
+
+  // A code page the user forced but no table holds stops the window before it reads anything.
+  void an_unknown_forced_code_page_is_refused() {
+    qbank::testing::temp_dir dir;
+    QProcess gui;
+    QProcessEnvironment env = gui_environment(dir.path());
+    env.insert(QStringLiteral("QBANK_CODEPAGE"), QStringLiteral("437"));
+    gui.setProcessEnvironment(env);
+    gui.start(QStringLiteral(QBANK_GUI_PATH), {});
+    QVERIFY(gui.waitForStarted());
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += gui.readAllStandardError())
+                                 .contains("qbank-gui: QBANK_CODEPAGE=437 names no known code "
+                                           "page; known: 1250, 1251"),
+                             20000);
+    // It waits on its error box; the main window never opened.
+    gui.kill();
+    gui.waitForFinished();
+  }
 };
 
 QTEST_MAIN(single_instance_test)

@@ -10,6 +10,7 @@
 #include "app/main_form.h"
 #include "app/single_instance.h"
 #include "app/start_screen.h"
+#include "platform/codepage.h"
 
 int main(int argc, char** argv) {
   using namespace qbank::gui;
@@ -28,6 +29,15 @@ int main(int argc, char** argv) {
     QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok);
     box.exec();
     return 1;
+  }
+  // Stored texts would be read in a code page the user did not ask for: refuse, as qbank does.
+  if (const auto unknown = qbank::unknown_forced_codepage()) {
+    const QString text = QStringLiteral("QBANK_CODEPAGE=%1 names no known code page; known: %2")
+                             .arg(QString::fromStdString(*unknown),
+                                  QString::fromStdString(qbank::supported_codepages_text()));
+    std::fprintf(stderr, "qbank-gui: %s\n", text.toUtf8().constData());
+    QMessageBox::critical(nullptr, QStringLiteral("Error"), text);
+    return 2;
   }
   try {
     // 3..5. Splash, main window, splash away.
