@@ -13,6 +13,7 @@
 #include "bank/split_file.h"
 #include "platform/card_copy.h"
 #include "platform/file_error.h"
+#include "platform/file_identity.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
 #include "platform/volume.h"
@@ -303,8 +304,9 @@ write_result sd_write_assistant::write(host& h, std::int32_t& cancel_flag) {
     return write_result::refused;
   }
   const fs::path root = destination_.root;
-  std::error_code ec;
-  if (volume_root_.empty() || !fs::equivalent(root, volume_root_, ec) || ec) {
+  // By file identity: "E:\" and "E:", a trailing separator or a link name the same folder.
+  const auto chosen = identity_of(root);
+  if (volume_root_.empty() || !chosen || chosen != identity_of(volume_root_)) {
     h.message(not_root_text, sd_write_caption);
     return write_result::refused;
   }
