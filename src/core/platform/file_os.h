@@ -42,6 +42,9 @@ file_kind kind_of(const std::filesystem::path& path);
 // The permission bits of an existing file; none when it does not exist.
 std::optional<unsigned> permission_bits(const std::filesystem::path& path);
 void set_permission_bits(handle h, const std::filesystem::path& path, unsigned bits);
+// True when `path` itself is a symbolic link, not followed (on Windows any reparse point: a
+// link or a junction). False when it names nothing or cannot be looked at.
+bool is_link(const std::filesystem::path& path);
 // The file a path finally names after following symbolic links; the path itself when it is not
 // a link (or names nothing yet).
 std::filesystem::path resolve_links(const std::filesystem::path& path);
