@@ -53,7 +53,7 @@ void add_edit_commands(command_context& ctx) {
       ctx.app().add_subcommand("common-path", "Print the library common path of a bank");
   input_arg* common_in = &ctx.add_input(cmd_common, "IN");
   ctx.when_loaded(cmd_common, *common_in, [](bank& b, terminal_host&) {
-    std::printf("%s\n", to_utf8(library_common_path(b)).c_str());
+    put_text(stdout, to_utf8(library_common_path(b)) + "\n");
     return exit_done;
   });
 

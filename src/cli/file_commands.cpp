@@ -63,7 +63,7 @@ void add_file_commands(command_context& ctx) {
   ctx.when_loaded(cmd_info, *info_in, [=](bank& b, terminal_host&) {
     const input_kind kind = detect_input(info_in->path, info_in->options);
     const input_summary s = summarise(b, info_in->path, kind, info_in->version_read);
-    std::fputs((o.info_json ? summary_json(s, info_in->path) : summary_text(s)).c_str(), stdout);
+    put_text(stdout, o.info_json ? summary_json(s, info_in->path) : summary_text(s));
     return exit_done;
   });
 

@@ -53,11 +53,11 @@ int main(int argc, char** argv) {
     return ctx.run()();
   } catch (const file_error& e) {
     std::fflush(stdout);
-    std::fprintf(stderr, "qbank: %s: %s\n", path_to_utf8(e.path()).c_str(), e.reason().c_str());
+    put_text(stderr, "qbank: " + path_to_utf8(e.path()) + ": " + e.reason() + "\n");
     return exit_file;
   } catch (const std::exception& e) {
     std::fflush(stdout);
-    std::fprintf(stderr, "qbank: %s\n", e.what());
+    put_text(stderr, "qbank: " + std::string(e.what()) + "\n");
     return exit_refused;
   }
 }

@@ -87,7 +87,7 @@ class interruptible_host : public host {
 };
 
 void print_line(const std::string& line) {
-  std::printf("%s\n", line.c_str());
+  put_text(stdout, line + "\n");
 }
 
 }  // namespace

@@ -6,8 +6,46 @@
 
 namespace qbank::cli {
 
+std::string escape_controls(std::string_view text) {
+  static constexpr char digits[] = "0123456789abcdef";
+  std::string shown;
+  shown.reserve(text.size());
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if ((u < 0x20 && c != '\n' && c != '\t') || u == 0x7f) {
+      shown += "\\x";
+      shown += digits[u >> 4];
+      shown += digits[u & 0xf];
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
+namespace {
+
+void write_text(std::FILE* stream, std::string_view text, bool escaped) {
+  const std::string shown = escaped ? escape_controls(text) : std::string(text);
+  std::fwrite(shown.data(), 1, shown.size(), stream);
+}
+
+}  // namespace
+
+void put_text(std::FILE* stream, std::string_view text) {
+  write_text(stream, text, is_terminal(stream));
+}
+
 terminal_host::terminal_host(bool interactive, std::FILE* out, std::FILE* err)
-    : interactive_(interactive), out_(out), err_(err), bar_enabled_(is_terminal(err)) {}
+    : interactive_(interactive),
+      out_(out),
+      err_(err),
+      bar_enabled_(is_terminal(err)),
+      out_is_terminal_(is_terminal(out)) {}
+
+void terminal_host::put(std::string_view text) {
+  write_text(out_, text, out_is_terminal_);
+}
 
 terminal_host::~terminal_host() {
   clear_bar();
@@ -45,7 +83,9 @@ void terminal_host::draw_bar() {
   if (!bar_enabled_) return;
   constexpr int width = 30;
   const int filled = percent_ * width / 100;
-  std::string title = title_.size() > 40 ? "..." + title_.substr(title_.size() - 37) : title_;
+  // The bar is only drawn on a terminal, so its title (often a stored path) is always escaped.
+  const std::string shown = escape_controls(title_);
+  const std::string title = shown.size() > 40 ? "..." + shown.substr(shown.size() - 37) : shown;
   std::fprintf(err_, "\r\033[K[%s%s] %3d%% %s", std::string(filled, '#').c_str(),
                std::string(width - filled, '.').c_str(), percent_, title.c_str());
   std::fflush(err_);
@@ -61,23 +101,21 @@ void terminal_host::clear_bar() {
 
 void terminal_host::report_show(std::string_view title, const std::vector<std::string>& lines) {
   clear_bar();
-  std::fprintf(out_, "[%.*s]\n", static_cast<int>(title.size()), title.data());
-  for (const std::string& line : lines) std::fprintf(out_, "%s\n", line.c_str());
+  put("[" + std::string(title) + "]\n");
+  for (const std::string& line : lines) put(line + "\n");
   std::fflush(out_);
 }
 
 void terminal_host::message(std::string_view text, std::string_view caption) {
   clear_bar();
   if (caption.starts_with("Error")) saw_error_ = true;
-  std::fprintf(out_, "[%.*s] %.*s\n", static_cast<int>(caption.size()), caption.data(),
-               static_cast<int>(text.size()), text.data());
+  put("[" + std::string(caption) + "] " + std::string(text) + "\n");
   std::fflush(out_);
 }
 
 bool terminal_host::ask(std::string_view text, std::string_view caption) {
   clear_bar();
-  std::fprintf(out_, "[%.*s] %.*s", static_cast<int>(caption.size()), caption.data(),
-               static_cast<int>(text.size()), text.data());
+  put("[" + std::string(caption) + "] " + std::string(text));
   bool answer = true;
   if (interactive_) {
     std::fprintf(out_, " [y/N] ");

@@ -5,10 +5,19 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "ui/host.h"
 
 namespace qbank::cli {
+
+// `text` with the control characters a terminal acts on (those below 0x20 other than the line
+// break and the tab, and 0x7F) written as \xNN, so that a name read from a file can never set
+// the terminal's title, clear it or move its cursor.
+std::string escape_controls(std::string_view text);
+// Writes `text` to `stream`: escaped when `stream` is a terminal, the exact bytes otherwise
+// (a pipe or a file, which scripts read).
+void put_text(std::FILE* stream, std::string_view text);
 
 class terminal_host : public host {
  public:
@@ -35,11 +44,13 @@ class terminal_host : public host {
  private:
   void draw_bar();
   void clear_bar();
+  void put(std::string_view text);
 
   bool interactive_;
   std::FILE* out_;
   std::FILE* err_;
   bool bar_enabled_;
+  bool out_is_terminal_;
   bool progress_open_ = false;
   bool bar_drawn_ = false;
   std::string title_;

@@ -132,6 +132,9 @@ class planner {
   }
 
   void choose_name(plan_item& item, const std::string& stem) {
+    // A folder link below the folder would take every numbered name elsewhere.
+    if (const auto link = link_below(into_, (into_ / path_from_utf8(stem)).parent_path()))
+      return refuse(item, std::string(link_in_the_way_reason) + ": " + path_to_utf8(*link));
     for (int k = 1; k <= max_numbered_names; ++k) {
       const std::string key = numbered(stem, k);
       const std::string folded = fold_case(key);
@@ -183,7 +186,7 @@ void write_manifest(const fs::path& into, const conform_manifest& manifest, std:
   const std::string text = manifest.text();
   if (text == written) return;
   const fs::path file = into / path_from_utf8(conform_manifest_name);
-  atomic_output_file out(file);
+  atomic_output_file out(file, into);
   out.write(text);
   out.commit();
   written = text;
@@ -330,11 +333,11 @@ conform_totals conform_bank(bank& b, const conform_options& options, host& h) {
     for (plan_item* item : writes) {
       h.progress_set_title(item->source_text);
       h.progress_set_percent(percent(done++, writes.size()));
-      if (!create_folders(item->result.parent_path()))
+      if (!create_folders_below(into, item->result.parent_path()))
         throw file_error(item->result.parent_path(), "the folder cannot be created");
       conform_outcome outcome;
       {
-        atomic_output_file out(item->result);
+        atomic_output_file out(item->result, into);
         try {
           input_file in(item->source);
           outcome = write_conformed(in, item->info, out, h);

@@ -180,8 +180,14 @@ std::uint32_t save_multisample_name_markers(const bank& b, host& h) {
     // A path without a folder keeps its marker beside it, never at the root of the drive.
     std::string marker = folder.empty() ? std::string() : std::string(folder) + "\\";
     marker += name + ".msn";
-    atomic_output_file out(native_path(marker));
-    out.commit();
+    try {
+      // The folder is the bank's; the marker's own name is never followed to another file.
+      atomic_output_file out(native_path(marker), native_path(folder));
+      out.commit();
+    } catch (const link_in_the_way& e) {
+      lines.push_back("Not written, a link is in the way: " + path_to_utf8(e.path()));
+      continue;
+    }
     lines.push_back(native_path_text(marker));
     ++created;
   }

@@ -38,19 +38,27 @@ bool loaded_bank_is_valid(const bank& b, host& h) {
   return false;
 }
 
-enum class copy_outcome { written, read_failed, create_failed, write_failed };
+enum class copy_outcome { written, read_failed, create_failed, write_failed, link_in_the_way };
 
 struct copy_result {
   copy_outcome outcome;
-  std::string reason;  // the system's text, for create_failed and write_failed
+  std::string reason;  // the system's text, for create_failed and write_failed; the link's path
 };
 
-// Writes one slot's audio as a WAV file at `out`, replacing it. A file that cannot be created,
-// a failed read or a failed write removes the new file and leaves any old one untouched.
-copy_result write_slot(MySplitFileReaderClass& reader, const slot& s, const fs::path& out) {
+std::string link_line(std::string_view what, std::string_view link) {
+  return std::string(what) + ", a link is in the way: " + std::string(link);
+}
+
+// Writes one slot's audio as a WAV file at `out` below the chosen `folder`, replacing it. A file
+// that cannot be created, a link in the way, a failed read or a failed write removes the new
+// file and leaves any old one untouched.
+copy_result write_slot(MySplitFileReaderClass& reader, const slot& s, const fs::path& out,
+                       const fs::path& folder) {
   std::optional<atomic_output_file> file;
   try {
-    file.emplace(out);
+    file.emplace(out, folder);
+  } catch (const link_in_the_way& e) {
+    return {copy_outcome::link_in_the_way, path_text(e.path())};
   } catch (const file_error& e) {
     return {copy_outcome::create_failed, e.reason()};
   }
@@ -76,15 +84,21 @@ copy_result write_slot(MySplitFileReaderClass& reader, const slot& s, const fs::
   return {copy_outcome::written, {}};
 }
 
-// Creates the empty marker file NAME.msn of multisample m in `folder`; false (nothing written)
-// when the name cannot be a file name.
-bool write_marker(const bank& b, int m, const fs::path& folder, std::string& file_name) {
+// Creates the empty marker file NAME.msn of multisample m in `folder`, at or below the chosen
+// folder `base`. Nothing is written when the name cannot be a file name or a link is in the
+// way; the report line says which.
+std::optional<std::string> write_marker(const bank& b, int m, const fs::path& folder,
+                                        const fs::path& base, std::string& file_name) {
   const std::string name = b.multisample_name_text(m);
   file_name = native_path_text(name + ".msn");
-  if (!usable_name(name)) return false;
-  atomic_output_file marker(folder / native_path(name + ".msn"));
-  marker.commit();
-  return true;
+  if (!usable_name(name)) return "Not written, unusable multisample name: " + file_name;
+  try {
+    atomic_output_file marker(folder / native_path(name + ".msn"), base);
+    marker.commit();
+  } catch (const link_in_the_way& e) {
+    return link_line("Not written", path_text(e.path()));
+  }
+  return std::nullopt;
 }
 
 std::string skipped_line(std::string_view why, std::string_view entry) {
@@ -104,6 +118,8 @@ std::optional<std::string> failure_line(const copy_result& done, std::string_vie
              path_text(out) + ": " + done.reason + ")";
     case copy_outcome::write_failed:
       return skipped_line("Not exported, write error: ", entry) + " (" + done.reason + ")";
+    case copy_outcome::link_in_the_way:
+      return link_line("Not exported", done.reason);
   }
   return std::nullopt;
 }
@@ -199,7 +215,7 @@ export_counts export_multisample(const bank& b, int m, const folder_chooser& cho
         if (!usable_name(name)) {
           not_written = skipped_line("Not exported, unusable file name: ", entry);
         } else if (!(not_written = taken_line(named, out, entry))) {
-          const copy_result done = write_slot(reader, b.multisample(m).slots[j], out);
+          const copy_result done = write_slot(reader, b.multisample(m).slots[j], out, *folder);
           if (done.outcome == copy_outcome::write_failed)
             h.message("ExtractSelectedMultisample Write Error!\nNot write 512 bytes!", "Error");
           not_written = failure_line(done, entry, out);
@@ -218,10 +234,10 @@ export_counts export_multisample(const bank& b, int m, const folder_chooser& cho
     if (written > 0) {
       std::string marker;
       lines.emplace_back();
-      if (write_marker(b, m, *folder, marker))
-        lines.push_back("Exported MULTISAMPLE NAME: " + marker);
+      if (auto why = write_marker(b, m, *folder, *folder, marker))
+        lines.push_back(std::move(*why));
       else
-        lines.push_back("Not written, unusable multisample name: " + marker);
+        lines.push_back("Exported MULTISAMPLE NAME: " + marker);
     }
   }
   counts.written = written;
@@ -297,12 +313,16 @@ export_counts export_library(const bank& b, const folder_chooser& choose, host& 
           not_exported(std::move(*taken));
           continue;
         }
-        if (!create_folders(out.parent_path())) {
+        if (const auto link = link_below(*folder, out)) {
+          not_exported(link_line("Not exported", path_text(*link)));
+          continue;
+        }
+        if (!create_folders_below(*folder, out.parent_path())) {
           not_exported(skipped_line("Not exported, its folder cannot be created: ", entry));
           continue;
         }
         h.progress_set_title(path_text(out));
-        const copy_result done = write_slot(reader, b.multisample(m).slots[j], out);
+        const copy_result done = write_slot(reader, b.multisample(m).slots[j], out, *folder);
         if (auto line = failure_line(done, entry, out)) {
           not_exported(std::move(*line));
           continue;
@@ -312,8 +332,8 @@ export_counts export_library(const bank& b, const folder_chooser& choose, host& 
       }
       if (last_folder) {
         std::string marker;
-        if (!write_marker(b, m, *last_folder, marker))
-          skipped.push_back("Not written, unusable multisample name: " + marker);
+        if (auto why = write_marker(b, m, *last_folder, *folder, marker))
+          skipped.push_back(std::move(*why));
       }
       if (total > 0)
         h.progress_set_percent(

@@ -201,6 +201,9 @@ std::vector<fs::path> folder_entry_names(const fs::path& folder) {
 
 void create_folder(const fs::path& folder) {
   if (!file_step_allowed(file_step::create_folder, folder)) return;
+  // A link of that name would take the copies elsewhere (files are never copied through one:
+  // their names must not exist yet).
+  if (const auto link = link_below(folder.parent_path(), folder)) throw link_in_the_way(*link);
   std::error_code ec;
   fs::create_directories(folder, ec);
   if (ec) throw file_error(folder, ec.message());

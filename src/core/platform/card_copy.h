@@ -44,7 +44,8 @@ bool folder_is_empty(const std::filesystem::path& folder);
 // read.
 std::vector<std::filesystem::path> folder_entry_names(const std::filesystem::path& folder);
 
-// Creates `folder` and any missing parent; an existing folder is fine. Throws file_error.
+// Creates `folder` and any missing parent; an existing folder is fine, a link of its name is
+// not (link_in_the_way). Throws file_error.
 void create_folder(const std::filesystem::path& folder);
 
 // The temporary name a copy to `to` is written under first (`attempt` 0, 1, ... when another

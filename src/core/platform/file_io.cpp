@@ -277,6 +277,22 @@ atomic_output_file::atomic_output_file(const std::filesystem::path& target)
   buffer_.reserve(1 << 20);
 }
 
+namespace {
+
+const std::filesystem::path& unlinked_target(const std::filesystem::path& folder,
+                                             const std::filesystem::path& target) {
+  if (const auto link = link_below(folder, target)) throw link_in_the_way(*link);
+  return target;
+}
+
+}  // namespace
+
+// Without a link below the folder, the target is no link either, so the constructor that
+// follows links keeps it as it is.
+atomic_output_file::atomic_output_file(const std::filesystem::path& target,
+                                       const std::filesystem::path& folder)
+    : atomic_output_file(unlinked_target(folder, target)) {}
+
 atomic_output_file::~atomic_output_file() {
   if (!done_) abandon();
 }
@@ -349,6 +365,24 @@ void atomic_output_file::abandon() {
 bool file_exists(const std::filesystem::path& path) {
   const os::file_kind k = os::kind_of(path);
   return k != os::file_kind::missing && k != os::file_kind::folder;
+}
+
+std::optional<std::filesystem::path> link_below(const std::filesystem::path& folder,
+                                                const std::filesystem::path& path) {
+  const std::filesystem::path rest = path.lexically_relative(folder);
+  if (rest.empty() || *rest.begin() == "..") {
+    if (os::is_link(path)) return path;
+    return std::nullopt;
+  }
+  std::filesystem::path at = folder;
+  for (const std::filesystem::path& name : rest) {
+    if (name.empty() || name == ".") continue;
+    at /= name;
+    if (os::is_link(at)) return at;
+    // Nothing below a name that is not there can be a link.
+    if (os::kind_of(at) == os::file_kind::missing) break;
+  }
+  return std::nullopt;
 }
 
 std::vector<std::uint8_t> read_whole_file(const std::filesystem::path& path) {

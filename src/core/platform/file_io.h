@@ -6,10 +6,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/file_error.h"
 
 namespace qbank {
 
@@ -90,6 +93,10 @@ class atomic_output_file {
  public:
   // Creates the temporary file; throws file_error (naming the target) when it cannot.
   explicit atomic_output_file(const std::filesystem::path& target);
+  // For a file whose path is made from stored names below `folder`, a folder the user chose:
+  // no name below `folder` is followed where it is a link; link_in_the_way is thrown instead.
+  // `folder` itself and the folders above it may be links.
+  atomic_output_file(const std::filesystem::path& target, const std::filesystem::path& folder);
   ~atomic_output_file();
   atomic_output_file(const atomic_output_file&) = delete;
   atomic_output_file& operator=(const atomic_output_file&) = delete;
@@ -126,6 +133,21 @@ class atomic_output_file {
 };
 
 bool file_exists(const std::filesystem::path& path);
+
+// A symbolic link (on Windows any reparse point) where a file made from stored names would be
+// created or replaced; path() names the link, reason() is link_in_the_way_reason.
+inline constexpr std::string_view link_in_the_way_reason = "a link is in the way";
+class link_in_the_way : public file_error {
+ public:
+  explicit link_in_the_way(const std::filesystem::path& link)
+      : file_error(link, std::string(link_in_the_way_reason)) {}
+};
+// The first name of `path` below `folder` that is a link, so that a file or folder made there
+// would land elsewhere; none when there is none. `folder` and what lies above it are the
+// user's choice and not looked at; a `path` that is not below `folder` is looked at by its last
+// name only.
+std::optional<std::filesystem::path> link_below(const std::filesystem::path& folder,
+                                                const std::filesystem::path& path);
 
 // The part of `target`'s file name that its temporary names carry: the name itself, cut short
 // where a temporary name would otherwise be too long for the file system.

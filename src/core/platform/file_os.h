@@ -54,6 +54,9 @@ std::optional<kept_attributes> attributes_of(const std::filesystem::path& path);
 // Gives the open file `h` the owner and group where this process may set them (the owner
 // usually only for the superuser, the group where the user belongs to it), then the mode.
 void keep_attributes(handle h, const std::filesystem::path& path, const kept_attributes& a);
+// True when `path` itself is a symbolic link, not followed (on Windows any reparse point: a
+// link or a junction). False when it names nothing or cannot be looked at.
+bool is_link(const std::filesystem::path& path);
 // The file a path finally names after following symbolic links; the path itself when it is not
 // a link (or names nothing yet).
 std::filesystem::path resolve_links(const std::filesystem::path& path);

@@ -5,6 +5,7 @@
 
 #include "platform/fault_injection.h"
 #include "platform/file_error.h"
+#include "platform/file_os.h"
 #include "platform/paths.h"
 
 namespace qbank {
@@ -16,15 +17,40 @@ std::uint64_t free_space(const std::filesystem::path& folder) {
   return info.available;
 }
 
-bool create_folders(const std::filesystem::path& folder) {
+namespace {
+
+bool folder_step_allowed(const std::filesystem::path& folder) {
   try {
-    if (!file_step_allowed(file_step::create_folder, folder)) return false;
+    return file_step_allowed(file_step::create_folder, folder);
   } catch (const file_error&) {
     return false;
   }
+}
+
+}  // namespace
+
+bool create_folders(const std::filesystem::path& folder) {
+  if (!folder_step_allowed(folder)) return false;
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   return !ec && std::filesystem::is_directory(folder, ec);
+}
+
+bool create_folders_below(const std::filesystem::path& base, const std::filesystem::path& folder) {
+  if (!folder_step_allowed(folder)) return false;
+  const std::filesystem::path rest = folder.lexically_relative(base);
+  if (rest.empty() || *rest.begin() == "..") return false;
+  std::filesystem::path at = base;
+  // One name at a time, each looked at without following it: an existing link is never
+  // entered, and a folder made here is a folder.
+  for (const std::filesystem::path& name : rest) {
+    if (name.empty() || name == ".") continue;
+    at /= name;
+    std::error_code ec;
+    std::filesystem::create_directory(at, ec);
+    if (ec || os::is_link(at) || os::kind_of(at) != os::file_kind::folder) return false;
+  }
+  return true;
 }
 
 bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {

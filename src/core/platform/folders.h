@@ -15,6 +15,10 @@ std::uint64_t free_space(const std::filesystem::path& folder);
 // Creates `folder` with every missing parent. False when it cannot (a file of that name is in
 // the way, no permission); an existing folder is true.
 bool create_folders(const std::filesystem::path& folder);
+// Creates `folder`, whose path is made from stored names below `base` (an existing folder the
+// user chose), with every missing folder between them, never following a link below `base`:
+// false when it cannot or when a link is in the way (see link_below).
+bool create_folders_below(const std::filesystem::path& base, const std::filesystem::path& folder);
 
 // True when both paths name one existing file (also through links or another spelling).
 bool same_file(const std::filesystem::path& a, const std::filesystem::path& b);

@@ -166,6 +166,11 @@ void keep_attributes(handle h, const std::filesystem::path& path, const kept_att
     throw file_error::from_errno(path, errno);
 }
 
+bool is_link(const std::filesystem::path& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 std::filesystem::path resolve_links(const std::filesystem::path& path) {
   std::filesystem::path p = path;
   // A bounded walk: a loop of links ends here and the last name is used as it stands.

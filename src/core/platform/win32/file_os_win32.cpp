@@ -229,6 +229,13 @@ std::optional<kept_attributes> attributes_of(const std::filesystem::path&) {
 
 void keep_attributes(handle, const std::filesystem::path&, const kept_attributes&) {}
 
+bool is_link(const std::filesystem::path& path) {
+  // Symbolic links, junctions and mount points all carry the reparse point attribute, which the
+  // attributes of the name itself show (GetFileAttributesW does not follow it).
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 std::filesystem::path resolve_links(const std::filesystem::path& path) {
   std::filesystem::path p = path;
   for (int hop = 0; hop < 40; ++hop) {
