@@ -10,14 +10,12 @@
 #include <filesystem>
 #include <vector>
 
+#include "bank/bank_format.h"
+
 namespace qbank {
 
 class bank;
 class host;
-
-// Program and multisample number ranges of the commands.
-inline constexpr int last_program = 9998;
-inline constexpr int last_multisample = 9999;
 
 // For every multisample number 0..9999, true when one of the 14 zone references of some program
 // names it. One pass over the programs.
