@@ -195,8 +195,8 @@ class main_form_test : public QObject {
              "Export All Program Names to Text File...",
              "Export ALL Samples From Loaded Bank File...", "Exit"}));
     QCOMPARE(captions(menus[1]->menu()),
-             QStringList({"Calculate bank SIZE  (Version 6)", "Reset Invalid Parameters",
-                          "Remove UNUSED Multisamples..."}));
+             QStringList({"Undo", "Redo", "Calculate bank SIZE  (Version 6)",
+                          "Reset Invalid Parameters", "Remove UNUSED Multisamples..."}));
     QCOMPARE(captions(form.context_menu(QStringLiteral("StringGridBlendsMNG"))).at(5),
              QStringLiteral("Open Scampler Script File (Version 6 / 9999 PG / 1000 MS)..."));
     QVERIFY(form.action(QStringLiteral("Clear ALL..."))->isEnabled());

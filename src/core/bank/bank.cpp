@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "bank/change_record.h"
 #include "bank/start_sector.h"
 #include "platform/paths.h"
 
@@ -109,13 +110,104 @@ void repair_loaded_program(blend& b) {
   if (b.auto_sample_offset_time_base < 100) b.auto_sample_offset_time_base = 100;
 }
 
+// The step being recorded: the saved contents and which records were saved already.
+struct bank::open_step {
+  change_record record;
+  std::vector<bool> programs = std::vector<bool>(program_count);
+  std::vector<bool> multisamples = std::vector<bool>(multisample_count);
+  std::vector<bool> lists = std::vector<bool>(multisample_count);
+  bool globals = false;
+  // The image as it was when it was first handed out whole; fine records saved before it
+  // hold older contents and win, later ones are not needed.
+  std::unique_ptr<bank_image> whole;
+  bool restarted = false;
+};
+
 bank::bank()
     : image_(std::make_unique<bank_image>()),
       lists_(std::make_unique<file_list[]>(multisample_count)) {
   reset();
 }
 
+bank::~bank() = default;
+
+void bank::begin_step() {
+  if (!step_) step_ = std::make_unique<open_step>();
+}
+
+change_record bank::end_step() {
+  if (!step_) return {};
+  std::unique_ptr<open_step> step = std::move(step_);
+  change_record out = std::move(step->record);
+  if (step->restarted) {
+    out = change_record();
+    out.restarted_ = true;
+    return out;
+  }
+  if (const bank_image* before = step->whole.get()) {
+    if (std::memcmp(before->start_sector, image_->start_sector, sector_size) != 0) {
+      out.start_sector_ = std::make_unique<std::array<std::uint8_t, sector_size>>();
+      std::memcpy(out.start_sector_->data(), before->start_sector, sector_size);
+    }
+    if (!step->globals) out.globals_ = std::make_unique<global_parameter>(before->global);
+    for (int i = 0; i < program_count; ++i)
+      if (!step->programs[i] &&
+          std::memcmp(&before->blends[i], &image_->blends[i], sizeof(blend)) != 0)
+        out.programs_.push_back({i, before->blends[i]});
+    for (int n = 0; n < multisample_count; ++n)
+      if (!step->multisamples[n] && std::memcmp(&before->multisamples[n], &image_->multisamples[n],
+                                                sizeof(struct multisample)) != 0)
+        out.multisamples_.push_back({n, before->multisamples[n]});
+  }
+  out.drop_unchanged(*this);
+  return out;
+}
+
+void bank::restart_step() noexcept {
+  if (!step_) return;
+  step_->record = change_record();
+  step_->whole.reset();
+  step_->restarted = true;
+}
+
+void bank::note_image() {
+  open_step& s = *step_;
+  if (s.restarted || s.whole) return;
+  s.whole = std::make_unique<bank_image>(*image_);
+}
+
+void bank::note_globals() {
+  open_step& s = *step_;
+  if (s.restarted || s.whole || s.globals) return;
+  s.globals = true;
+  s.record.globals_ = std::make_unique<global_parameter>(image_->global);
+}
+
+void bank::note_program(int i) {
+  open_step& s = *step_;
+  if (s.restarted || s.whole || s.programs[i]) return;
+  s.programs[i] = true;
+  s.record.programs_.push_back({i, image_->blends[i]});
+}
+
+void bank::note_multisample(int n) {
+  open_step& s = *step_;
+  if (s.restarted || s.whole || s.multisamples[n]) return;
+  s.multisamples[n] = true;
+  s.record.multisamples_.push_back({n, image_->multisamples[n]});
+}
+
+void bank::note_list(int n) {
+  open_step& s = *step_;
+  if (s.restarted || s.lists[n]) return;
+  s.lists[n] = true;
+  s.record.lists_.emplace_back();
+  change_record::save_list(*this, n, s.record.lists_.back());
+}
+
 void bank::swap(bank& other) noexcept {
+  restart_step();
+  other.restart_step();
   image_.swap(other.image_);
   lists_.swap(other.lists_);
   paths_.swap(other.paths_);
@@ -123,6 +215,7 @@ void bank::swap(bank& other) noexcept {
 }
 
 void bank::reset() {
+  restart_step();
   const sector_bytes& t = start_sector_template(6);
   std::memcpy(image_->start_sector, t.data(), t.size());
   reset_global_parameter(image_->global);
@@ -134,7 +227,7 @@ void bank::reset() {
 }
 
 void bank::reset_program(int i) {
-  reset_blend(image_->blends[i]);
+  reset_blend(program(i));
   loaded_file_name_ = std::string(no_loaded_bank);
 }
 
@@ -147,6 +240,10 @@ void bank::reset_multisample_record(int n) {
 }
 
 void bank::reset_multisample(int n) {
+  if (step_) {
+    note_multisample(n);
+    note_list(n);
+  }
   reset_multisample_record(n);
   lists_[n].fill(empty_path_id);
 }
@@ -165,6 +262,7 @@ void bank::replace_in_paths(std::string_view old_text, std::string_view new_text
   constexpr path_id unseen = ~path_id{0};
   constexpr path_id pending = unseen - 1;
   std::vector<path_id> remap(paths_.size(), unseen);
+  std::vector<bool> renamed(step_ ? paths_.size() : 0);  // ids whose text changes
   remap[empty_path_id] = empty_path_id;
   path_pool fresh;
   fresh.reserve(paths_.size(), 0);
@@ -194,6 +292,7 @@ void bank::replace_in_paths(std::string_view old_text, std::string_view new_text
         batch_old.push_back(id);
         batch_texts.push_back(text);
       } else {
+        if (step_) renamed[id] = true;
         one.clear();
         std::size_t from = 0;
         while (at != std::string_view::npos) {
@@ -217,6 +316,11 @@ void bank::replace_in_paths(std::string_view old_text, std::string_view new_text
     }
   }
   flush();
+  if (step_) {
+    for (int n = 0; n < multisample_count; ++n)
+      if (std::any_of(lists_[n].begin(), lists_[n].end(), [&](path_id id) { return renamed[id]; }))
+        note_list(n);
+  }
   for (file_list& list : all_lists())
     for (path_id& id : list) id = remap[id];
   paths_.swap(fresh);
@@ -256,9 +360,9 @@ int bank::octave_shift(bool up) {
   int count = 0;
   for (int i = 0; i < program_count; ++i) {
     if (!program_is_used(i)) continue;
-    blend& b = image_->blends[i];
-    if (up && b.pg_transpose <= 36) b.pg_transpose += 12;
-    if (!up && b.pg_transpose >= 12) b.pg_transpose -= 12;
+    const std::uint8_t t = image_->blends[i].pg_transpose;
+    if (up && t <= 36) program(i).pg_transpose += 12;
+    if (!up && t >= 12) program(i).pg_transpose -= 12;
     ++count;
   }
   return count;
@@ -266,16 +370,21 @@ int bank::octave_shift(bool up) {
 
 int bank::convert_lfo_speed() {
   static constexpr std::uint8_t table[11] = {20, 32, 41, 50, 57, 62, 70, 77, 81, 90, 90};
-  for (blend& b : image_->blends) b.lfo_speed = b.lfo_speed <= 10 ? table[b.lfo_speed] : 75;
+  for (int i = 0; i < program_count; ++i) {
+    const std::uint8_t speed = image_->blends[i].lfo_speed;
+    const std::uint8_t fixed = speed <= 10 ? table[speed] : 75;
+    if (fixed != speed) program(i).lfo_speed = fixed;
+  }
   return program_count;
 }
 
 int bank::clear_qs2_mono_hold() {
   int count = 0;
-  for (blend& b : image_->blends) {
-    auto* bytes = reinterpret_cast<std::uint8_t*>(&b);
+  for (int i = 0; i < program_count; ++i) {
+    const blend& b = image_->blends[i];
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&b);
     if (b.osc_mode == 11 && bytes[blend_mono_hold_offset] != 0) {
-      bytes[blend_mono_hold_offset] = 0;
+      reinterpret_cast<std::uint8_t*>(&program(i))[blend_mono_hold_offset] = 0;
       ++count;
     }
   }
@@ -286,9 +395,11 @@ int bank::fix_accordion_release() {
   int count = 0;
   auto fix_range = [&](int first, int last) {
     for (int i = first; i <= last; ++i) {
-      blend& b = image_->blends[i];
-      auto* bytes = reinterpret_cast<std::uint8_t*>(&b);
-      if (b.release > 150 && bytes[blend_accordion_mark_offset] == 0) {
+      const blend& now = image_->blends[i];
+      if (now.release > 150 &&
+          reinterpret_cast<const std::uint8_t*>(&now)[blend_accordion_mark_offset] == 0) {
+        blend& b = program(i);
+        auto* bytes = reinterpret_cast<std::uint8_t*>(&b);
         b.release = 150;
         bytes[blend_accordion_mark_offset] = 1;
         b.osc_mode = 19;

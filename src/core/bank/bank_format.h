@@ -22,6 +22,9 @@ static_assert(std::endian::native == std::endian::little,
 
 inline constexpr int program_count = 9999;
 inline constexpr int multisample_count = 10000;
+// The highest program and multisample numbers.
+inline constexpr int last_program = program_count - 1;
+inline constexpr int last_multisample = multisample_count - 1;
 inline constexpr int slots_per_multisample = 128;
 inline constexpr int name_size = 16;
 inline constexpr int comment_size = 240;

@@ -10,14 +10,13 @@
 #include <filesystem>
 #include <vector>
 
+#include "bank/bank_format.h"
+
 namespace qbank {
 
 class bank;
 class host;
 
-// Program and multisample number ranges of the commands.
-inline constexpr int last_program = 9998;
-inline constexpr int last_multisample = 9999;
 // The multisample range dialog reaches only the multisamples the instrument's first banks held.
 inline constexpr int range_dialog_last_multisample = 2047;
 

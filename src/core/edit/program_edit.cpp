@@ -20,13 +20,12 @@ bool valid_program(int i) {
 
 void move_program(bank& b, int from, int to) {
   if (!valid_program(from) || !valid_program(to) || from == to) return;
-  blend* programs = b.image().blends;
-  const blend kept = programs[from];
-  if (from > to)
-    std::copy_backward(programs + to, programs + from, programs + from + 1);
-  else
-    std::copy(programs + from + 1, programs + to + 1, programs + from);
-  programs[to] = kept;
+  // Record by record, so that an undo step holds only the programs between the two.
+  const bank& source = b;
+  const blend kept = source.program(from);
+  const int step = from > to ? -1 : 1;
+  for (int i = from; i != to; i += step) b.program(i) = source.program(i + step);
+  b.program(to) = kept;
 }
 
 void swap_programs(bank& b, int a, int c) {

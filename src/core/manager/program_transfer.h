@@ -15,8 +15,6 @@ namespace qbank {
 class host;
 class s2_bank;
 
-inline constexpr int last_program = program_count - 1;  // 9998
-
 // The 14 multisample references of a program, in the order transfers handle them: zones 0..7,
 // the legato zone, the release zone, modulation zones 0..3.
 std::array<std::uint16_t*, 14> multisample_references(blend& b);

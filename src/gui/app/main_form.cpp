@@ -14,8 +14,10 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
+#include "app/bank_history.h"
 #include "app/dialogs.h"
 #include "app/grid_models.h"
 #include "app/grid_view.h"
@@ -103,17 +105,23 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
             [this] { refresh(); });
   }
 
-  // 8. Refresh. (The SD-card state is reset with its tab.)
+  // 8. Refresh. (The SD-card state is reset with its tab.) The first undo step opens.
   refresh();
+  main_->begin_step();
   layout()->setSizeConstraint(QLayout::SetFixedSize);
   adjustSize();
   centre_on_screen(this);
 }
 
-// Destruction: the player's thread, plot and buffer go first; then the controls, taken from the
-// window so that they go before the banks their grids read; the host's windows and the banks go
-// with the members.
+// Destruction: the undo history, the player's thread, plot and buffer go first; then the controls,
+// taken from the window so that they go before the banks their grids read; the host's windows and
+// the banks go with the members.
 TForm1::~TForm1() {
+  // The history goes first: clearing it on the way out must not update menu items that are
+  // already gone.
+  history_->disconnect(this);
+  delete history_;
+  history_ = nullptr;
   player_.reset();
   std::unique_ptr<QWidget> controls(takeCentralWidget());
   PageControl1 = nullptr;
@@ -268,8 +276,9 @@ void TForm1::refresh() {
   refreshing_ = false;
 }
 
-void TForm1::run_command(const std::function<void()>& command) {
+void TForm1::run_command(const std::function<void()>& command, const QString& what) {
   if (command_running_) return;
+  close_step(QString(), -1);  // changes made since the last step are not part of this one
   command_running_ = true;
   QString failure;
   try {
@@ -284,7 +293,67 @@ void TForm1::run_command(const std::function<void()>& command) {
     dialogs_->show_error(failure);
   }
   command_running_ = false;
+  close_step(what, -1);
   refresh();
+}
+
+void TForm1::record_edit(const QString& what, int merge_id) {
+  if (command_running_) return;
+  close_step(what, merge_id);
+}
+
+void TForm1::close_step(const QString& what, int merge_id) {
+  change_record step = main_->end_step();
+  main_->begin_step();
+  if (step.restarted()) {
+    history_->clear();
+    return;
+  }
+  if (step.empty()) return;
+  const QString name = step_name(what);
+  history_->push(new bank_step(*main_, std::move(step),
+                               name.isEmpty() ? QStringLiteral("Edit") : name, merge_id));
+  trim_history();
+}
+
+void TForm1::undo_step(bool redo) {
+  if (command_running_) return;
+  close_step(QString(), -1);
+  // The step's own writes must not be recorded as a new step.
+  main_->end_step();
+  if (redo)
+    history_->redo();
+  else
+    history_->undo();
+  main_->begin_step();
+  refresh();
+}
+
+void TForm1::trim_history() {
+  const int count = history_->index();  // a push leaves nothing to redo
+  std::size_t held = 0;
+  int first_kept = 0;
+  for (int i = count - 1; i >= 0; --i) {
+    held += static_cast<const bank_step*>(history_->command(i))->size_bytes();
+    if (held > history_limit_bytes && i < count - 1) {
+      first_kept = i + 1;
+      break;
+    }
+  }
+  if (first_kept == 0) return;
+  // QUndoStack drops only from its end: the kept steps move into a fresh history.
+  struct kept {
+    change_record record;
+    QString text;
+    int id;
+  };
+  std::vector<kept> steps;
+  for (int i = first_kept; i < count; ++i) {
+    auto* step = const_cast<bank_step*>(static_cast<const bank_step*>(history_->command(i)));
+    steps.push_back({step->take_record(), step->text(), i == count - 1 ? step->id() : -1});
+  }
+  history_->clear();
+  for (kept& k : steps) history_->push(new bank_step(*main_, std::move(k.record), k.text, k.id));
 }
 
 }  // namespace qbank::gui

@@ -18,6 +18,7 @@ class QMenu;
 class QPlainTextEdit;
 class QTabWidget;
 class QTableView;
+class QUndoStack;
 
 namespace qbank {
 class bank;
@@ -55,7 +56,25 @@ class TForm1 : public QMainWindow {
 
   // Runs one command: a failure hides the progress window and goes to the error display; the
   // window is refreshed afterwards either way. A command started while one runs is ignored.
-  void run_command(const std::function<void()>& command);
+  // What the command changed in the main bank becomes one undo step named `what` (the caption
+  // of its menu item or button; "Edit" when none is given). Opening or clearing the bank
+  // starts a new history.
+  void run_command(const std::function<void()>& command, const QString& what = QString());
+
+  // Undo history of the main bank. Every change made to the main bank outside run_command
+  // (the program tab writes its controls straight into the current program) belongs to the
+  // step that is open between commands; record_edit() closes that step into the history as
+  // "Undo <what>" and opens the next. Edits with the same merge_id >= 0 recorded one after the
+  // other become one step: give every press-drag-release (or typing run) of a control its own
+  // id, for instance a counter bumped at each press, and record after each change; -1 never
+  // merges. Changes not recorded this way are recorded as "Edit" before the next command,
+  // undo or redo. Nothing happens while a command runs (run_command records that).
+  void record_edit(const QString& what, int merge_id = -1);
+  QUndoStack* history() const { return history_; }
+  QAction* undo_action() const { return undo_action_; }
+  QAction* redo_action() const { return redo_action_; }
+  // Undo (or redo) the newest (next) step and refresh the window.
+  void undo_step(bool redo);
 
   bank& main_bank() { return *main_; }
   bank& manager_bank() { return *manager_; }
@@ -106,8 +125,17 @@ class TForm1 : public QMainWindow {
   QWidget* build_multisamples_tab();
   QWidget* build_manager_tab(const std::function<void(std::uint8_t)>& progress);
   QWidget* build_sd_card_tab();
-  QAction* add_item(QMenu* menu, const QString& caption, std::function<void()> command);
+  // A menu item running `command` through run_command; its undo step is named `what`, or the
+  // caption when `what` is empty.
+  QAction* add_item(QMenu* menu, const QString& caption, std::function<void()> command,
+                    const QString& what = QString());
   void attach_context_menu(QTableView* grid, QMenu* menu);
+  void build_undo_items(QMenu* edit);
+  // Closes the main bank's open step into the history (or clears the history when the bank
+  // was replaced) and opens the next step.
+  void close_step(const QString& what, int merge_id);
+  // Drops the oldest steps while the history holds more than history_limit_bytes.
+  void trim_history();
 
   std::unique_ptr<bank> main_;
   std::unique_ptr<bank> manager_;
@@ -132,6 +160,9 @@ class TForm1 : public QMainWindow {
   std::vector<QString> pending_;
   std::vector<std::pair<QString, QMenu*>> context_menus_;
   QAction* show_note_number_ = nullptr;
+  QUndoStack* history_ = nullptr;
+  QAction* undo_action_ = nullptr;
+  QAction* redo_action_ = nullptr;
 
   int current_program_ = 0;
   int current_multisample_ = 1;

@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTableView>
+#include <QUndoStack>
 
 #include "app/main_form.h"
 #include "audio/conform.h"
@@ -15,10 +16,12 @@
 
 namespace qbank::gui {
 
-QAction* TForm1::add_item(QMenu* menu, const QString& caption, std::function<void()> command) {
+QAction* TForm1::add_item(QMenu* menu, const QString& caption, std::function<void()> command,
+                          const QString& what) {
   QAction* item = menu->addAction(caption);
   if (command) {
-    connect(item, &QAction::triggered, this, [this, command] { run_command(command); });
+    const QString step = what.isEmpty() ? caption : what;
+    connect(item, &QAction::triggered, this, [this, command, step] { run_command(command, step); });
   } else {
     item->setEnabled(false);
     item->setToolTip(QString::fromLatin1(not_available_yet));
@@ -83,6 +86,42 @@ bool settle_menu(QMenu* menu) {
 
 }  // namespace
 
+void TForm1::build_undo_items(QMenu* edit) {
+  history_ = new QUndoStack(this);
+  undo_action_ = edit->addAction(QStringLiteral("Undo"));
+  undo_action_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  redo_action_ = edit->addAction(QStringLiteral("Redo"));
+  redo_action_->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+  edit->addSeparator();
+  for (QAction* item : {undo_action_, redo_action_}) {
+    const bool redo = item == redo_action_;
+    connect(item, &QAction::triggered, this, [this, redo] { undo_step(redo); });
+  }
+  // "Undo <what>" / "Redo <what>", greyed with "Nothing to undo" when the history is empty.
+  auto follow = [this](QAction* item, const QString& verb) {
+    const bool redo = item == redo_action_;
+    const QString text = redo ? history_->redoText() : history_->undoText();
+    const bool usable = redo ? history_->canRedo() : history_->canUndo();
+    item->setText(text.isEmpty() ? verb : verb + QLatin1Char(' ') + text);
+    item->setEnabled(usable);
+    item->setToolTip(usable ? item->text() : QStringLiteral("Nothing to ") + verb.toLower());
+  };
+  auto update = [this, follow] {
+    follow(undo_action_, QStringLiteral("Undo"));
+    follow(redo_action_, QStringLiteral("Redo"));
+  };
+  connect(history_, &QUndoStack::canUndoChanged, this, update);
+  connect(history_, &QUndoStack::canRedoChanged, this, update);
+  connect(history_, &QUndoStack::undoTextChanged, this, update);
+  connect(history_, &QUndoStack::redoTextChanged, this, update);
+  update();
+  // Edits made on the program tab since the last step show in the menu once recorded.
+  connect(edit, &QMenu::aboutToShow, this, [this] {
+    if (!command_running_) close_step(QString(), -1);
+  });
+}
+
 void TForm1::build_menus() {
   using none = std::function<void()>;
   QMenuBar* bar = menuBar();
@@ -130,6 +169,7 @@ void TForm1::build_menus() {
   add_item(file, QStringLiteral("Exit"), [this] { close(); });
 
   QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
+  build_undo_items(edit);
   add_item(edit, QStringLiteral("Calculate bank SIZE  (Version 6)"),
            [this] { calculate_size_command(); });
   QMenu* reset_invalid = edit->addMenu(QStringLiteral("Reset Invalid Parameters"));
@@ -179,10 +219,14 @@ void TForm1::build_menus() {
   add_item(tools, QStringLiteral("Reform loaded script file to bank file"),
            [this] { reform_loaded_name_command(); });
   QMenu* transpose = tools->addMenu(QStringLiteral("Transpose all used Programs with one Octave"));
-  add_item(transpose, QStringLiteral("Up"),
-           [this] { program_fix_command(*this, program_fix::octave_up); });
-  add_item(transpose, QStringLiteral("Down"),
-           [this] { program_fix_command(*this, program_fix::octave_down); });
+  add_item(
+      transpose, QStringLiteral("Up"),
+      [this] { program_fix_command(*this, program_fix::octave_up); },
+      transpose->title() + QStringLiteral(" Up"));
+  add_item(
+      transpose, QStringLiteral("Down"),
+      [this] { program_fix_command(*this, program_fix::octave_down); },
+      transpose->title() + QStringLiteral(" Down"));
   add_item(tools, QStringLiteral("Fix LFO speed"),
            [this] { program_fix_command(*this, program_fix::lfo_speed); });
   add_item(tools, QStringLiteral("Fix in QS2 mode Mono Hold da e OFF"),

@@ -45,8 +45,9 @@ bank_manager_page::bank_manager_page(TForm1& form, dialogs& d, s2_bank& s2)
   auto button = [this](const char* name, void (bank_manager_page::*command)()) {
     auto* b = form_.findChild<QPushButton*>(QString::fromLatin1(name));
     b->setProperty(selection_tip, b->toolTip());
-    connect(b, &QPushButton::clicked, this,
-            [this, command] { form_.run_command([this, command] { (this->*command)(); }); });
+    connect(b, &QPushButton::clicked, this, [this, b, command] {
+      form_.run_command([this, command] { (this->*command)(); }, b->text());
+    });
     return b;
   };
   ButtonExecute = button("ButtonExecute", &bank_manager_page::execute);
