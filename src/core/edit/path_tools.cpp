@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "bank/bank.h"
-#include "edit/multisample_edit.h"
+#include "edit/typed_name.h"
 #include "platform/codepage.h"
 
 namespace qbank {

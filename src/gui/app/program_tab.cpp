@@ -276,14 +276,14 @@ program_tab::program_tab(bank& b, host& h, zone_list_model* zones, name_grid_mod
   grid_ = make_name_grid(programs, this, QStringLiteral("StringGridBlends"), 64, 120);
   progress(70);
   // Names are typed into the grid (at most 16 characters); rows are dragged by their number.
-  programs->set_name_editor([this](int row, const QString& text) {
-    const bool stored = rename_program(bank_, row, text.toStdString(), host_);
-    refresh_();
-    return stored;
-  });
-  grid_->setItemDelegateForColumn(1, new name_delegate(grid_, true));
-  grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                         QAbstractItemView::AnyKeyPressed);
+  edit_names_in_place(
+      grid_, programs,
+      [this](int row, const QString& text) {
+        const bool stored = rename_program(bank_, row, text.toStdString(), host_);
+        refresh_();
+        return stored;
+      },
+      true);
   grid_viewport_ = grid_->viewport();
   grid_viewport_->installEventFilter(this);
   grid_->setToolTip(QStringLiteral("Drag a program by its number to move, swap or copy it"));
