@@ -23,6 +23,7 @@
 #include "app/grid_view.h"
 #include "app/gui_host.h"
 #include "bank/bank.h"
+#include "bank/zone_references.h"
 #include "edit/program_edit.h"
 #include "edit/sellect_form.h"
 #include "edit/zone_list_box.h"
@@ -217,14 +218,6 @@ QString list_name(const char* field) {
     upper = false;
   }
   return name;
-}
-
-// The multisample field of zone list k: basic zones 0..7, legato, release, mod zones 1..4.
-std::uint16_t& zone_multisample(blend& b, int k) {
-  if (k < 8) return b.zones[k].multisample;
-  if (k == 8) return b.legato_zone.multisample;
-  if (k == 9) return b.release_zone.multisample;
-  return b.mod_zones[k - 10].multisample;
 }
 
 zone_list_box* make_zone_list(QWidget* parent, zone_list_model* zones, int k, bool basic) {
@@ -465,10 +458,9 @@ void program_tab::store_parameter(const parameter& p, QComboBox* list, int index
 }
 
 void program_tab::store_zones() {
-  blend& b = bank_.program(program_);
+  const auto zones = multisample_references(bank_.program(program_));
   for (int k = 0; k < zone_list_count; ++k)
-    zone_multisample(b, k) =
-        static_cast<std::uint16_t>(std::max(0, zone_lists_[k]->currentIndex()));
+    *zones[k] = static_cast<std::uint16_t>(std::max(0, zone_lists_[k]->currentIndex()));
   show_zones();
 }
 
@@ -501,7 +493,7 @@ void program_tab::show_zones() {
   blend& b = bank_.program(program_);
   for (int k = 0; k < zone_list_count; ++k) {
     QComboBox* box = zone_lists_[k];
-    const int n = zone_multisample(b, k);
+    const int n = *multisample_references(b)[k];
     {
       const QSignalBlocker quiet(box);
       box->setCurrentIndex(n < multisample_count ? n : 0);

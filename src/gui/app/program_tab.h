@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "bank/zone_references.h"
+
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -28,7 +30,8 @@ class name_grid_model;
 class zone_list_model;
 class zone_bar;
 
-inline constexpr int zone_list_count = 14;  // 8 basic zones, legato, release, 4 mod zones
+// One list per multisample reference of the program, in the same order.
+inline constexpr int zone_list_count = zone_reference_count;
 
 class program_tab : public QWidget {
   Q_OBJECT
