@@ -318,15 +318,12 @@ std::vector<content_group> find_duplicate_content(const bank& b, host& h) {
     h.progress_set_title(native_path_text(stored));
     try {
       input_file in(f.path);
-      head_cached_source head(in);
-      f.channels = check_wav_header(head);
-      if (f.channels == wav_rejected || !find_data_chunk(head)) continue;
-      f.data_bytes = read_chunk_size(head);
-      f.data_offset = head.position();
+      const std::optional<wav_layout> audio = find_wav_audio(in);
+      if (!audio || audio->data_bytes == 0) continue;
+      f.channels = audio->channels;
+      f.data_offset = audio->data_offset;
+      f.data_bytes = audio->data_bytes;
       f.file_size = in.size();
-      if (f.data_bytes == 0 || f.data_offset > f.file_size ||
-          f.data_bytes > f.file_size - f.data_offset)
-        continue;
     } catch (const file_error& e) {
       h.progress_hide();
       h.message(e.what(), "Error");
