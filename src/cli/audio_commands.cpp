@@ -7,6 +7,7 @@
 #include "audio/wave_plot.h"
 #include "bank/bank.h"
 #include "cli/commands.h"
+#include "cli/forwarding_host.h"
 #include "util/text_format.h"
 
 namespace fs = std::filesystem;
@@ -26,30 +27,14 @@ struct audio_options {
 
 // Passes everything to the terminal except the reader's "Info" notices, which would only stand
 // between the user and the waveform.
-class quiet_notices_host : public host {
+class quiet_notices_host : public forwarding_host {
  public:
-  explicit quiet_notices_host(terminal_host& to) : to_(to) {}
-  void progress_show(char kind, std::int32_t* cancel_flag) override {
-    to_.progress_show(kind, cancel_flag);
-  }
-  void progress_set_title(std::string_view text) override { to_.progress_set_title(text); }
-  void progress_set_text(std::string_view text) override { to_.progress_set_text(text); }
-  void progress_set_percent(std::uint8_t percent) override { to_.progress_set_percent(percent); }
-  void progress_hide() override { to_.progress_hide(); }
+  explicit quiet_notices_host(terminal_host& to) : forwarding_host(to) {}
   void process_events() override {}
-  void report_show(std::string_view title, const std::vector<std::string>& lines) override {
-    to_.report_show(title, lines);
-  }
   void report_hide() override {}
   void message(std::string_view text, std::string_view caption) override {
-    if (caption != "Info") to_.message(text, caption);
+    if (caption != "Info") forwarding_host::message(text, caption);
   }
-  bool ask(std::string_view text, std::string_view caption) override {
-    return to_.ask(text, caption);
-  }
-
- private:
-  terminal_host& to_;
 };
 
 std::string waveform_text(const wave_peaks& p, const std::vector<column_height>& h, int level) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/forwarding_host.h"
 #include "platform/file_error.h"
 #include "platform/file_io.h"
 #include "platform/volume.h"
@@ -55,34 +56,19 @@ class interrupt_scope {
 };
 
 // The terminal's host, with Ctrl-C handed to the cancel flag each time events are processed.
-class interruptible_host : public host {
+class interruptible_host : public forwarding_host {
  public:
-  explicit interruptible_host(host& inner) : inner_(inner) {}
+  explicit interruptible_host(host& inner) : forwarding_host(inner) {}
   void progress_show(char kind, std::int32_t* cancel_flag) override {
     flag_ = cancel_flag;
-    inner_.progress_show(kind, cancel_flag);
+    forwarding_host::progress_show(kind, cancel_flag);
   }
-  void progress_set_title(std::string_view text) override { inner_.progress_set_title(text); }
-  void progress_set_text(std::string_view text) override { inner_.progress_set_text(text); }
-  void progress_set_percent(std::uint8_t percent) override { inner_.progress_set_percent(percent); }
-  void progress_hide() override { inner_.progress_hide(); }
   void process_events() override {
     if (interrupted && flag_) *flag_ = 1;
-    inner_.process_events();
-  }
-  void report_show(std::string_view title, const std::vector<std::string>& lines) override {
-    inner_.report_show(title, lines);
-  }
-  void report_hide() override { inner_.report_hide(); }
-  void message(std::string_view text, std::string_view caption) override {
-    inner_.message(text, caption);
-  }
-  bool ask(std::string_view text, std::string_view caption) override {
-    return inner_.ask(text, caption);
+    forwarding_host::process_events();
   }
 
  private:
-  host& inner_;
   std::int32_t* flag_ = nullptr;
 };
 

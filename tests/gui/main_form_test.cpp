@@ -13,7 +13,7 @@
 #include <cstring>
 
 #include "app/grid_models.h"
-#include "app/program_tab.h"
+#include "edit/program_tab.h"
 #include "bank/bank.h"
 #include "bank/script_file.h"
 #include "demo/demo_library.h"

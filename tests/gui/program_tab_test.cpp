@@ -1,7 +1,7 @@
 // The "Program" tab as a user drives it: the parameter lists and their stored values, names
 // typed into the grid, programs dragged onto each other, the zone labels dragged, "<<" and the
 // "Zone n" captions.
-#include "app/program_tab.h"
+#include "edit/program_tab.h"
 
 #include <QAbstractItemDelegate>
 #include <QAbstractItemModelTester>

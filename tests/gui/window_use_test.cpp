@@ -22,7 +22,7 @@
 #include "app/dialogs.h"
 #include "app/grid_models.h"
 #include "app/main_form.h"
-#include "app/program_tab.h"
+#include "edit/program_tab.h"
 #include "bank/bank.h"
 #include "edit/zone_list_box.h"
 #include "gui_test_support.h"

@@ -15,7 +15,7 @@
 #include "bank/bank.h"
 #include "bank/bank_build.h"
 #include "bank/bank_format.h"
-#include "edit/path_tools.h"
+#include "bank/stored_paths.h"
 #include "platform/codepage.h"
 #include "platform/file_error.h"
 #include "platform/file_io.h"

@@ -9,6 +9,7 @@
 
 #include "audio/wav_file.h"
 #include "bank/bank.h"
+#include "bank/zone_references.h"
 #include "platform/codepage.h"
 #include "platform/file_error.h"
 #include "platform/file_io.h"
@@ -163,16 +164,13 @@ std::uint32_t remove_duplicate_multisamples(bank& b, host& h) {
     // The zones naming each multisample, in program order and zone order within a program.
     struct reference {
       std::uint32_t program;
-      std::uint32_t zone;  // 0..7 basic, 8 legato, 9 release, 10..13 mod
+      std::uint32_t zone;  // index into multisample_references
     };
     std::vector<std::uint32_t> first(multisample_count + 1, 0);
     auto for_each_zone = [&b](auto&& visit) {
       for (std::uint32_t i = 0; i < program_count; ++i) {
-        blend& p = b.program(static_cast<int>(i));
-        for (std::uint32_t z = 0; z < 8; ++z) visit(i, z, p.zones[z].multisample);
-        visit(i, 8u, p.legato_zone.multisample);
-        visit(i, 9u, p.release_zone.multisample);
-        for (std::uint32_t z = 0; z < 4; ++z) visit(i, 10 + z, p.mod_zones[z].multisample);
+        const auto zones = multisample_references(b.program(static_cast<int>(i)));
+        for (std::uint32_t z = 0; z < zones.size(); ++z) visit(i, z, *zones[z]);
       }
     };
     for_each_zone([&](std::uint32_t, std::uint32_t, std::uint16_t m) {
@@ -187,11 +185,7 @@ std::uint32_t remove_duplicate_multisamples(bank& b, host& h) {
       });
     }
     auto zone_of = [&b](const reference& r) -> std::uint16_t& {
-      blend& p = b.program(static_cast<int>(r.program));
-      if (r.zone < 8) return p.zones[r.zone].multisample;
-      if (r.zone == 8) return p.legato_zone.multisample;
-      if (r.zone == 9) return p.release_zone.multisample;
-      return p.mod_zones[r.zone - 10].multisample;
+      return *multisample_references(b.program(static_cast<int>(r.program)))[r.zone];
     };
 
     h.progress_set_text("Starting...");
@@ -326,15 +320,12 @@ std::vector<content_group> find_duplicate_content(const bank& b, host& h) {
     h.progress_set_title(native_path_text(stored));
     try {
       input_file in(f.path);
-      head_cached_source head(in);
-      f.channels = check_wav_header(head);
-      if (f.channels == wav_rejected || !find_data_chunk(head)) continue;
-      f.data_bytes = read_chunk_size(head);
-      f.data_offset = head.position();
+      const std::optional<wav_layout> audio = find_wav_audio(in);
+      if (!audio || audio->data_bytes == 0) continue;
+      f.channels = audio->channels;
+      f.data_offset = audio->data_offset;
+      f.data_bytes = audio->data_bytes;
       f.file_size = in.size();
-      if (f.data_bytes == 0 || f.data_offset > f.file_size ||
-          f.data_bytes > f.file_size - f.data_offset)
-        continue;
     } catch (const file_error& e) {
       h.progress_hide();
       h.message(e.what(), "Error");

@@ -78,15 +78,8 @@ void rewrite_trimmed(opened_wav& w, const std::filesystem::path& path, const tai
 }  // namespace
 
 std::optional<silence_wav> silence_candidate(byte_source& source) {
-  head_cached_source head(source);
-  silence_wav w;
-  w.channels = check_wav_header(head);
-  if (w.channels == wav_rejected || !find_data_chunk(head)) return std::nullopt;
-  w.data_bytes = read_chunk_size(head);
-  w.data_offset = head.position();
-  if (w.data_offset > source.size() || w.data_bytes > source.size() - w.data_offset)
-    return std::nullopt;
-  if (w.data_bytes < silence_minimum_mono_bytes * static_cast<std::uint32_t>(w.channels))
+  const std::optional<wav_layout> w = find_wav_audio(source);
+  if (!w || w->data_bytes < silence_minimum_mono_bytes * static_cast<std::uint32_t>(w->channels))
     return std::nullopt;
   return w;
 }

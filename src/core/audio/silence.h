@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "audio/wav_file.h"
+
 namespace qbank {
 
 class bank;
@@ -56,14 +58,10 @@ std::vector<std::uint64_t> kept_frames_at(byte_source& source, std::uint64_t dat
                                           std::span<const int> thresholds);
 
 // Where the audio of a WAV file the silence tools work on lies.
-struct silence_wav {
-  int channels = 0;
-  std::uint64_t data_offset = 0;
-  std::uint32_t data_bytes = 0;
-};
-// Checks `source` with the WAV reader. None for a file the silence tools pass over: rejected
-// header, no data chunk, audio shorter than the minimum, or a data chunk that claims more bytes
-// than the file holds (it cannot be measured from its end).
+using silence_wav = wav_layout;
+// Checks `source` with find_wav_audio. None for a file the silence tools pass over: one
+// find_wav_audio refuses (a data chunk that claims more bytes than the file holds cannot be
+// measured from its end), or audio shorter than the minimum.
 std::optional<silence_wav> silence_candidate(byte_source& source);
 // The trimmed file of `source` cut as `plan` says: the canonical header, the kept audio, the
 // fade, handed to `out` piece by piece. False when `source` ends early.

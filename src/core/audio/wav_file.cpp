@@ -102,6 +102,18 @@ std::uint32_t read_chunk_size(byte_source& stream) {
   return u32_at(field);
 }
 
+std::optional<wav_layout> find_wav_audio(byte_source& source) {
+  head_cached_source head(source);
+  wav_layout w;
+  w.channels = check_wav_header(head);
+  if (w.channels == wav_rejected || !find_data_chunk(head)) return std::nullopt;
+  w.data_bytes = read_chunk_size(head);
+  w.data_offset = head.position();
+  if (w.data_offset > source.size() || w.data_bytes > source.size() - w.data_offset)
+    return std::nullopt;
+  return w;
+}
+
 head_cached_source::head_cached_source(byte_source& source, std::size_t head_size)
     : source_(source), position_(source.position()) {
   // No bigger than the file: validating many small files should not clear kilobytes for each.

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "platform/file_io.h"
@@ -55,6 +56,18 @@ class head_cached_source : public byte_source {
   std::vector<std::uint8_t> head_;
   std::uint64_t position_ = 0;
 };
+
+// Where the audio of an accepted WAV file lies.
+struct wav_layout {
+  int channels = 0;               // wav_mono or wav_stereo
+  std::uint64_t data_offset = 0;  // bytes from the start of the file
+  std::uint32_t data_bytes = 0;
+};
+// The checks above in their order, from the start of `source` (its head read with one call).
+// None for a rejected header, no data chunk, or a data chunk that claims more bytes than the
+// file holds. This is the one test of whether a listed file is a WAV file whose audio the
+// scans over the bank look at.
+std::optional<wav_layout> find_wav_audio(byte_source& source);
 
 // The canonical 44-byte header for `channels` (1 or 2) and `data_bytes` bytes of audio.
 std::array<std::uint8_t, wav_canonical_header_size> wav_canonical_header(int channels,

@@ -7,6 +7,7 @@
 
 #include "bank/change_record.h"
 #include "bank/start_sector.h"
+#include "bank/zone_references.h"
 #include "platform/paths.h"
 
 namespace qbank {
@@ -347,12 +348,8 @@ std::uint32_t bank::count_used_slots() const {
 }
 
 bool bank::program_is_used(int i) const {
-  const blend& b = image_->blends[i];
-  for (const zone& z : b.zones)
-    if (z.multisample != 0) return true;
-  if (b.legato_zone.multisample != 0 || b.release_zone.multisample != 0) return true;
-  for (const extra_zone& z : b.mod_zones)
-    if (z.multisample != 0) return true;
+  for (const std::uint16_t* m : multisample_references(image_->blends[i]))
+    if (*m != 0) return true;
   return false;
 }
 

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "bank/bank.h"
-#include "edit/multisample_edit.h"
 #include "edit/note_names.h"
+#include "edit/typed_name.h"
 #include "platform/codepage.h"
 #include "platform/folders.h"
 #include "platform/paths.h"

@@ -1,10 +1,12 @@
 #include "edit/bulk_operations.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include "bank/bank.h"
+#include "bank/zone_references.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
@@ -16,16 +18,6 @@ namespace qbank {
 namespace {
 
 constexpr std::string_view are_you_sure = "Are You Sure ?";
-
-// Calls `visit(zone_index, multisample)` for the 14 zone references of a program in their
-// order: basic zones 0..7, legato (8), release (9), mod zones 0..3 (10..13).
-template <typename Visit>
-void for_each_reference(const blend& p, Visit&& visit) {
-  for (int z = 0; z < 8; ++z) visit(z, p.zones[z].multisample);
-  visit(8, p.legato_zone.multisample);
-  visit(9, p.release_zone.multisample);
-  for (int z = 0; z < 4; ++z) visit(10 + z, p.mod_zones[z].multisample);
-}
 
 void check_range(int first, int last, int low, int high) {
   if (first < low || last > high || first > last)
@@ -53,9 +45,8 @@ bool usable_file_name(std::string_view name) {
 std::vector<bool> used_multisamples(const bank& b) {
   std::vector<bool> used(multisample_count, false);
   for (int i = 0; i < program_count; ++i)
-    for_each_reference(b.program(i), [&](int, std::uint16_t m) {
-      if (m < multisample_count) used[m] = true;
-    });
+    for (const std::uint16_t* m : multisample_references(b.program(i)))
+      if (*m < multisample_count) used[*m] = true;
   return used;
 }
 
@@ -123,9 +114,9 @@ bool remove_unused_multisamples_command(bank& b, host& h) {
 std::uint32_t where_used_report(const bank& b, host& h, int multisample) {
   std::vector<std::string> lines;
   for (int i = 0; i < program_count; ++i) {
-    bool uses = false;
-    for_each_reference(b.program(i), [&](int, std::uint16_t m) { uses |= m == multisample; });
-    if (uses)
+    const auto refs = multisample_references(b.program(i));
+    if (std::any_of(refs.begin(), refs.end(),
+                    [multisample](const std::uint16_t* m) { return *m == multisample; }))
       lines.push_back(
           format("Program: %04u: %s", unsigned(i), to_utf8(b.program_name_text(i)).c_str()));
   }

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "bank/bank_format.h"
+#include "edit/typed_name.h"
 
 namespace qbank {
 
@@ -16,16 +17,8 @@ class host;
 // The most characters a comment holds; the byte after them (255 of the record) is always 0.
 inline constexpr std::size_t comment_max_chars = comment_size - 1;
 
-// `utf8` in the bank's code page. A character the code page has no form for is refused: the
-// message names it (caption "Error") and none is returned.
-std::optional<std::string> typed_text(std::string_view utf8, host& h);
-
-// A typed name into a 16-byte name field: cut to 16 characters and zero padded; an empty name
-// becomes "- - -".
-void store_typed_name(char (&name)[name_size], std::string_view stored);
-
-// The name of multisample `n` as typed (UTF-8). Returns false, keeping the old name, when the
-// code page cannot hold it.
+// The name of multisample `n` as typed (UTF-8), stored by store_typed_name. Returns false, keeping
+// the old name, when the code page cannot hold it.
 bool set_multisample_name(bank& b, int n, std::string_view utf8, host& h);
 
 // The comment of multisample `n` as typed (UTF-8, line breaks as LF or CR LF): stored with CR LF

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "bank/bank.h"
+#include "edit/typed_name.h"
 #include "platform/codepage.h"
 #include "ui/host.h"
 
@@ -63,18 +64,13 @@ std::string program_choice_text(const bank& b, int program) {
 bool rename_program(bank& b, int program, std::string_view utf8, host& h) {
   if (!valid_program(program)) return false;
   std::string bad;
-  const auto converted = from_utf8(utf8, &bad);
-  if (!converted) {
+  if (!store_utf8_name(b.program(program).name, utf8, bad)) {
     h.message("The character \"" + bad + "\" has no form in code page " +
                   std::to_string(active_codepage()) +
                   ", so it cannot be stored in a program name. The name is kept as it was.",
               "Error");
     return false;
   }
-  char name[name_size] = {};
-  std::memcpy(name, converted->data(), std::min<std::size_t>(converted->size(), name_size));
-  if (name[0] == '\0') std::memcpy(name, empty_slot_marker.data(), empty_slot_marker.size());
-  std::memcpy(b.program(program).name, name, name_size);
   return true;
 }
 

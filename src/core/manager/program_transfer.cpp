@@ -41,15 +41,6 @@ int row_after(int last) {
 
 }  // namespace
 
-std::array<std::uint16_t*, 14> multisample_references(blend& b) {
-  std::array<std::uint16_t*, 14> refs{};
-  for (int i = 0; i < 8; ++i) refs[i] = &b.zones[i].multisample;
-  refs[8] = &b.legato_zone.multisample;
-  refs[9] = &b.release_zone.multisample;
-  for (int i = 0; i < 4; ++i) refs[10 + i] = &b.mod_zones[i].multisample;
-  return refs;
-}
-
 multisample_index::multisample_index(const bank& main)
     : main_(main), keys_(multisample_count, 0), free_(multisample_count, false) {
   for (int n = 1; n < multisample_count; ++n) index(n);

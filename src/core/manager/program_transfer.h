@@ -9,15 +9,13 @@
 #include <vector>
 
 #include "bank/bank.h"
+#include "bank/zone_references.h"
 
 namespace qbank {
 
 class host;
 class s2_bank;
 
-// The 14 multisample references of a program, in the order transfers handle them: zones 0..7,
-// the legato zone, the release zone, modulation zones 0..3.
-std::array<std::uint16_t*, 14> multisample_references(blend& b);
 
 // The main bank's multisamples 1..9999 by name and file list, and its free ones, so that each
 // reference of a transfer is placed with one pass over a table of 64-bit keys instead of

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QTableView>
 
+#include "app/grid_models.h"
 #include "bank/bank_format.h"
 
 namespace qbank::gui {
@@ -91,6 +92,14 @@ void name_delegate::setEditorData(QWidget* editor, const QModelIndex& index) con
     line->setText(index.data(Qt::EditRole).toString().trimmed());
   else
     QStyledItemDelegate::setEditorData(editor, index);
+}
+
+void edit_names_in_place(QTableView* grid, name_grid_model* model,
+                         std::function<bool(int, const QString&)> store, bool trim_padding) {
+  model->set_name_editor(std::move(store));
+  grid->setItemDelegateForColumn(1, new name_delegate(grid, trim_padding));
+  grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                        QAbstractItemView::AnyKeyPressed);
 }
 
 }  // namespace qbank::gui

@@ -4,12 +4,15 @@
 
 #include <QString>
 #include <QStyledItemDelegate>
+#include <functional>
 
 class QAbstractItemModel;
 class QTableView;
 class QWidget;
 
 namespace qbank::gui {
+
+class name_grid_model;
 
 // A view over a two-column name grid model named `object_name`, with column widths in pixels.
 QTableView* make_name_grid(QAbstractItemModel* model, QWidget* parent, const QString& object_name,
@@ -28,6 +31,12 @@ class name_delegate : public QStyledItemDelegate {
  private:
   bool trim_padding_;
 };
+
+// Makes the name column of `grid`, a view over `model`, editable in place: a double click, F2
+// or a typed key opens the name cell's editor, and the typed name goes to `store(row, text)`,
+// which returns whether it was taken.
+void edit_names_in_place(QTableView* grid, name_grid_model* model,
+                         std::function<bool(int, const QString&)> store, bool trim_padding = false);
 
 // Makes `row` the current (selected) row of `grid` and scrolls it into sight.
 void select_row(QTableView* grid, int row);

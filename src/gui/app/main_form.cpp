@@ -21,7 +21,7 @@
 #include "app/dialogs.h"
 #include "app/grid_models.h"
 #include "app/grid_view.h"
-#include "app/program_tab.h"
+#include "edit/program_tab.h"
 #include "app/start_screen.h"
 #include "app/window_util.h"
 #include "audio/player_tab.h"

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QIdentityProxyModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -20,6 +19,7 @@
 #include <algorithm>
 
 #include "app/dialogs.h"
+#include "app/grid_models.h"
 #include "app/grid_view.h"
 #include "app/main_form.h"
 #include "bank/bank.h"
@@ -74,32 +74,6 @@ QString wav_filter() {
                        QStringLiteral("wav"));
 }
 
-// The multisamples grid with its name column editable: an edit goes to `edit(row, text)`.
-class editable_names : public QIdentityProxyModel {
- public:
-  editable_names(QAbstractItemModel* source, std::function<void(int, const QString&)> edit,
-                 QObject* parent)
-      : QIdentityProxyModel(parent), edit_(std::move(edit)) {
-    setSourceModel(source);
-  }
-  Qt::ItemFlags flags(const QModelIndex& index) const override {
-    Qt::ItemFlags f = QIdentityProxyModel::flags(index);
-    if (index.isValid() && index.column() == 1) f |= Qt::ItemIsEditable;
-    return f;
-  }
-  QVariant data(const QModelIndex& index, int role) const override {
-    return QIdentityProxyModel::data(index, role == Qt::EditRole ? Qt::DisplayRole : role);
-  }
-  bool setData(const QModelIndex& index, const QVariant& value, int role) override {
-    if (!index.isValid() || index.column() != 1 || role != Qt::EditRole) return false;
-    edit_(index.row(), value.toString());
-    return true;
-  }
-
- private:
-  std::function<void(int, const QString&)> edit_;
-};
-
 }  // namespace
 
 QString comment_box_text(const QPlainTextEdit& box) {
@@ -113,18 +87,14 @@ multisample_editor::multisample_editor(TForm1& form, dialogs& d)
     : QObject(&form), form_(form), dialogs_(d) {
   // Names: edited in place in the multisamples grid.
   QTableView* names = form_.StringGridMultisamples;
-  QItemSelectionModel* old_selection = names->selectionModel();
-  names->setModel(new editable_names(
-      names->model(),
-      [this](int row, const QString& text) {
-        form_.run_command(
-            [&] { set_multisample_name(form_.main_bank(), row + 1, utf8_of(text), form_.host()); });
-      },
-      names));
-  delete old_selection;
-  names->setItemDelegateForColumn(1, new name_delegate(names));
-  names->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                         QAbstractItemView::AnyKeyPressed);
+  edit_names_in_place(
+      names, static_cast<name_grid_model*>(names->model()), [this](int row, const QString& text) {
+        bool stored = false;
+        form_.run_command([&] {
+          stored = set_multisample_name(form_.main_bank(), row + 1, utf8_of(text), form_.host());
+        });
+        return stored;
+      });
   select_row(names, 0);
 
   // The comment box: every change is stored; entering it selects all its text. A change is

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "bank/zone_references.h"
+
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -20,6 +22,7 @@ class QAbstractItemModel;
 namespace qbank {
 class bank;
 class host;
+struct program_parameter;
 }  // namespace qbank
 
 namespace qbank::gui {
@@ -28,7 +31,8 @@ class name_grid_model;
 class zone_list_model;
 class zone_bar;
 
-inline constexpr int zone_list_count = 14;  // 8 basic zones, legato, release, 4 mod zones
+// One list per multisample reference of the program, in the same order.
+inline constexpr int zone_list_count = zone_reference_count;
 
 class program_tab : public QWidget {
   Q_OBJECT
@@ -69,7 +73,7 @@ class program_tab : public QWidget {
   QLabel* zone_caption(int n) const { return zone_captions_[n - 1]; }
   QPushButton* copy_name_button() const { return copy_name_; }
 
-  // One parameter list's field and rules (defined in the source).
+  // One parameter list's place, entries and field (defined in the source).
   struct parameter;
 
  protected:
@@ -79,7 +83,7 @@ class program_tab : public QWidget {
   void build_zones(QWidget* parent, QVBoxLayout* layout, zone_list_model* zones);
   void build_parameters(QVBoxLayout* layout, const std::function<void(std::uint8_t)>& progress);
   void store_zones();
-  void store_parameter(const parameter& p, QComboBox* list, int index);
+  void store_parameter(const program_parameter& rule, QComboBox* list, int index);
   void show_zones();
   void show_zone_state(QComboBox* box);
 
@@ -101,7 +105,12 @@ class program_tab : public QWidget {
   QTableView* grid_ = nullptr;
   QWidget* grid_viewport_ = nullptr;  // watched for row drags
   std::array<QComboBox*, zone_list_count> zone_lists_{};
-  std::vector<std::pair<const parameter*, QComboBox*>> parameter_lists_;
+  struct parameter_box {
+    const parameter* layout;
+    const program_parameter* rule;
+    QComboBox* box;
+  };
+  std::vector<parameter_box> parameter_lists_;
   std::array<QLabel*, 76> zone_labels_{};  // by tag
   std::array<zone_bar*, 8> velocity_bars_{};
   std::array<zone_bar*, 8> key_bars_{};

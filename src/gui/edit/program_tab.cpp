@@ -1,4 +1,4 @@
-#include "app/program_tab.h"
+#include "edit/program_tab.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -17,13 +17,14 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <type_traits>
 
 #include "app/grid_models.h"
 #include "app/grid_view.h"
 #include "app/gui_host.h"
 #include "bank/bank.h"
+#include "bank/zone_references.h"
 #include "edit/program_edit.h"
+#include "edit/program_parameters.h"
 #include "edit/sellect_form.h"
 #include "edit/zone_list_box.h"
 
@@ -131,77 +132,44 @@ constexpr group_info group_infos[] = {{group_id::oscillator, "Oscilator Setup", 
                                       {group_id::effect, "Effect Setup", 1},
                                       {group_id::amplifier, "Amplifier Setup", 1}};
 
-// Reads and writes one named field of the program record (one or two bytes).
-template <auto Field>
-int get_field(const blend& b) {
-  return b.*Field;
-}
-template <auto Field>
-void set_field(blend& b, int value) {
-  b.*Field = static_cast<std::remove_cvref_t<decltype(b.*Field)>>(value);
-}
-
 }  // namespace
 
-// One parameter list: the field it edits, how the stored value relates to the list index, and
-// where it sits.
+// One parameter list: where it sits, what it offers and the record field it edits (the core's
+// rules say how its index is stored).
 struct program_tab::parameter {
   group_id group;
   const char* label;
   const char* field;  // the record field's name; also names the list
-  int (*get)(const blend&);
-  void (*set)(blend&, int);
-  int scale;      // stored value = index x scale
-  int min_index;  // a smaller index is raised to this before it is stored
-  bool editable;  // "Program Volume" is shown only
   list_kind list;
 };
 
 namespace {
 
-template <auto Field>
-constexpr program_tab::parameter field_list(group_id group, const char* label, const char* field,
-                                            list_kind list, int scale = 1, int min_index = 0,
-                                            bool editable = true) {
-  return {group,     label,    field, &get_field<Field>, &set_field<Field>, scale,
-          min_index, editable, list};
-}
-
 using g = group_id;
 using k = list_kind;
 
 const program_tab::parameter parameters[] = {
-    field_list<&blend::osc_mode>(g::oscillator, "Mode", "osc_mode", k::osc_mode),
-    field_list<&blend::velo_to_porta>(g::oscillator, "Velo to Portamento", "velo_to_porta",
-                                      k::off127),
-    field_list<&blend::pb_range>(g::oscillator, "PitchBend Range", "pb_range", k::pb_range),
-    field_list<&blend::pg_transpose>(g::oscillator, "Program Transpose", "pg_transpose",
-                                     k::transpose),
-    field_list<&blend::at_mode>(g::oscillator, "AfterTouch mode", "at_mode", k::at_mode),
-    field_list<&blend::porta_time>(g::oscillator, "Portamento Time", "porta_time", k::porta, 1, 5),
-    field_list<&blend::sample_offset>(g::sample_offset, "Sample start offset", "sample_offset",
-                                      k::offset20),
-    field_list<&blend::qs_porta_offset>(g::sample_offset, "QS Porta -> Offset", "qs_porta_offset",
-                                        k::off32),
-    field_list<&blend::velo_sample_offset>(g::sample_offset, "Note Velo -> Offset",
-                                           "velo_sample_offset", k::off32),
-    field_list<&blend::auto_sample_offset_max_sectors>(g::sample_offset, "Max Auto sec offset",
-                                                       "auto_sample_offset_max_sectors", k::off32),
-    field_list<&blend::auto_sample_offset_time_base>(g::sample_offset, "Auto Ofs Time Base",
-                                                     "auto_sample_offset_time_base", k::time_base,
-                                                     100, 1),
-    field_list<&blend::lfo_waveform>(g::lfo, "Waveform", "lfo_waveform", k::waveform),
-    field_list<&blend::lfo_speed>(g::lfo, "LFO Speed", "lfo_speed", k::n127),
-    field_list<&blend::lfo_depth>(g::lfo, "LFO Depth", "lfo_depth", k::n127),
-    field_list<&blend::delay_mix>(g::effect, "Delay MIX", "delay_mix", k::n127),
-    field_list<&blend::delay_feedback>(g::effect, "Delay Feedback", "delay_feedback", k::n127),
-    field_list<&blend::delay_time>(g::effect, "Delay Time ms", "delay_time", k::delay_time, 1, 1),
-    field_list<&blend::program_volume>(g::amplifier, "Program Volume", "program_volume", k::n127, 1,
-                                       0, false),
-    field_list<&blend::velo_sensitive>(g::amplifier, "Velocity Sensitive", "velo_sensitive",
-                                       k::n127),
-    field_list<&blend::attack>(g::amplifier, "Attack in ms", "attack", k::ms4000),
-    field_list<&blend::release>(g::amplifier, "Release in ms", "release", k::ms4000),
+    {g::oscillator, "Mode", "osc_mode", k::osc_mode},
+    {g::oscillator, "Velo to Portamento", "velo_to_porta", k::off127},
+    {g::oscillator, "PitchBend Range", "pb_range", k::pb_range},
+    {g::oscillator, "Program Transpose", "pg_transpose", k::transpose},
+    {g::oscillator, "AfterTouch mode", "at_mode", k::at_mode},
+    {g::oscillator, "Portamento Time", "porta_time", k::porta},
+    {g::sample_offset, "Sample start offset", "sample_offset", k::offset20},
+    {g::sample_offset, "QS Porta -> Offset", "qs_porta_offset", k::off32},
+    {g::sample_offset, "Note Velo -> Offset", "velo_sample_offset", k::off32},
+    {g::sample_offset, "Max Auto sec offset", "auto_sample_offset_max_sectors", k::off32},
+    {g::sample_offset, "Auto Ofs Time Base", "auto_sample_offset_time_base", k::time_base},
+    {g::lfo, "Waveform", "lfo_waveform", k::waveform},
+    {g::lfo, "LFO Speed", "lfo_speed", k::n127},
+    {g::lfo, "LFO Depth", "lfo_depth", k::n127},
+    {g::effect, "Delay MIX", "delay_mix", k::n127},
+    {g::effect, "Delay Feedback", "delay_feedback", k::n127},
+    {g::effect, "Delay Time ms", "delay_time", k::delay_time},
+    {g::amplifier, "Program Volume", "program_volume", k::n127},
+    {g::amplifier, "Velocity Sensitive", "velo_sensitive", k::n127},
+    {g::amplifier, "Attack in ms", "attack", k::ms4000},
+    {g::amplifier, "Release in ms", "release", k::ms4000},
 };
 
 // "porta_time" -> "ComboBoxPortaTime".
@@ -217,14 +185,6 @@ QString list_name(const char* field) {
     upper = false;
   }
   return name;
-}
-
-// The multisample field of zone list k: basic zones 0..7, legato, release, mod zones 1..4.
-std::uint16_t& zone_multisample(blend& b, int k) {
-  if (k < 8) return b.zones[k].multisample;
-  if (k == 8) return b.legato_zone.multisample;
-  if (k == 9) return b.release_zone.multisample;
-  return b.mod_zones[k - 10].multisample;
 }
 
 zone_list_box* make_zone_list(QWidget* parent, zone_list_model* zones, int k, bool basic) {
@@ -276,14 +236,14 @@ program_tab::program_tab(bank& b, host& h, zone_list_model* zones, name_grid_mod
   grid_ = make_name_grid(programs, this, QStringLiteral("StringGridBlends"), 64, 120);
   progress(70);
   // Names are typed into the grid (at most 16 characters); rows are dragged by their number.
-  programs->set_name_editor([this](int row, const QString& text) {
-    const bool stored = rename_program(bank_, row, text.toStdString(), host_);
-    refresh_();
-    return stored;
-  });
-  grid_->setItemDelegateForColumn(1, new name_delegate(grid_, true));
-  grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                         QAbstractItemView::AnyKeyPressed);
+  edit_names_in_place(
+      grid_, programs,
+      [this](int row, const QString& text) {
+        const bool stored = rename_program(bank_, row, text.toStdString(), host_);
+        refresh_();
+        return stored;
+      },
+      true);
   grid_viewport_ = grid_->viewport();
   grid_viewport_->installEventFilter(this);
   grid_->setToolTip(QStringLiteral("Drag a program by its number to move, swap or copy it"));
@@ -433,10 +393,11 @@ void program_tab::build_parameters(QVBoxLayout* column,
         grid->addWidget(new QLabel(QString::fromLatin1(p.label), box), r_at, c);
         grid->addWidget(box_list, r_at, c + 1);
         ++at;
-        parameter_lists_.emplace_back(&p, box_list);
-        if (p.editable) {
+        const program_parameter* rule = find_program_parameter(p.field);
+        parameter_lists_.push_back({&p, rule, box_list});
+        if (rule->editable) {
           connect(box_list, &QComboBox::activated, this,
-                  [this, &p, box_list](int index) { store_parameter(p, box_list, index); });
+                  [this, rule, box_list](int index) { store_parameter(*rule, box_list, index); });
         } else {
           // Shown only: the instrument sets it elsewhere, so the list offers no choice.
           box_list->setEnabled(false);
@@ -451,34 +412,32 @@ void program_tab::build_parameters(QVBoxLayout* column,
 }
 
 QComboBox* program_tab::parameter_list(std::string_view field) const {
-  for (const auto& [p, box] : parameter_lists_)
-    if (field == p->field) return box;
+  for (const auto& list : parameter_lists_)
+    if (field == list.layout->field) return list.box;
   return nullptr;
 }
 
-void program_tab::store_parameter(const parameter& p, QComboBox* list, int index) {
-  index = std::max(index, p.min_index);
-  p.set(bank_.program(program_), index * p.scale);
+void program_tab::store_parameter(const program_parameter& rule, QComboBox* list, int index) {
+  const int shown = store_parameter_index(bank_.program(program_), rule, index);
   // The list shows what was stored (a raised minimum included).
   const QSignalBlocker quiet(list);
-  list->setCurrentIndex(index);
+  list->setCurrentIndex(shown);
 }
 
 void program_tab::store_zones() {
-  blend& b = bank_.program(program_);
-  for (int k = 0; k < zone_list_count; ++k)
-    zone_multisample(b, k) =
-        static_cast<std::uint16_t>(std::max(0, zone_lists_[k]->currentIndex()));
+  std::array<int, zone_list_count> indexes{};
+  for (int k = 0; k < zone_list_count; ++k) indexes[k] = zone_lists_[k]->currentIndex();
+  store_zone_indexes(bank_.program(program_), indexes);
   show_zones();
 }
 
 void program_tab::show_program(int program) {
   program_ = std::clamp(program, 0, program_count - 1);
   const blend& b = bank_.program(program_);
-  for (const auto& [p, box] : parameter_lists_) {
-    const int index = p->get(b) / p->scale;
-    const QSignalBlocker quiet(box);
-    box->setCurrentIndex(index < box->count() ? index : -1);
+  for (const auto& list : parameter_lists_) {
+    const int index = parameter_index(b, *list.rule);
+    const QSignalBlocker quiet(list.box);
+    list.box->setCurrentIndex(index < list.box->count() ? index : -1);
   }
   show_zones();
 }
@@ -501,7 +460,7 @@ void program_tab::show_zones() {
   blend& b = bank_.program(program_);
   for (int k = 0; k < zone_list_count; ++k) {
     QComboBox* box = zone_lists_[k];
-    const int n = zone_multisample(b, k);
+    const int n = *multisample_references(b)[k];
     {
       const QSignalBlocker quiet(box);
       box->setCurrentIndex(n < multisample_count ? n : 0);
