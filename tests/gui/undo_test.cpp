@@ -1,7 +1,10 @@
 // Undo and redo of the main bank from the Edit menu: menu commands as steps named after their
 // captions, the bank byte for byte after each undo and redo, the greyed items, a new history
 // after a clear, and the program tab's edits recorded through record_edit.
+#include <QComboBox>
+#include <QLabel>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTableView>
 #include <QUndoStack>
@@ -14,6 +17,7 @@
 #include "app/main_form.h"
 #include "bank/bank.h"
 #include "bank/script_file.h"
+#include "edit/program_tab.h"
 #include "gui_test_support.h"
 #include "manager/bank_manager_page.h"
 #include "support/recording_host.h"
@@ -225,6 +229,44 @@ class undo_test : public QObject {
     form.main_bank().program(0).attack = start.image->blends[0].attack;
     form.record_edit(QStringLiteral("Attack"), 2);
     QCOMPARE(form.history()->count(), 0);
+  }
+
+  // The Program tab's own controls: a drag over a value box is one step, a list choice another,
+  // each named after what it changed.
+  void program_tab_controls_name_their_steps() {
+    testing::scripted_dialogs answers;
+    TForm1 form(&answers);
+    form.show();
+    const snapshot start(form.main_bank());
+    QLabel* low = form.programs()->zone_label(1);  // velo_low of zone 1
+    const auto mouse = [low](QEvent::Type type, QPoint at) {
+      const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+      const Qt::MouseButtons held =
+          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+      QMouseEvent event(type, QPointF(at), QPointF(low->mapToGlobal(at)), button, held,
+                        Qt::NoModifier);
+      QApplication::sendEvent(low, &event);
+    };
+    mouse(QEvent::MouseButtonPress, QPoint(5, 5));
+    for (int y : {0, -5, -10}) mouse(QEvent::MouseMove, QPoint(5, y));
+    mouse(QEvent::MouseButtonRelease, QPoint(5, -10));
+    QCOMPARE(int(form.main_bank().program(0).zones[0].velo_low), 3);
+    QCOMPARE(form.history()->count(), 1);
+    QCOMPARE(form.undo_action()->text(), QStringLiteral("Undo Change Zone Value"));
+    const snapshot dragged(form.main_bank());
+
+    QComboBox* speed = form.programs()->parameter_list("lfo_speed");
+    QVERIFY(speed);
+    speed->setCurrentIndex(10);
+    Q_EMIT speed->activated(10);
+    QCOMPARE(form.history()->count(), 2);
+    QCOMPARE(form.undo_action()->text(), QStringLiteral("Undo Change LFO Speed"));
+    form.undo_action()->trigger();
+    QVERIFY(bank_is(form, dragged));
+    QCOMPARE(speed->currentIndex(), 64);
+    form.undo_action()->trigger();
+    QVERIFY(bank_is(form, start));
+    QCOMPARE(low->text(), QStringLiteral("000"));
   }
 };
 

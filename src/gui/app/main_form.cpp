@@ -21,13 +21,13 @@
 #include "app/dialogs.h"
 #include "app/grid_models.h"
 #include "app/grid_view.h"
-#include "edit/program_tab.h"
 #include "app/start_screen.h"
 #include "app/window_util.h"
 #include "audio/player_tab.h"
 #include "bank/bank.h"
 #include "edit/multisample_edit.h"
 #include "edit/multisample_editor.h"
+#include "edit/program_tab.h"
 #include "manager/bank_manager_page.h"
 #include "manager/s2_bank.h"
 #include "sdcard/sd_card_tab.h"
@@ -87,7 +87,8 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
   progress(10);
   // 6, 7. The program tab: its value lists [20..50], the zone lists [60], the programs grid [70].
   program_tab_ = new program_tab(
-      *main_, *host_, zone_model_, programs_model_, progress, [this] { refresh(); }, PageControl1);
+      *main_, *host_, zone_model_, programs_model_, progress, [this] { refresh(); },
+      [this](const QString& what, int merge_id) { record_edit(what, merge_id); }, PageControl1);
   StringGridBlends = program_tab_->grid();
   PageControl1->insertTab(0, program_tab_, QStringLiteral("Program"));
   PageControl1->setCurrentIndex(0);

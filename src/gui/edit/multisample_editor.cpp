@@ -90,9 +90,12 @@ multisample_editor::multisample_editor(TForm1& form, dialogs& d)
   edit_names_in_place(
       names, static_cast<name_grid_model*>(names->model()), [this](int row, const QString& text) {
         bool stored = false;
-        form_.run_command([&] {
-          stored = set_multisample_name(form_.main_bank(), row + 1, utf8_of(text), form_.host());
-        });
+        form_.run_command(
+            [&] {
+              stored =
+                  set_multisample_name(form_.main_bank(), row + 1, utf8_of(text), form_.host());
+            },
+            QStringLiteral("Rename Multisample"));
         return stored;
       });
   select_row(names, 0);
@@ -215,7 +218,7 @@ void multisample_editor::drop(const QMimeData& data, const QPoint& at) {
     return;
   }
   if (files.size() > 1) {
-    form_.run_command([&] { place(files); });
+    form_.run_command([&] { place(files); }, QStringLiteral("Drop WAV Files"));
     return;
   }
   const int row = form_.StringGridFiles->indexAt(at).row();
@@ -223,9 +226,11 @@ void multisample_editor::drop(const QMimeData& data, const QPoint& at) {
     form_.host().message("Drop the WAV file on the slot it belongs to.", "Info");
     return;
   }
-  form_.run_command([&] {
-    form_.main_bank().set_file(form_.current_multisample(), row, stored_path(files.front()));
-  });
+  form_.run_command(
+      [&] {
+        form_.main_bank().set_file(form_.current_multisample(), row, stored_path(files.front()));
+      },
+      QStringLiteral("Drop WAV File"));
 }
 
 void multisample_editor::limit_comment() {
@@ -272,10 +277,13 @@ void multisample_editor::comment_changed() {
   // What the record does not hold as typed (a zero, a lone CR) leaves the box as well.
   const std::string kept = multisample_comment_text(b, n);
   if (kept != typed) show_comment(*box, QString::fromStdString(kept));
+  // What is typed while the box keeps the focus is one step.
+  form_.record_edit(QStringLiteral("Edit Comment"), comment_step_);
 }
 
 bool multisample_editor::eventFilter(QObject* watched, QEvent* event) {
   if (watched == form_.MemoComment && event->type() == QEvent::FocusIn) {
+    ++comment_step_;
     // After the click that gave the focus has placed the cursor.
     QTimer::singleShot(0, form_.MemoComment, [box = form_.MemoComment] { box->selectAll(); });
     return false;

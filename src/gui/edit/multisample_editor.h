@@ -74,6 +74,7 @@ class multisample_editor : public QObject {
   int added_ = 0;                      // it added
   std::vector<QAction*> criteria_;
   std::vector<QAction*> transposes_;
+  int comment_step_ = 0;  // bumped when the comment box takes the focus: one typing run, one step
 };
 
 }  // namespace qbank::gui

@@ -216,8 +216,12 @@ QLabel* make_value_label(QWidget* parent, int tag) {
 
 program_tab::program_tab(bank& b, host& h, zone_list_model* zones, name_grid_model* programs,
                          const std::function<void(std::uint8_t)>& progress,
-                         std::function<void()> refresh, QWidget* parent)
-    : QWidget(parent), bank_(b), host_(h), refresh_(std::move(refresh)) {
+                         std::function<void()> refresh, edit_recorder record, QWidget* parent)
+    : QWidget(parent),
+      bank_(b),
+      host_(h),
+      refresh_(std::move(refresh)),
+      record_(std::move(record)) {
   setStyleSheet(
       QStringLiteral("QComboBox[assigned=\"true\"] { background: white; color: black;"
                      " border: 1px solid #5a7db5; border-radius: 2px; padding: 0px 4px; }"
@@ -240,6 +244,7 @@ program_tab::program_tab(bank& b, host& h, zone_list_model* zones, name_grid_mod
       grid_, programs,
       [this](int row, const QString& text) {
         const bool stored = rename_program(bank_, row, text.toStdString(), host_);
+        record_(QStringLiteral("Rename Program"), -1);
         refresh_();
         return stored;
       },
@@ -391,6 +396,7 @@ void program_tab::build_parameters(QVBoxLayout* column,
         const int r_at = at % per_column;
         const int c = (at / per_column) * 2;
         grid->addWidget(new QLabel(QString::fromLatin1(p.label), box), r_at, c);
+        box_list->setProperty("caption", QString::fromLatin1(p.label));
         grid->addWidget(box_list, r_at, c + 1);
         ++at;
         const program_parameter* rule = find_program_parameter(p.field);
@@ -422,12 +428,14 @@ void program_tab::store_parameter(const program_parameter& rule, QComboBox* list
   // The list shows what was stored (a raised minimum included).
   const QSignalBlocker quiet(list);
   list->setCurrentIndex(shown);
+  record_(QStringLiteral("Change ") + list->property("caption").toString(), -1);
 }
 
 void program_tab::store_zones() {
   std::array<int, zone_list_count> indexes{};
   for (int k = 0; k < zone_list_count; ++k) indexes[k] = zone_lists_[k]->currentIndex();
   store_zone_indexes(bank_.program(program_), indexes);
+  record_(QStringLiteral("Change Zone Multisample"), -1);
   show_zones();
 }
 
@@ -501,15 +509,20 @@ void program_tab::move_program(int from, int to) {
   const int choice = TSellectForm::choose(this, to_qstring(program_choice_text(bank_, from)),
                                           to_qstring(program_choice_text(bank_, to)));
   apply_program_operation(bank_, static_cast<program_operation>(choice), from, to);
+  record_(QStringLiteral("Move, Swap or Copy Program"), -1);
   refresh_();
 }
 
 void program_tab::copy_zone_name() {
-  if (copy_zone1_name(bank_, program_)) refresh_();
+  if (!copy_zone1_name(bank_, program_)) return;
+  record_(QStringLiteral("Name Program after Zone 1"), -1);
+  refresh_();
 }
 
 void program_tab::next_multisample(int n) {
-  if (next_zone_multisample(bank_.program(program_), n)) show_zones();
+  if (!next_zone_multisample(bank_.program(program_), n)) return;
+  record_(QStringLiteral("Next Multisample for Zone %1").arg(n), -1);
+  show_zones();
 }
 
 bool program_tab::eventFilter(QObject* watched, QEvent* event) {
@@ -548,6 +561,7 @@ bool program_tab::drag_label(QLabel* label, QEvent* event) {
       drag_x_ = at.x();
       drag_y_ = at.y();
       dragging_ = true;
+      ++drag_step_;
       label->setFocus(Qt::MouseFocusReason);
       return true;
     }
@@ -557,6 +571,7 @@ bool program_tab::drag_label(QLabel* label, QEvent* event) {
       drag_zone_label(bank_.program(program_), label->property("tag").toInt(), drag_y_, at.y());
       drag_x_ = at.x();
       drag_y_ = at.y();
+      record_(QStringLiteral("Change Zone Value"), drag_step_);
       show_zones();
       return true;
     }

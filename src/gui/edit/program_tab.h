@@ -38,12 +38,16 @@ class program_tab : public QWidget {
   Q_OBJECT
 
  public:
+  // Closes the edit just made into one undo step named `what`; edits with the same
+  // `merge_id` >= 0 in a row are one step (a drag), -1 never merges.
+  using edit_recorder = std::function<void(const QString& what, int merge_id)>;
+
   // `progress` receives the splash percentages while the value lists are filled; `h` shows
   // this tab's messages; `refresh` mirrors the whole bank into the window after an operation
-  // changed it (names, order).
+  // changed it (names, order); `record` names each edit for the undo history.
   program_tab(bank& b, host& h, zone_list_model* zones, name_grid_model* programs,
               const std::function<void(std::uint8_t)>& progress, std::function<void()> refresh,
-              QWidget* parent = nullptr);
+              edit_recorder record, QWidget* parent = nullptr);
 
   QTableView* grid() const { return grid_; }
   const std::array<QComboBox*, zone_list_count>& zone_lists() const { return zone_lists_; }
@@ -93,6 +97,8 @@ class program_tab : public QWidget {
   bank& bank_;
   host& host_;
   std::function<void()> refresh_;
+  edit_recorder record_;
+  int drag_step_ = 0;  // bumped at each press on a value box: one drag, one undo step
   int program_ = 0;
   // The label drag: last pointer position and whether a drag runs.
   int drag_x_ = 0;
