@@ -66,6 +66,16 @@ class scripted_dialogs : public dialogs {
     return answer;
   }
   void show_error(const QString& text) override { errors << text; }
+  save_answer ask_save(const QString& text) override {
+    save_questions << text;
+    if (save_answers.empty()) return save_answer::discard;
+    const save_answer answer = save_answers.front();
+    save_answers.pop_front();
+    return answer;
+  }
+  // Answers to "Save changes to NAME?", in order; none left answers Discard.
+  std::deque<save_answer> save_answers;
+  QStringList save_questions;
 
   // Files the next dialogs return, in order; none left means the dialog is cancelled.
   std::deque<std::optional<std::filesystem::path>> files;

@@ -115,6 +115,21 @@ bool qt_dialogs::ask(const QString& text, const QString& caption) {
   return box.exec() == QMessageBox::Yes;
 }
 
+save_answer qt_dialogs::ask_save(const QString& text) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Question"), text,
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_);
+  box.setDefaultButton(QMessageBox::Save);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Save:
+      return save_answer::save;
+    case QMessageBox::Discard:
+      return save_answer::discard;
+    default:
+      return save_answer::cancel;
+  }
+}
+
 void qt_dialogs::show_error(const QString& text) {
   QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok, parent_);
   box.exec();

@@ -15,6 +15,9 @@ class QWidget;
 
 namespace qbank::gui {
 
+// The answer to "Save changes to NAME?".
+enum class save_answer { save, discard, cancel };
+
 class dialogs {
  public:
   virtual ~dialogs() = default;
@@ -46,6 +49,8 @@ class dialogs {
   virtual bool ask(const QString& text, const QString& caption) = 0;
   // The top-level error display: a command stopped by an exception.
   virtual void show_error(const QString& text) = 0;
+  // A modal box with Save, Discard and Cancel (Escape and the close button: Cancel).
+  virtual save_answer ask_save(const QString& text) = 0;
 };
 
 // The real dialogs, owned by `parent` (the main window).
@@ -66,6 +71,7 @@ class qt_dialogs : public dialogs {
   void message(const QString& text, const QString& caption) override;
   bool ask(const QString& text, const QString& caption) override;
   void show_error(const QString& text) override;
+  save_answer ask_save(const QString& text) override;
 
  private:
   QWidget* parent_;

@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -25,11 +26,13 @@
 #include "app/window_util.h"
 #include "audio/player_tab.h"
 #include "bank/bank.h"
+#include "bank/bank_build.h"
 #include "edit/multisample_edit.h"
 #include "edit/multisample_editor.h"
 #include "edit/program_tab.h"
 #include "manager/bank_manager_page.h"
 #include "manager/s2_bank.h"
+#include "platform/paths.h"
 #include "sdcard/sd_card_tab.h"
 
 namespace qbank::gui {
@@ -269,7 +272,7 @@ void TForm1::refresh() {
   manager_model_->names_changed();
   s2_model_->names_changed();
   // 10. The title.
-  setWindowTitle(to_qstring(b.window_title()));
+  show_title();
   // 11. The library common path; the label shows only when there is one.
   multisample_editor_->show_common_path();
   LabelLibraryCommonPath->setVisible(LabelLibraryCommonPath->text() !=
@@ -295,7 +298,66 @@ void TForm1::run_command(const std::function<void()>& command, const QString& wh
   }
   command_running_ = false;
   close_step(what, -1);
+  if (saved_in_command_) history_->setClean();
+  saved_in_command_ = false;
   refresh();
+}
+
+bool TForm1::bank_modified() {
+  if (!command_running_) close_step(QString(), -1);
+  return !history_->isClean();
+}
+
+void TForm1::show_title() {
+  // The mark follows the title as the desktop's editors show it.
+  const bool modified = history_ && !history_->isClean();
+  setWindowTitle(to_qstring(main_->window_title()) + (modified ? QStringLiteral(" *") : QString()));
+}
+
+bool TForm1::keep_or_discard_changes() {
+  if (!bank_modified()) return true;
+  const std::string loaded = main_->loaded_file_name();
+  const QString name =
+      loaded == no_loaded_bank
+          ? QStringLiteral("Untitled")
+          : QString::fromStdString(path_to_utf8(path_from_utf8(loaded).filename()));
+  switch (dialogs_->ask_save(QStringLiteral("Save changes to %1?").arg(name))) {
+    case save_answer::discard:
+      return true;
+    case save_answer::cancel:
+      return false;
+    case save_answer::save:
+      break;
+  }
+  try {
+    // A bank read from a script goes back to it; anything else asks where.
+    if (has_extension(loaded, ".qbs")) {
+      validate_and_save_script(*main_, path_from_utf8(loaded), *host_);
+      saved_in_command_ = true;
+    } else {
+      save_script_command();
+    }
+  } catch (const std::exception& e) {
+    host_->progress_hide();
+    dialogs_->show_error(QString::fromUtf8(e.what()));
+    saved_in_command_ = false;
+    return false;
+  }
+  if (!saved_in_command_) return false;  // the save dialog was cancelled
+  if (!command_running_) {
+    close_step(QString(), -1);
+    history_->setClean();
+    saved_in_command_ = false;
+    show_title();
+  }
+  return true;
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (keep_or_discard_changes())
+    event->accept();
+  else
+    event->ignore();
 }
 
 void TForm1::record_edit(const QString& what, int merge_id) {

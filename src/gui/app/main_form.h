@@ -134,6 +134,14 @@ class TForm1 : public QMainWindow {
   // Closes the main bank's open step into the history (or clears the history when the bank
   // was replaced) and opens the next step.
   void close_step(const QString& what, int merge_id);
+  // Before the bank is replaced or the window closes: with changes not saved as a script or
+  // built, asks "Save changes to NAME?"; Save saves the script (to the loaded script, or where
+  // the user says). False when the user cancels (or a save did not happen): stop there.
+  bool keep_or_discard_changes();
+  // True when the main bank holds changes not yet saved as a script or built.
+  bool bank_modified();
+  void show_title();
+  void closeEvent(QCloseEvent* event) override;
   // Drops the oldest steps while the history holds more than history_limit_bytes.
   void trim_history();
 
@@ -169,6 +177,7 @@ class TForm1 : public QMainWindow {
   int current_manager_program_ = 0;
   bool refreshing_ = false;
   bool command_running_ = false;
+  bool saved_in_command_ = false;  // the running command saved the script: the bank is clean
 };
 
 }  // namespace qbank::gui

@@ -28,11 +28,13 @@ QString parameter_filter() {
 }  // namespace
 
 void TForm1::clear_all() {
+  if (!keep_or_discard_changes()) return;
   if (!host_->ask("Are You Sure ?", "Clear ALL")) return;
   main_->reset();
 }
 
 void TForm1::open_script_command(int version) {
+  if (!keep_or_discard_changes()) return;
   const auto path = dialogs_->choose_open_file(
       QStringLiteral("Open Quorvatek Samplers SCRIPT file!"), script_filter());
   if (!path) return;
@@ -44,9 +46,11 @@ void TForm1::save_script_command() {
       QStringLiteral("Save all data as Quorvatek Samplers SCRIPT file!"), script_filter());
   if (!path) return;
   validate_and_save_script(*main_, *path, *host_);
+  saved_in_command_ = true;
 }
 
 void TForm1::open_bank_command() {
+  if (!keep_or_discard_changes()) return;
   const auto path = dialogs_->choose_open_file(QStringLiteral("Read Quorvatek Samplers BANK file!"),
                                                bank_filter());
   if (!path) return;
@@ -57,7 +61,9 @@ void TForm1::save_bank_command() {
   const auto path = dialogs_->choose_save_file(
       QStringLiteral("Save all data as Quorvatek Samplers BANK file!"), bank_filter());
   if (!path) return;
+  // The script is saved before the build, whatever the build then finds.
   save_script_and_build(*main_, *path, *host_);
+  saved_in_command_ = true;
 }
 
 void TForm1::read_system_settings_command() {

@@ -115,6 +115,7 @@ void TForm1::build_undo_items(QMenu* edit) {
   connect(history_, &QUndoStack::canRedoChanged, this, update);
   connect(history_, &QUndoStack::undoTextChanged, this, update);
   connect(history_, &QUndoStack::redoTextChanged, this, update);
+  connect(history_, &QUndoStack::cleanChanged, this, [this] { show_title(); });
   update();
   // Edits made on the program tab since the last step show in the menu once recorded.
   connect(edit, &QMenu::aboutToShow, this, [this] {
