@@ -412,7 +412,9 @@ TEST_F(SdWrite, OnlyTheCardsRootIsWrittenAndLeftoversOfAStoppedWriteAreNamedNotR
     EXPECT_EQ(hc.messages, std::vector<std::string>{c.refusal});
     EXPECT_EQ(entries(root.path()), before);
     for (const std::string& name : c.on_card) EXPECT_TRUE(fs::exists(root / name)) << name;
-    if (!c.destination.empty()) EXPECT_TRUE(entries(root / c.destination).empty());
+    if (!c.destination.empty()) {
+      EXPECT_TRUE(entries(root / c.destination).empty());
+    }
   }
 }
 
