@@ -28,14 +28,15 @@ enum class sample_side : std::uint8_t {
 // one channel; with `sm24` a low byte per frame besides).
 struct embedded_sample {
   int header = 0;  // index of the sample header (shdr record)
-  int link = -1;   // for `stereo`: index of the right half's header; else -1
+  int link = -1;   // the other half of a pair (for `stereo` the right one); else -1
   sample_side side = sample_side::mono;
   std::uint64_t start = 0;       // the header's first frame within `smpl`
   std::uint64_t end = 0;         // one past its last frame (end > start)
   std::uint64_t link_start = 0;  // for `stereo`: the right half's frames
   std::uint64_t link_end = 0;
-  std::uint32_t rate = 0;   // sample rate, Hz
-  bool has_24_bit = false;  // the file's `sm24` chunk holds the low bytes
+  std::uint32_t rate = 0;         // sample rate, Hz
+  std::uint64_t smpl_offset = 0;  // byte offset of the `smpl` body (frame 0) in the file
+  std::uint64_t sm24_offset = 0;  // byte offset of the `sm24` body; 0: 16-bit only
 };
 
 // One sample over a key and velocity window. Keys and velocities are MIDI numbers 0..127, both
