@@ -19,6 +19,7 @@
 #include "manager/s2_format.h"
 #include "platform/file_io.h"
 #include "support/s2_file_builder.h"
+#include "support/sf2_writer.h"
 #include "support/wav_writer.h"
 #include "ui/null_host.h"
 
@@ -135,6 +136,33 @@ void param_seeds(const qbank::bank& b) {
   put("param_fuzz", "reset", bytes(p, p + 2048));
 }
 
+// Instrument files: an SFZ text with every level, a define and an include of itself (file 1 is
+// the text after the NUL), and a SoundFont with a global zone, ranges and a stereo pair.
+void instrument_seeds() {
+  const std::string sfz =
+      "#define $K c4\n<control> default_path=Samples\\\n<global> ampeg_release=0.5\n"
+      "<group> lovel=1 hivel=64 // soft\n<region> sample=Soft A.wav key=$K /* a */ tune=-5\n"
+      "#include \"1.sfz\"\n"
+      "<region> sample=r.wav trigger=release loop_mode=one_shot"
+      "\0<master> transpose=12\n<region> sample=b.wav lokey=db4 hikey=64 offset=10 end=99\n";
+  put("sfz_fuzz", "levels", bytes(sfz.begin(), sfz.end()));
+  namespace t = qbank::testing;
+  t::sf2_contents c;
+  c.samples = {{"Mono", 0, 400, 44100, 48, -5},
+               {"L", 400, 700, 48000, 60, 0, 2, 4},
+               {"R", 700, 1000, 48000, 60, 0, 1, 2}};
+  c.instruments = {{"Keys",
+                    {{{{48, 60}, {38, 0}}},
+                     {{{43, t::sf2_range(0, 59)}, {0, 10}}, 0},
+                     {{{43, t::sf2_range(60, 127)}, {17, 0xFE0C}}, 1},
+                     {{{43, t::sf2_range(60, 127)}, {17, 500}}, 2}}}};
+  c.presets = {{"Piano", 0, 0, {{{{43, t::sf2_range(36, 96)}}}, {{{52, 5}}, 0}}}};
+  c.sm24 = true;
+  bytes sf2{0};
+  append(sf2, t::sf2_bytes(c));
+  put("sf2_fuzz", "stereo", sf2);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -162,6 +190,7 @@ int main(int argc, char** argv) {
     bank_seeds(bank_file);
     s2_seeds(work);
     wav_seeds();
+    instrument_seeds();
     fs::remove_all(work);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "make_seeds: %s\n", e.what());
