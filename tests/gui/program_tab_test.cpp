@@ -216,7 +216,7 @@ class program_tab_test : public QObject {
     Q_EMIT delegate->closeEditor(editor);
     QCOMPARE(QByteArray(form.main_bank().program(3).name, 16), name);
     QCOMPARE(answers.boxes.size(), refused ? 1 : 0);
-    if (refused) QVERIFY(answers.boxes[0].startsWith(QStringLiteral("[Error] The character")));
+    if (refused) QVERIFY(answers.boxes[0].startsWith(QStringLiteral("[Error] The text")));
     QCOMPARE(grid->model()->index(3, 1).data().toString(),
              QString::fromStdString(qbank::to_utf8(form.main_bank().program_name_text(3))));
   }

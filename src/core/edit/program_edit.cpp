@@ -63,14 +63,10 @@ std::string program_choice_text(const bank& b, int program) {
 
 bool rename_program(bank& b, int program, std::string_view utf8, host& h) {
   if (!valid_program(program)) return false;
-  std::string bad;
-  if (!store_utf8_name(b.program(program).name, utf8, bad)) {
-    h.message("The character \"" + bad + "\" has no form in code page " +
-                  std::to_string(active_codepage()) +
-                  ", so it cannot be stored in a program name. The name is kept as it was.",
-              "Error");
-    return false;
-  }
+  // One refusal for every typed text, program and multisample names alike.
+  const std::optional<std::string> stored = typed_text(utf8, h);
+  if (!stored) return false;
+  store_typed_name(b.program(program).name, *stored);
   return true;
 }
 

@@ -25,11 +25,4 @@ void store_typed_name(char (&name)[name_size], std::string_view stored) {
   std::memcpy(name, stored.data(), stored.size());
 }
 
-bool store_utf8_name(char (&name)[name_size], std::string_view utf8, std::string& bad) {
-  const std::optional<std::string> stored = from_utf8(utf8, &bad);
-  if (!stored) return false;
-  store_typed_name(name, *stored);
-  return true;
-}
-
 }  // namespace qbank

@@ -20,9 +20,4 @@ std::optional<std::string> typed_text(std::string_view utf8, host& h);
 // zero padded; an empty name (or one whose first byte is zero) becomes "- - -".
 void store_typed_name(char (&name)[name_size], std::string_view stored);
 
-// `utf8` converted to the code page and stored as store_typed_name does. Returns false, the
-// field unchanged and `bad` holding the first character the code page has no form for, when
-// the code page cannot hold it.
-bool store_utf8_name(char (&name)[name_size], std::string_view utf8, std::string& bad);
-
 }  // namespace qbank

@@ -129,8 +129,8 @@ TEST_F(RenameProgram, CharacterOutsideTheCodePageIsRefusedAndNameKept) {
   EXPECT_EQ(std::string(b.program(5).name, 5), std::string("Keep\0", 5));
   ASSERT_EQ(h.messages.size(), 1u);
   EXPECT_EQ(h.messages[0],
-            "[Error] The character \"\xE4\xB8\xAD\" has no form in code page 1252, so it cannot be "
-            "stored in a program name. The name is kept as it was.");
+            "[Error] The text \"Piano \xE2\x82\xAC\xE4\xB8\xAD\" holds the character "
+            "\"\xE4\xB8\xAD\", which the code page 1252 cannot store.");
 }
 
 TEST(CopyZone1Name, CopiesAllSixteenBytesOrNothing) {
