@@ -7,10 +7,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableView>
 #include <QtTest>
 #include <cstring>
+#include <filesystem>
 
 #include "app/grid_models.h"
 #include "bank/bank.h"
@@ -321,6 +323,44 @@ class main_form_test : public QObject {
     const bool marked =
         !went_on || (how == QLatin1String("close") && answer == int(save_answer::discard));
     QCOMPARE(form.windowTitle().endsWith(QStringLiteral(" *")), marked);
+  }
+
+  // Work not saved survives a crash: the recovery script is written a moment after a change,
+  // the next start offers it back, and a clean exit removes it.
+  void recovery_script_brings_back_unsaved_work() {
+    qbank::testing::temp_dir dir;
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir.path().string()));
+    qputenv("QBANK_RECOVERY_INTERVAL_MS", "50");
+    std::filesystem::path script;
+    {
+      testing::scripted_dialogs answers;
+      TForm1 crashed(&answers);
+      crashed.start_recovery();
+      QVERIFY(answers.boxes.isEmpty());  // nothing to offer at a first start
+      set_name(crashed.main_bank().program(0).name, "Unsaved");
+      crashed.record_edit(QStringLiteral("Rename Program"));
+      const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+      script = std::filesystem::path(folder.toStdString()) / "recovery.qbs";
+      QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(script), 5000);
+      QCOMPARE(qbank::testing::read_script(script)->program_name_text(0).substr(0, 7),
+               std::string("Unsaved"));
+      // Destroyed without a close: the process ended the hard way.
+    }
+    testing::scripted_dialogs answers;
+    answers.answers = {true};
+    TForm1 next(&answers);
+    next.show();
+    next.start_recovery();
+    QCOMPARE(answers.boxes.size(), 1);
+    QVERIFY(answers.boxes[0].startsWith(
+        QStringLiteral("[Question] The bank manager did not end normally last time.")));
+    QCOMPARE(next.main_bank().program_name_text(0).substr(0, 7), std::string("Unsaved"));
+    QVERIFY(next.windowTitle().endsWith(QStringLiteral(" *")));
+    // A clean exit (the changes discarded) leaves nothing to offer.
+    QVERIFY(next.close());
+    QVERIFY(!std::filesystem::exists(script));
+    qunsetenv("QBANK_RECOVERY_INTERVAL_MS");
+    qunsetenv("XDG_DATA_HOME");
   }
 
   // The demo library through the menus: open its script, build the bank, read it back.

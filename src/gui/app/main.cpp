@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
     TForm1 window(nullptr, splash_set_progress);
     window.show();
     splash_hide();
+    window.start_recovery();
     // 6. The message loop.
     return app.exec();
   } catch (const std::exception& e) {

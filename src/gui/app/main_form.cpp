@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QUndoStack>
 #include <QVBoxLayout>
 
@@ -22,6 +23,7 @@
 #include "app/dialogs.h"
 #include "app/grid_models.h"
 #include "app/grid_view.h"
+#include "app/recovery.h"
 #include "app/start_screen.h"
 #include "app/window_util.h"
 #include "audio/player_tab.h"
@@ -283,6 +285,9 @@ void TForm1::refresh() {
 void TForm1::run_command(const std::function<void()>& command, const QString& what) {
   if (command_running_) return;
   close_step(QString(), -1);  // changes made since the last step are not part of this one
+  // A long command may end the process the hard way: what waits for the recovery script goes
+  // there first.
+  if (recovery_timer_->isActive()) write_recovery();
   command_running_ = true;
   QString failure;
   try {
@@ -354,10 +359,14 @@ bool TForm1::keep_or_discard_changes() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  if (keep_or_discard_changes())
-    event->accept();
-  else
+  if (!keep_or_discard_changes()) {
     event->ignore();
+    return;
+  }
+  // A clean exit: nothing to recover at the next start.
+  recovery_timer_->stop();
+  if (recovery_on_) recovery_->remove();
+  event->accept();
 }
 
 void TForm1::record_edit(const QString& what, int merge_id) {

@@ -15,6 +15,7 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QMenu;
+class QTimer;
 class QPlainTextEdit;
 class QTabWidget;
 class QTableView;
@@ -35,6 +36,7 @@ class name_grid_model;
 class player_tab;
 class program_tab;
 class zone_list_model;
+class recovery_file;
 
 inline constexpr int bank_manager_tab = 2;
 
@@ -70,6 +72,10 @@ class TForm1 : public QMainWindow {
   // merges. Changes not recorded this way are recorded as "Edit" before the next command,
   // undo or redo. Nothing happens while a command runs (run_command records that).
   void record_edit(const QString& what, int merge_id = -1);
+  // The program's start, once the window shows: when the last run ended without a clean save
+  // or exit, offers its recovery script back (Yes loads it as a bank with unsaved changes; No
+  // removes it); from then on changes not saved are kept in a recovery script.
+  void start_recovery();
   QUndoStack* history() const { return history_; }
   QAction* undo_action() const { return undo_action_; }
   QAction* redo_action() const { return redo_action_; }
@@ -142,6 +148,8 @@ class TForm1 : public QMainWindow {
   bool bank_modified();
   void show_title();
   void closeEvent(QCloseEvent* event) override;
+  // Writes the recovery script when there are changes it does not hold yet.
+  void write_recovery();
   // Drops the oldest steps while the history holds more than history_limit_bytes.
   void trim_history();
 
@@ -178,6 +186,9 @@ class TForm1 : public QMainWindow {
   bool refreshing_ = false;
   bool command_running_ = false;
   bool saved_in_command_ = false;  // the running command saved the script: the bank is clean
+  std::unique_ptr<recovery_file> recovery_;
+  QTimer* recovery_timer_ = nullptr;  // runs while changes wait to be written to recovery_
+  bool recovery_on_ = false;
 };
 
 }  // namespace qbank::gui

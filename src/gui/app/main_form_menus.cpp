@@ -4,9 +4,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTableView>
+#include <QTimer>
 #include <QUndoStack>
+#include <cstdio>
 
+#include "app/dialogs.h"
 #include "app/main_form.h"
+#include "app/recovery.h"
 #include "audio/conform.h"
 #include "audio/conform_codec.h"
 #include "audio/conform_command.h"
@@ -86,6 +90,34 @@ bool settle_menu(QMenu* menu) {
 
 }  // namespace
 
+void TForm1::write_recovery() {
+  recovery_timer_->stop();
+  if (!bank_modified()) return;
+  try {
+    recovery_->write(*main_);
+  } catch (const std::exception& e) {
+    // The work itself is untouched; the next change tries again.
+    std::fprintf(stderr, "qbank-gui: the recovery script was not written: %s\n", e.what());
+  }
+}
+
+void TForm1::start_recovery() {
+  recovery_on_ = true;
+  const std::optional<QString> when = recovery_->written_at();
+  if (!when) return;
+  if (!dialogs_->ask(QStringLiteral("The bank manager did not end normally last time. Its "
+                                    "changes not saved were kept on %1.\n\nRestore them?")
+                         .arg(*when),
+                     QStringLiteral("Question"))) {
+    recovery_->remove();
+    return;
+  }
+  run_command([this] { recovery_->read(*main_); });
+  // The restored bank is still not saved anywhere.
+  history_->resetClean();
+  show_title();
+}
+
 void TForm1::build_undo_items(QMenu* edit) {
   history_ = new QUndoStack(this);
   undo_action_ = edit->addAction(QStringLiteral("Undo"));
@@ -115,7 +147,23 @@ void TForm1::build_undo_items(QMenu* edit) {
   connect(history_, &QUndoStack::canRedoChanged, this, update);
   connect(history_, &QUndoStack::undoTextChanged, this, update);
   connect(history_, &QUndoStack::redoTextChanged, this, update);
-  connect(history_, &QUndoStack::cleanChanged, this, [this] { show_title(); });
+  connect(history_, &QUndoStack::cleanChanged, this, [this](bool clean) {
+    show_title();
+    // Saved (or replaced by a file): nothing is left to recover.
+    if (!clean || !recovery_on_) return;
+    recovery_timer_->stop();
+    recovery_->remove();
+  });
+  // Changes are written to the recovery script a while after they began, not at each one.
+  recovery_ = std::make_unique<recovery_file>();
+  recovery_timer_ = new QTimer(this);
+  recovery_timer_->setSingleShot(true);
+  recovery_timer_->setInterval(recovery_interval_ms());
+  connect(recovery_timer_, &QTimer::timeout, this, [this] { write_recovery(); });
+  connect(history_, &QUndoStack::indexChanged, this, [this] {
+    if (recovery_on_ && !history_->isClean() && !recovery_timer_->isActive())
+      recovery_timer_->start();
+  });
   update();
   // Edits made on the program tab since the last step show in the menu once recorded.
   connect(edit, &QMenu::aboutToShow, this, [this] {
