@@ -5,8 +5,9 @@
 namespace qbank::testing {
 namespace {
 
+// `n` little-endian bytes of `v`; past its four bytes, zeros (the padding of a record).
 void put(bytes& b, std::uint32_t v, int n) {
-  for (int k = 0; k < n; ++k) b.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
+  for (int k = 0; k < n; ++k) b.push_back(k < 4 ? static_cast<std::uint8_t>(v >> (8 * k)) : 0);
 }
 void put_name(bytes& b, const std::string& name) {
   for (std::size_t k = 0; k < 20; ++k) b.push_back(k < name.size() ? name[k] : 0);
