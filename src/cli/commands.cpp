@@ -62,7 +62,7 @@ void command_context::when_loaded(CLI::App* cmd, input_arg& in,
                                   std::function<int(bank&, terminal_host&)> then) {
   cmd->callback([this, then = std::move(then), input = &in] {
     set_run([this, then, input] {
-      if (replaces_input_with_other_kind(*input)) return exit_usage;
+      if (replaces_input_with_other_kind(*input)) return exit_refused;
       terminal_host& th = host();
       bank b;
       input->version_read = load_input(b, input->path, input->options, th);
