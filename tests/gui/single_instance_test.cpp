@@ -27,6 +27,8 @@ QProcessEnvironment gui_environment(const std::filesystem::path& lock_dir) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
   env.insert(QStringLiteral("QBANK_GUI_LOCK_DIR"), QString::fromStdString(lock_dir.string()));
+  // A recovery script of the user's own would be offered at the start: not this test's.
+  env.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString(lock_dir.string()));
   return env;
 }
 
