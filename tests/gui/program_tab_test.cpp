@@ -12,12 +12,15 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QtTest>
 #include <cstring>
 #include <functional>
+#include <map>
 
 #include "app/main_form.h"
 #include "bank/bank.h"
+#include "edit/program_edit.h"
 #include "edit/sellect_form.h"
 #include "gui_test_support.h"
 #include "platform/codepage.h"
@@ -330,7 +333,60 @@ class program_tab_test : public QObject {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QCOMPARE(QByteArray(form.main_bank().program(0).name, 4), QByteArray("Keep"));
     QVERIFY(!form.StringGridBlends->viewport()->findChild<QLineEdit*>());
-    QCOMPARE(int(form.main_bank().program(0).zones[0].velo_low), 0);
+    // The box took the value typed into it.
+    QCOMPARE(int(form.main_bank().program(0).zones[0].velo_low), 55);
+    QCOMPARE(low->text(), QStringLiteral("055"));
+  }
+
+  // The keyboard and the wheel on a value box: steps, typed values, Escape.
+  void value_boxes_take_keys_and_the_wheel_data() {
+    QTest::addColumn<int>("tag");
+    QTest::addColumn<QString>("keys");  // "U" up, "D" down, "P" page up, "N" page down,
+                                        // "W" wheel up, "E" Enter, "X" Escape, else typed
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("up twice, page up") << 1 << "UUP"
+                                       << "012";
+    QTest::newRow("down at 0 stays") << 1 << "D"
+                                     << "000";
+    QTest::newRow("page down from 127") << 10 << "N"
+                                        << "117";
+    QTest::newRow("wheel up") << 1 << "W"
+                              << "001";
+    QTest::newRow("typed and entered") << 20 << "64E"
+                                       << "064";
+    QTest::newRow("typed past the range is not stored") << 20 << "200E"
+                                                        << "000";
+    QTest::newRow("Escape gives back the stored value") << 20 << "64X"
+                                                        << "000";
+    QTest::newRow("a signed transpose") << 72 << "-12E"
+                                        << "-12";
+  }
+  void value_boxes_take_keys_and_the_wheel() {
+    QFETCH(int, tag);
+    QFETCH(QString, keys);
+    QFETCH(QString, shown);
+    testing::scripted_dialogs answers;
+    TForm1 form(&answers);
+    form.show();
+    QLabel* box = form.programs()->zone_label(tag);
+    QTest::mouseClick(box, Qt::LeftButton);
+    for (const QChar c : keys) {
+      const std::map<QChar, Qt::Key> named = {{'U', Qt::Key_Up},     {'D', Qt::Key_Down},
+                                              {'P', Qt::Key_PageUp}, {'N', Qt::Key_PageDown},
+                                              {'E', Qt::Key_Return}, {'X', Qt::Key_Escape}};
+      if (c == QLatin1Char('W')) {
+        QWheelEvent wheel(QPointF(5, 5), box->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(box, &wheel);
+      } else if (named.count(c)) {
+        QTest::keyClick(box, named.at(c));
+      } else {
+        QTest::keyClicks(box, QString(c));
+      }
+    }
+    QCOMPARE(box->text(), shown);
+    QCOMPARE(QString::fromStdString(qbank::zone_label_text(form.main_bank().program(0), tag)),
+             shown);
   }
 
   void copy_zone_one_name() {

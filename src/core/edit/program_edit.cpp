@@ -146,4 +146,35 @@ bool drag_zone_label(blend& p, int tag, int last_y, int y) {
   return true;
 }
 
+bool step_zone_label(blend& p, int tag, int delta) {
+  std::uint8_t* byte = zone_label_byte(p, tag);
+  if (!byte) return false;
+  const int value = std::clamp(int(*byte) + delta, 0, 127);
+  if (value == *byte) return false;
+  *byte = static_cast<std::uint8_t>(value);
+  return true;
+}
+
+bool type_zone_label(blend& p, int tag, std::string_view typed) {
+  std::uint8_t* byte = zone_label_byte(p, tag);
+  if (!byte || typed.empty() || typed.size() > 4) return false;
+  const bool transpose = tag >= 60;
+  std::size_t at = 0;
+  int sign = 1;
+  if (transpose && (typed[0] == '+' || typed[0] == '-')) {
+    sign = typed[0] == '-' ? -1 : 1;
+    at = 1;
+  }
+  if (at == typed.size()) return false;
+  int number = 0;
+  for (; at < typed.size(); ++at) {
+    if (typed[at] < '0' || typed[at] > '9') return false;
+    number = number * 10 + (typed[at] - '0');
+  }
+  const int value = transpose ? sign * number + 64 : number;
+  if (value < 0 || value > 127) return false;
+  *byte = static_cast<std::uint8_t>(value);
+  return true;
+}
+
 }  // namespace qbank

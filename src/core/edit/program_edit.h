@@ -52,6 +52,13 @@ std::string zone_label_text(const blend& p, int tag);
 // downwards): up raises the byte by one up to 127, down lowers it by one down to 0, whatever
 // the distance. Returns true when the byte changed.
 bool drag_zone_label(blend& p, int tag, int last_y, int y);
+// Keys and the wheel on a label: the byte moved by `delta`, kept within 0..127. Returns true
+// when the byte changed.
+bool step_zone_label(blend& p, int tag, int delta);
+// A value typed into a label as the label shows it ("64", "064"; "-12" or "+5" for the
+// transpose labels) stored into its byte. False, nothing changed, when the text is no number
+// of the label's range (0..127, or -64..+63).
+bool type_zone_label(blend& p, int tag, std::string_view typed);
 
 // True for the tags of the zone labels (1..8, 10..17, 20..27, 30..37, 40..47, 50..55, 60..67,
 // 70..75).

@@ -16,6 +16,7 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <algorithm>
 
 #include "app/grid_models.h"
@@ -532,12 +533,24 @@ bool program_tab::eventFilter(QObject* watched, QEvent* event) {
   auto* label = qobject_cast<QLabel*>(watched);
   if (!label) return false;
   if (label->property("tag").isValid()) {
-    // Keys typed into a value box stay there: the box has no text to edit, and a key passed on
-    // would reach the parent and from there the programs grid.
-    if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
+    // Keys typed into a value box stay there: a key passed on would reach the parent and from
+    // there the programs grid.
+    if (event->type() == QEvent::KeyPress)
+      return key_on_label(label, static_cast<QKeyEvent*>(event));
+    if (event->type() == QEvent::ShortcutOverride) {
       const auto* key = static_cast<QKeyEvent*>(event);
       const bool moves_focus = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
       return !moves_focus && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    }
+    if (event->type() == QEvent::Wheel) {
+      const int turn = static_cast<QWheelEvent*>(event)->angleDelta().y();
+      if (turn != 0) step_label(label, turn > 0 ? 1 : -1);
+      return true;
+    }
+    if (event->type() == QEvent::FocusIn) ++drag_step_;  // keys on one box: one undo step
+    if (event->type() == QEvent::FocusOut && !typed_.isEmpty()) {
+      typed_.clear();  // a value typed but not entered is dropped
+      show_zones();
     }
     return drag_label(label, event);
   }
@@ -549,6 +562,66 @@ bool program_tab::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return false;
+}
+
+void program_tab::step_label(QLabel* label, int delta) {
+  typed_.clear();
+  if (step_zone_label(bank_.program(program_), label->property("tag").toInt(), delta))
+    record_(QStringLiteral("Change Zone Value"), drag_step_);
+  show_zones();
+}
+
+// Up and Down step by one, Page Up and Page Down by ten; digits (and a sign on the transpose
+// boxes) are typed into the box and stored by Enter, Escape gives back the stored value.
+bool program_tab::key_on_label(QLabel* label, QKeyEvent* key) {
+  if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return false;
+  switch (key->key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+      return false;
+    case Qt::Key_Up:
+      step_label(label, 1);
+      return true;
+    case Qt::Key_Down:
+      step_label(label, -1);
+      return true;
+    case Qt::Key_PageUp:
+      step_label(label, 10);
+      return true;
+    case Qt::Key_PageDown:
+      step_label(label, -10);
+      return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (!typed_.isEmpty() &&
+          type_zone_label(bank_.program(program_), label->property("tag").toInt(),
+                          typed_.toStdString()))
+        record_(QStringLiteral("Change Zone Value"), -1);
+      typed_.clear();
+      show_zones();
+      return true;
+    case Qt::Key_Escape:
+      typed_.clear();
+      show_zones();
+      return true;
+    case Qt::Key_Backspace:
+      typed_.chop(1);
+      if (typed_.isEmpty())
+        show_zones();
+      else
+        label->setText(typed_);
+      return true;
+    default:
+      break;
+  }
+  const QString text = key->text();
+  const bool sign = label->property("tag").toInt() >= 60 && typed_.isEmpty() &&
+                    (text == QLatin1String("-") || text == QLatin1String("+"));
+  if ((text.size() == 1 && text[0].isDigit() && typed_.size() < 4) || sign) {
+    typed_ += text;
+    label->setText(typed_);
+  }
+  return true;
 }
 
 // Button down starts a drag, every move while it runs is one step up or down, button up ends it.

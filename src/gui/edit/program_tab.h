@@ -13,6 +13,7 @@
 #include "bank/zone_references.h"
 
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -92,6 +93,8 @@ class program_tab : public QWidget {
   void show_zone_state(QComboBox* box);
 
   bool drag_label(QLabel* label, QEvent* event);
+  bool key_on_label(QLabel* label, QKeyEvent* key);
+  void step_label(QLabel* label, int delta);
   bool drag_row(QEvent* event);
 
   bank& bank_;
@@ -99,6 +102,7 @@ class program_tab : public QWidget {
   std::function<void()> refresh_;
   edit_recorder record_;
   int drag_step_ = 0;  // bumped at each press on a value box: one drag, one undo step
+  QString typed_;      // digits typed into the focused value box, not yet entered
   int program_ = 0;
   // The label drag: last pointer position and whether a drag runs.
   int drag_x_ = 0;
