@@ -99,7 +99,8 @@ class monitor_recording {
   const std::vector<std::int16_t>& samples() {
     bytes_ += parec_.readAllStandardOutput();
     samples_.resize(static_cast<std::size_t>(bytes_.size()) / 4 * 2);
-    std::memcpy(samples_.data(), bytes_.constData(), samples_.size() * 2);
+    // Nothing recorded yet: an empty vector has no buffer to copy into.
+    if (!samples_.empty()) std::memcpy(samples_.data(), bytes_.constData(), samples_.size() * 2);
     return samples_;
   }
 
