@@ -110,8 +110,16 @@ run_result run(const std::filesystem::path& program, const std::vector<std::stri
   si.hStdOutput = write_end;
   si.hStdError = with_stderr ? write_end : nul;
   PROCESS_INFORMATION pi{};
-  const BOOL started = ::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
-                                        CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+  // Under Wine a start now and then fails for no reason of ours; a second try succeeds.
+  BOOL started = FALSE;
+  DWORD start_error = 0;
+  for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+    if (attempt > 0) ::Sleep(200);
+    started = ::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
+                               CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+    if (!started) start_error = ::GetLastError();
+  }
+  if (!started) r.out = "could not start the program: error " + std::to_string(start_error) + "\n";
   for (const auto& [name, value] : saved)
     ::SetEnvironmentVariableW(name.c_str(), value == L"\x1" ? nullptr : value.c_str());
   ::CloseHandle(write_end);
