@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -74,6 +75,9 @@ struct instrument {
   // What the file holds that the regions do not carry (opcodes, generators, loops, regions that
   // could not be used), one line each, in the order first met: a report's lines.
   std::vector<std::string> not_carried_over;
+  // Audio taken out of an archive for the regions to name, kept until the last copy of the
+  // instrument is gone (then removed).
+  std::shared_ptr<const void> extracted;
 };
 
 // An instrument file that cannot be read: the message names the file and the line (text

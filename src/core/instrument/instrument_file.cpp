@@ -1,0 +1,22 @@
+#include "instrument/instrument_file.h"
+
+#include <cctype>
+#include <string>
+
+#include "instrument/sf2_reader.h"
+#include "instrument/sfz_reader.h"
+#include "platform/paths.h"
+
+namespace qbank {
+
+instrument read_instrument_file(const std::filesystem::path& path, std::string_view preset) {
+  std::string ext = path_to_utf8(path.extension());
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (ext == ".sfz") return read_sfz_file(path);
+  if (ext == ".sf2") return read_sf2_file(path, preset);
+  throw instrument_error(path_to_utf8(path) +
+                         ": not an instrument this program reads (.sfz, .sf2, .dspreset, "
+                         ".dslibrary, .multisample, or a folder of audio files)");
+}
+
+}  // namespace qbank
