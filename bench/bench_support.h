@@ -52,6 +52,11 @@ class scratch_dir {
   std::filesystem::path path_;
 };
 
+// The number of runs the first argument asks for (at least `least`), else `fallback`.
+inline int runs_argument(int argc, char** argv, int fallback, int least = 1) {
+  return argc > 1 ? std::max(least, std::atoi(argv[1])) : fallback;
+}
+
 inline double seconds_of(const std::function<void()>& work) {
   const auto start = std::chrono::steady_clock::now();
   work();

@@ -58,7 +58,7 @@ std::optional<clock_type::time_point> wait_for(F done) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  const int runs = argc > 1 ? std::max(3, std::atoi(argv[1])) : 15;
+  const int runs = qbank::bench::runs_argument(argc, argv, 15, 3);
   qbank::bench::scratch_dir dir("/dev/shm");
 
   std::vector<std::int16_t> samples(largest_slot / 2);

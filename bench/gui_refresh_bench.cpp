@@ -59,7 +59,7 @@ int start_once(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "--start-once") == 0) return start_once(argc, argv);
-  const int rounds = argc > 1 ? std::max(3, std::atoi(argv[1])) : 41;
+  const int rounds = qbank::bench::runs_argument(argc, argv, 41, 3);
 
   std::vector<double> starts;
   for (int i = 0; i < 7; ++i) {
