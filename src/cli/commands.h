@@ -82,5 +82,6 @@ void add_manager_commands(command_context& ctx);  // transfer, s2, export
 void add_audio_commands(command_context& ctx);    // waveform
 void add_sdcard_commands(command_context& ctx);   // sd-write
 void add_conform_commands(command_context& ctx);  // conform
+void add_export_instrument_commands(command_context& ctx);  // export-instrument
 
 }  // namespace qbank::cli
