@@ -16,18 +16,6 @@
 namespace qbank::cli {
 namespace {
 
-// The first 512 bytes of a file, or fewer when it is shorter; empty when it cannot be read.
-std::vector<std::uint8_t> first_sector(const std::filesystem::path& path) {
-  std::vector<std::uint8_t> bytes(512);
-  try {
-    input_file in(path);
-    bytes.resize(in.read(bytes.data(), bytes.size()));
-  } catch (const std::exception&) {
-    bytes.clear();
-  }
-  return bytes;
-}
-
 std::string json_escape(std::string_view text) {
   std::string out;
   for (char c : text) {
@@ -48,12 +36,7 @@ std::string json_escape(std::string_view text) {
 input_kind detect_input(const std::filesystem::path& path, const input_options& options) {
   if (options.bank) return input_kind::bank;
   if (options.from_version != 0) return input_kind::script;
-  if (has_extension(path_to_utf8(path), ".qbb")) return input_kind::bank;
-  const std::vector<std::uint8_t> head = first_sector(path);
-  const sector_bytes& t = start_sector_template(6);
-  if (head.size() >= 511 && std::equal(t.begin(), t.begin() + 511, head.begin()))
-    return input_kind::bank;
-  return input_kind::script;
+  return looks_like_bank_file(path) ? input_kind::bank : input_kind::script;
 }
 
 int load_input(bank& b, const std::filesystem::path& path, const input_options& options, host& h) {

@@ -3,6 +3,10 @@
 #include "edit/bulk_menu.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -13,12 +17,14 @@
 #include <cstring>
 #include <filesystem>
 
+#include "app/instrument_export_form.h"
 #include "app/main_form.h"
 #include "app/report_form.h"
 #include "bank/bank.h"
 #include "edit/range_dialogs.h"
 #include "gui_test_support.h"
 #include "platform/file_io.h"
+#include "platform/paths.h"
 #include "support/temp_dir.h"
 #include "support/wav_writer.h"
 
@@ -260,6 +266,51 @@ class bulk_menu_test : public QObject {
              QStringList({"Quorvatek Samplers Program Names Text File (*.[tT][xX][tT])"}));
     QVERIFY(answers.errors.isEmpty());
     QVERIFY(std::filesystem::file_size(dir / "names.txt") > 300000);
+  }
+
+  // The current program from the programs grid's menu, then every used one from the File menu;
+  // the files on disk and the report say the same.
+  void programs_go_out_as_instruments() {
+    qbank::testing::temp_dir dir;
+    testing::scripted_dialogs answers;
+    TForm1 form(&answers);
+    qbank::testing::write_file(dir / "C3.wav",
+                               qbank::testing::wav_bytes(1, std::vector<std::int16_t>(96, 7)));
+    for (int p : {2, 5}) {
+      set_name(form.main_bank().program(p).name, p == 2 ? "Piano" : "Organ");
+      form.main_bank().program(p).zones[0].multisample = 9;
+    }
+    form.main_bank().set_file(9, 60, qbank::stored_path(dir / "C3.wav"));
+    form.StringGridBlends->selectRow(2);
+    testing::report_reader reports(form);
+    answers.files = {dir / "out"};
+    when_dialog_opens<instrument_export_form>([](instrument_export_form& d) {
+      QVERIFY(!d.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled());
+      for (QPushButton* b : d.findChildren<QPushButton*>())
+        if (b->text() == QStringLiteral("Browse...")) b->click();
+      d.format_box->setCurrentIndex(1);
+      d.copy_box->setChecked(true);
+      d.accept();
+    });
+    form.action(QStringLiteral("Export Program as Instrument (SFZ, DecentSampler)..."))->trigger();
+    const std::filesystem::path preset = dir / "out" / "2 Piano.dspreset";
+    QVERIFY(qbank::testing::file_text(preset).find("path=\"2 Piano/C3.wav\" rootNote=\"60\"") !=
+            std::string::npos);
+    QCOMPARE(qbank::testing::file_text(dir / "out" / "2 Piano" / "C3.wav"),
+             qbank::testing::file_text(dir / "C3.wav"));
+    QTRY_COMPARE(reports.titles, QStringList({"Report: Exported Instruments"}));
+    QVERIFY2(reports.texts[0].contains(QString::fromStdString(qbank::path_to_utf8(preset))),
+             qPrintable(reports.texts[0]));
+
+    when_dialog_opens<instrument_export_form>([&](instrument_export_form& d) {
+      d.folder_edit->setText(QString::fromStdString(qbank::path_to_utf8(dir / "all")));
+      d.accept();
+    });
+    form.action(QStringLiteral("Export ALL Used Programs as Instruments..."))->trigger();
+    QVERIFY(std::filesystem::exists(dir / "all" / "2 Piano.sfz"));
+    QVERIFY(qbank::testing::file_text(dir / "all" / "5 Organ.sfz").find("sample=../C3.wav") !=
+            std::string::npos);
+    QVERIFY(answers.errors.isEmpty());
   }
 };
 

@@ -196,7 +196,8 @@ class main_form_test : public QObject {
              "Open Sampler Bank File (Version 2, 3, 4, 5 or 6 )...",
              "Save Sampler Bank File (Version 6 / 9999 PG / 10000 MS) and split to 4GB toms...",
              "Export All Program Names to Text File...",
-             "Export ALL Samples From Loaded Bank File...", "Exit"}));
+             "Export ALL Samples From Loaded Bank File...",
+             "Export ALL Used Programs as Instruments...", "Exit"}));
     QCOMPARE(captions(menus[1]->menu()),
              QStringList({"Undo", "Redo", "Calculate bank SIZE  (Version 6)",
                           "Reset Invalid Parameters", "Remove UNUSED Multisamples..."}));

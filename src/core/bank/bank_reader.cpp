@@ -1,5 +1,6 @@
 #include "bank/bank_reader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -203,6 +204,19 @@ bool open_bank_file(bank& b, const std::filesystem::path& path, host& h, int* fi
   fresh.set_loaded_file_name(path_to_utf8(path));
   b.swap(fresh);
   return true;
+}
+
+bool looks_like_bank_file(const std::filesystem::path& path) {
+  if (has_extension(path_to_utf8(path), ".qbb")) return true;
+  std::uint8_t head[511];
+  try {
+    input_file in(path);
+    if (in.read(head, sizeof head) != sizeof head) return false;
+  } catch (const std::exception&) {
+    return false;
+  }
+  const sector_bytes& t = start_sector_template(6);
+  return std::equal(t.begin(), t.begin() + sizeof head, head);
 }
 
 }  // namespace qbank

@@ -15,6 +15,10 @@ class part_opener;
 // and read the path-name area.
 enum class reader_variant { main, manager };
 
+// True when `path` names a bank file rather than a script: its extension is ".qbb" in any
+// case, or its first 511 bytes are the start sector of a bank file.
+bool looks_like_bank_file(const std::filesystem::path& path);
+
 // Reads `path` into `b`, which the caller has reset. Reports through `h` with the messages of
 // the reader; returns true when the whole file was read (the main variant's "Bank loading OK!").
 // `file_version`, when given, receives the version of the file as read: 1 to 6, where 1 is a

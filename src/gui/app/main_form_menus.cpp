@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "app/dialogs.h"
+#include "app/instrument_export_form.h"
 #include "app/main_form.h"
 #include "app/recovery.h"
 #include "audio/conform.h"
@@ -214,6 +215,8 @@ void TForm1::build_menus() {
            [this] { export_program_names_command(*this); });
   add_item(file, QStringLiteral("Export ALL Samples From Loaded Bank File..."),
            [this] { manager_page_->export_library(); });
+  add_item(file, QStringLiteral("Export ALL Used Programs as Instruments..."),
+           [this] { export_instruments_command(*this, true); });
   file->addSeparator();
   add_item(file, QStringLiteral("Exit"), [this] { close(); });
 
@@ -304,6 +307,8 @@ void TForm1::build_menus() {
            [this] { remove_multiple_programs(*this); });
   add_item(programs, QStringLiteral("Read Current Program Parameters from file..."), none());
   add_item(programs, QStringLiteral("Save Current Program Parameters to file..."), none());
+  add_item(programs, QStringLiteral("Export Program as Instrument (SFZ, DecentSampler)..."),
+           [this] { export_instruments_command(*this, false); });
   attach_context_menu(StringGridBlends, programs);
 
   auto* files = new QMenu(this);
