@@ -20,6 +20,12 @@
 #include "platform/paths.h"
 #include "ui/host.h"
 
+#ifdef QBANK_HAVE_XML_INSTRUMENTS
+#include <zip.h>
+
+#include <ctime>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace qbank {
@@ -340,6 +346,59 @@ class exporter {
                                              with_default ? audio_folder + "/" : "", not_carried);
     for (const std::string& s : not_carried) report_.notes.push_back(where + s);
     write_new(dir_, stem, ext, text);
+    if (copies && o_.format == instrument_format::dspreset) library(stem, text, where);
+  }
+
+  // STEM.dslibrary: the preset and its audio in one zip file, as DecentSampler opens it.
+  void library(const std::string& stem, const std::string& text, const std::string& where) {
+#ifdef QBANK_HAVE_XML_INSTRUMENTS
+    // The library is made under a temporary name of our own, then placed like every file.
+    const fs::path target = dir_ / path_from_utf8(stem + ".dslibrary");
+    atomic_output_file reserve(target, dir_);
+    const fs::path temp = reserve.release();
+    const std::string temp_name = path_to_utf8(temp);
+    auto fail = [&](const std::string& why) {
+      std::error_code ec;
+      fs::remove(temp, ec);
+      throw command_error("cannot write " + path_to_utf8(target) + ": " + why);
+    };
+    int error = 0;
+    zip_t* z = zip_open(temp_name.c_str(), ZIP_TRUNCATE, &error);
+    if (!z) fail("the zip file cannot be made");
+    // Fixed times and methods: the same program gives the same bytes, so that exporting again
+    // finds the earlier library the same and keeps it.
+    constexpr std::time_t fixed_time = 946684800;  // 2000-01-01
+    auto add = [&](const std::string& name, zip_source_t* source, bool compress) {
+      const zip_int64_t k =
+          source ? zip_file_add(z, name.c_str(), source, ZIP_FL_ENC_UTF_8) : zip_int64_t{-1};
+      if (k < 0) {
+        if (source) zip_source_free(source);
+        const std::string why = zip_strerror(z);
+        zip_discard(z);
+        fail(why);
+      }
+      zip_set_file_compression(z, static_cast<zip_uint64_t>(k),
+                               compress ? ZIP_CM_DEFLATE : ZIP_CM_STORE, 0);
+      zip_file_set_mtime(z, static_cast<zip_uint64_t>(k), fixed_time, 0);
+    };
+    add(stem + ".dspreset", zip_source_buffer(z, text.data(), text.size(), 0), true);
+    std::set<std::string> added;
+    for (const auto& [key, name] : copied_) {
+      if (!added.insert(name).second) continue;
+      const std::string file = path_to_utf8(dir_ / path_from_utf8(stem) / path_from_utf8(name));
+      add(stem + "/" + name, zip_source_file(z, file.c_str(), 0, -1), false);
+    }
+    if (zip_close(z) != 0) {
+      const std::string why = zip_strerror(z);
+      zip_discard(z);
+      fail(why);
+    }
+    place(temp, dir_, stem + ".dslibrary", nullptr);
+#else
+    (void)text;
+    report_.notes.push_back(where + "no .dslibrary written: this build makes no zip files");
+    (void)stem;
+#endif
   }
 
   // The relative path from `dir` to the slot's own file, or none (with a note) when the SFZ text
@@ -415,34 +474,42 @@ class exporter {
         return std::nullopt;
       }
       const fs::path temp = out.release();
-      const std::size_t dot = name.rfind('.');
-      const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-      const std::string ext = dot == std::string::npos || dot == 0 ? "" : name.substr(dot);
-      for (int k = 1;; ++k) {
-        const fs::path target = numbered(folder, stem, ext, k);
-        const std::string chosen = path_to_utf8(target.filename());
-        if (taken_.count(chosen)) continue;  // another audio of this run has that name
-        if (file_exists(target)) {
-          if (!same_content(target, temp)) continue;
-          std::error_code ec;
+      const std::string chosen = place(temp, folder, name, &taken_);
+      if (replaced)
+        report_.renamed.push_back(where + ": \"" + to_utf8(std::string(stored_file_name(entry))) +
+                                  "\" written as \"" + chosen + "\"");
+      copied_[key] = chosen;
+      return chosen;
+    }
+  }
+
+  // Gives the finished file `temp` the name `name` in `folder`, or the first numbered name that
+  // is free or `taken` does not hold; a file already there with the same bytes is used instead
+  // (and `temp` removed). Returns the file name given.
+  std::string place(const fs::path& temp, const fs::path& folder, const std::string& name,
+                    std::set<std::string>* taken) {
+    const std::size_t dot = name.rfind('.');
+    const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    const std::string ext = dot == std::string::npos || dot == 0 ? "" : name.substr(dot);
+    for (int k = 1;; ++k) {
+      const fs::path target = numbered(folder, stem, ext, k);
+      const std::string chosen = path_to_utf8(target.filename());
+      if (taken && taken->count(chosen)) continue;  // another file of this run has that name
+      std::error_code ec;
+      if (file_exists(target) || fs::is_symlink(target)) {
+        if (fs::is_symlink(target) || !same_content(target, temp)) continue;
+        fs::remove(temp, ec);
+        report_.unchanged.push_back(target);
+      } else {
+        fs::rename(temp, target, ec);
+        if (ec) {
           fs::remove(temp, ec);
-          report_.unchanged.push_back(target);
-        } else {
-          std::error_code ec;
-          fs::rename(temp, target, ec);
-          if (ec) {
-            fs::remove(temp, ec);
-            throw command_error("cannot write " + path_to_utf8(target) + ": " + ec.message());
-          }
-          report_.written.push_back(target);
+          throw command_error("cannot write " + path_to_utf8(target) + ": " + ec.message());
         }
-        taken_.insert(chosen);
-        if (replaced)
-          report_.renamed.push_back(where + ": \"" + to_utf8(std::string(stored_file_name(entry))) +
-                                    "\" written as \"" + chosen + "\"");
-        copied_[key] = chosen;
-        return chosen;
+        report_.written.push_back(target);
       }
+      if (taken) taken->insert(chosen);
+      return chosen;
     }
   }
 

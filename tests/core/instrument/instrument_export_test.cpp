@@ -14,6 +14,10 @@
 #include "support/wav_writer.h"
 #include "ui/null_host.h"
 
+#ifdef QBANK_HAVE_XML_INSTRUMENTS
+#include <zip.h>
+#endif
+
 namespace qbank {
 namespace {
 
@@ -116,6 +120,12 @@ TEST(InstrumentExport, GoldenTextInBothFormats) {
           "  </groups>\n</DecentSampler>\n");
 }
 
+#ifdef QBANK_HAVE_XML_INSTRUMENTS
+constexpr bool with_zip = true;
+#else
+constexpr bool with_zip = false;
+#endif
+
 // A bank whose program 2 plays WAV files with awkward names from a folder of the test.
 struct hostile_names : ::testing::Test {
   temp_dir dir;
@@ -185,7 +195,7 @@ TEST_F(hostile_names, AnEarlierExportIsKeptAndOtherFilesAreNeverReplaced) {
   // Again: everything is there with the same content; nothing is written.
   instrument_export_report r = export_instruments(b, {2}, out, o, h);
   EXPECT_TRUE(r.written.empty());
-  EXPECT_EQ(r.unchanged.size(), 5u);
+  EXPECT_EQ(r.unchanged.size(), 5u + with_zip);
   // A file of someone else where an audio copy would go, and an edited program: both new files
   // take numbered names, and the other files stay as they were.
   fs::remove_all(out / "2 Pad_Lead_ #1_");
@@ -199,6 +209,21 @@ TEST_F(hostile_names, AnEarlierExportIsKeptAndOtherFilesAreNeverReplaced) {
             std::string::npos);
   EXPECT_NE(file_text(out / "2 Pad_Lead_ #1_ (2).dspreset").find("C3 soft (2).wav"),
             std::string::npos);
+#ifdef QBANK_HAVE_XML_INSTRUMENTS
+  // The library holds the preset and the audio it names, under the names the preset gives.
+  int error = 0;
+  zip_t* z =
+      zip_open(path_to_utf8(out / "2 Pad_Lead_ #1_ (2).dslibrary").c_str(), ZIP_RDONLY, &error);
+  ASSERT_NE(z, nullptr);
+  std::vector<std::string> names;
+  for (zip_int64_t k = 0; k < zip_get_num_entries(z, 0); ++k)
+    names.push_back(zip_get_name(z, static_cast<zip_uint64_t>(k), 0));
+  zip_discard(z);
+  EXPECT_EQ(names, (std::vector<std::string>{
+                       "2 Pad_Lead_ #1_.dspreset", "2 Pad_Lead_ #1_/C3 soft (2).wav",
+                       "2 Pad_Lead_ #1_/D3 #2 x_1.wav", "2 Pad_Lead_ #1_/Ré4 ünï.wav",
+                       "2 Pad_Lead_ #1_/C3 soft (3).wav"}));
+#endif
 }
 
 }  // namespace
