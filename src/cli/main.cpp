@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
   add_audio_commands(ctx);
   add_sdcard_commands(ctx);
   add_conform_commands(ctx);
+  add_instrument_commands(ctx);
 
   try {
     app.parse(static_cast<int>(arg_pointers.size()), arg_pointers.data());
