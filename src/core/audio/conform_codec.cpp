@@ -286,9 +286,11 @@ class sample_sink {
 
 class resampler {
  public:
-  resampler(double rate, int channels) {
+  // `recipe`: SOXR_VHQ for conform (as `sox rate -v`); renderings use SOXR_32_BITQ, libsoxr's
+  // highest.
+  resampler(double rate, int channels, unsigned long recipe = SOXR_VHQ) {
     const soxr_io_spec_t io = codecs().soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
-    const soxr_quality_spec_t quality = codecs().soxr_quality_spec(SOXR_VHQ, 0);
+    const soxr_quality_spec_t quality = codecs().soxr_quality_spec(recipe, 0);
     soxr_error_t error = nullptr;
     soxr_ = codecs().soxr_create(rate, conform_rate, static_cast<unsigned>(channels), &error, &io,
                                  &quality, nullptr);
@@ -514,7 +516,7 @@ conform_outcome write_rendered(const decoded_audio& audio, double rate, float ga
   if (rate == conform_rate) {
     sink.put(audio.samples.data(), static_cast<std::size_t>(frames_in));
   } else {
-    resampler rs(rate, channels);
+    resampler rs(rate, channels, SOXR_32_BITQ);
     if (!rs.error().empty()) {
       result.reason = "cannot be resampled: " + rs.error();
       return result;
