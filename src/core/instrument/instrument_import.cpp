@@ -48,12 +48,13 @@ std::string fitting_name(std::string_view utf8, std::string_view fallback) {
       n = 2;
     const std::string_view piece = utf8.substr(k, n);
     k += n;
-    const bool usable = usable_name(piece) && from_utf8(piece).has_value();
+    const bool usable = (piece == "." || usable_name(piece)) && from_utf8(piece).has_value();
     out += usable ? std::string(piece) : std::string("_");
   }
+  // Windows drops trailing dots and blanks from names; "." and ".." name other folders.
   while (!out.empty() && (out.back() == ' ' || out.back() == '.')) out.pop_back();
   while (!out.empty() && out.front() == ' ') out.erase(out.begin());
-  return out.empty() ? std::string(fallback) : out;
+  return usable_name(out) ? out : std::string(fallback);
 }
 
 // The first `count` characters of UTF-8 text.

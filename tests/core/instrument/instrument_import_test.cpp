@@ -332,5 +332,31 @@ TEST_F(InstrumentImport, SoundFontAudioIsDecoded) {
   }
 }
 
+// The instrument's name becomes one folder and file name below DIR that the code page holds,
+// whatever the file calls it.
+TEST_F(InstrumentImport, TheNameStaysBelowTheFolder) {
+  struct row {
+    const char* preset;
+    const char* folder;
+  };
+  const row rows[] = {
+      {"../Up:1.5", ".._Up_1.5"}, {"..", "Instrument"}, {"Str\\ings*", "Str_ings_"}};
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.preset);
+    testing::sf2_contents c;
+    c.samples = {{"M", 0, 100, 48000, 60}};
+    c.instruments = {{"Inst", {{{}, 0}}}};
+    c.presets = {{r.preset, 0, 0, {{{}, 0}}}};
+    testing::write_file(dir / "x.sf2", testing::sf2_bytes(c));
+    b.reset();
+    import_options o;
+    o.into = into;
+    o.file = dir / "x.sf2";
+    o.fill = fill_mode::root;
+    import_instrument(b, read_instrument_file(o.file), o, h);
+    EXPECT_EQ(native_path(b.file(1, 60)).parent_path(), into / r.folder / "Layer 1");
+  }
+}
+
 }  // namespace
 }  // namespace qbank
