@@ -78,10 +78,11 @@ void add_file_commands(command_context& ctx);  // new, demo, info, convert, vali
 void add_edit_commands(command_context& ctx);  // common-path, replace-path, place, octave
 void add_bulk_commands(command_context& ctx);  // remove-*, unused, where-used, names, msn, fix,
                                                // silence, duplicates
-void add_manager_commands(command_context& ctx);  // transfer, s2, export
-void add_audio_commands(command_context& ctx);    // waveform
-void add_sdcard_commands(command_context& ctx);   // sd-write
-void add_conform_commands(command_context& ctx);  // conform
+void add_manager_commands(command_context& ctx);            // transfer, s2, export
+void add_audio_commands(command_context& ctx);              // waveform
+void add_sdcard_commands(command_context& ctx);             // sd-write
+void add_conform_commands(command_context& ctx);            // conform
+void add_instrument_commands(command_context& ctx);         // import-instrument
 void add_export_instrument_commands(command_context& ctx);  // export-instrument
 
 }  // namespace qbank::cli

@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
   add_audio_commands(ctx);
   add_sdcard_commands(ctx);
   add_conform_commands(ctx);
+  add_instrument_commands(ctx);
   add_export_instrument_commands(ctx);
 
   try {

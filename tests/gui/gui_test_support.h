@@ -73,6 +73,15 @@ class scripted_dialogs : public dialogs {
     save_answers.pop_front();
     return answer;
   }
+  std::optional<instrument_import_choice> choose_instrument_import(const QString& title) override {
+    titles << title;
+    if (imports.empty()) return std::nullopt;
+    auto choice = imports.front();
+    imports.pop_front();
+    return choice;
+  }
+  // Answers of the instrument import dialog; none left means cancelled.
+  std::deque<std::optional<instrument_import_choice>> imports;
   // Answers to "Save changes to NAME?", in order; none left answers Discard.
   std::deque<save_answer> save_answers;
   QStringList save_questions;

@@ -191,6 +191,7 @@ class main_form_test : public QObject {
              "Save Sampler Script File (Version 6 / 9999 programs / 10000 multisamples)...",
              "Read Current Program Parameters from file...",
              "Save Current Program Parameters to file...",
+             "Import Instrument (SFZ, SF2, DecentSampler, Bitwig, WAV folder)...",
              "Read System /Global/ Settings from file...",
              "Save System /Global/ Settings to file...",
              "Open Sampler Bank File (Version 2, 3, 4, 5 or 6 )...",

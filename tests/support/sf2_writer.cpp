@@ -78,9 +78,14 @@ std::vector<std::uint8_t> sf2_bytes(const sf2_contents& c) {
   put(shdr, 0, 26);
   const bytes pmod(10, 0), imod(10, 0);
   const bytes ifil{2, 0, 4, 0};
-  const bytes smpl = riff_chunk("smpl", bytes(c.frames * 2, 0));
-  const bytes sdta =
-      c.sm24 ? list("sdta", {smpl, riff_chunk("sm24", bytes(c.frames, 0))}) : list("sdta", {smpl});
+  bytes words(c.frames * 2, 0), low(c.frames, 0);
+  for (std::size_t k = 0; k < c.audio.size() && k < c.frames; ++k) {
+    words[2 * k] = static_cast<std::uint8_t>(c.audio[k] >> 8);
+    words[2 * k + 1] = static_cast<std::uint8_t>(c.audio[k] >> 16);
+    low[k] = static_cast<std::uint8_t>(c.audio[k]);
+  }
+  const bytes smpl = riff_chunk("smpl", words);
+  const bytes sdta = c.sm24 ? list("sdta", {smpl, riff_chunk("sm24", low)}) : list("sdta", {smpl});
   bytes body{'s', 'f', 'b', 'k'};
   for (const bytes& part :
        {list("INFO", {riff_chunk("ifil", ifil)}), sdta,

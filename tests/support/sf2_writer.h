@@ -41,6 +41,9 @@ struct sf2_contents {
   std::vector<sf2_sample_header> samples;
   std::uint32_t frames = 1000;  // of smpl
   bool sm24 = false;
+  // The frames of smpl as 24-bit values (the top 16 bits in smpl, the low byte in sm24); those
+  // not given are 0.
+  std::vector<std::int32_t> audio;
 };
 
 // The whole file.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -23,6 +24,12 @@ std::uint64_t conformed_frames(const audio_source_info& info) {
   if (info.sample_rate == conform_rate) return info.frames;
   const auto rate = static_cast<std::uint64_t>(info.sample_rate);
   return (info.frames * conform_rate + rate / 2) / rate;
+}
+
+std::uint64_t rendered_frames(std::uint64_t frames, double rate) {
+  if (rate <= 0) return 0;
+  return static_cast<std::uint64_t>(
+      std::llround(static_cast<double>(frames) * conform_rate / rate));
 }
 
 #if QBANK_HAVE_CONFORM
@@ -223,15 +230,16 @@ class tpdf_dither {
 // give a frame more or less than the rounded length at the very end).
 class sample_sink {
  public:
-  sample_sink(atomic_output_file& out, int channels, std::uint64_t frames, bool dither)
-      : out_(out), channels_(channels), left_(frames), dither_(dither) {}
+  sample_sink(const byte_writer& out, int channels, std::uint64_t frames, bool dither,
+              float gain = 1.0f)
+      : out_(out), channels_(channels), left_(frames), dither_(dither), scale_(32768.0f * gain) {}
 
   void put(const float* samples, std::size_t frames) {
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(frames, left_));
     bytes_.resize(n * channels_ * 2);
     std::uint8_t* p = bytes_.data();
     for (std::size_t k = 0; k < n * channels_; ++k) {
-      const float scaled = samples[k] * 32768.0f;
+      const float scaled = samples[k] * scale_;
       float v = std::isnan(scaled) ? 0.0f : scaled;
       if (dither_) v += dither_source_.next();
       if (scaled > 32768.0f || scaled < -32769.0f) ++clipped_;
@@ -240,7 +248,7 @@ class sample_sink {
       *p++ = static_cast<std::uint8_t>(s);
       *p++ = static_cast<std::uint8_t>(s >> 8);
     }
-    out_.write(bytes_.data(), bytes_.size());
+    out_(bytes_.data(), bytes_.size());
     left_ -= n;
   }
 
@@ -252,24 +260,25 @@ class sample_sink {
       bytes_[2 * k] = static_cast<std::uint8_t>(s);
       bytes_[2 * k + 1] = static_cast<std::uint8_t>(s >> 8);
     }
-    out_.write(bytes_.data(), bytes_.size());
+    out_(bytes_.data(), bytes_.size());
     left_ -= n;
   }
 
   // Silence for the frames the resampler left short.
   void finish() {
     const std::vector<std::uint8_t> zeros(static_cast<std::size_t>(left_) * channels_ * 2, 0);
-    out_.write(zeros.data(), zeros.size());
+    out_(zeros.data(), zeros.size());
     left_ = 0;
   }
 
   std::uint64_t clipped() const { return clipped_; }
 
  private:
-  atomic_output_file& out_;
+  const byte_writer& out_;
   int channels_;
   std::uint64_t left_;
   bool dither_;
+  float scale_;
   tpdf_dither dither_source_;
   std::uint64_t clipped_ = 0;
   std::vector<std::uint8_t> bytes_;
@@ -277,9 +286,11 @@ class sample_sink {
 
 class resampler {
  public:
-  resampler(int rate, int channels) {
+  // `recipe`: SOXR_VHQ for conform (as `sox rate -v`); renderings use SOXR_32_BITQ, libsoxr's
+  // highest.
+  resampler(double rate, int channels, unsigned long recipe = SOXR_VHQ) {
     const soxr_io_spec_t io = codecs().soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
-    const soxr_quality_spec_t quality = codecs().soxr_quality_spec(SOXR_VHQ, 0);
+    const soxr_quality_spec_t quality = codecs().soxr_quality_spec(recipe, 0);
     soxr_error_t error = nullptr;
     soxr_ = codecs().soxr_create(rate, conform_rate, static_cast<unsigned>(channels), &error, &io,
                                  &quality, nullptr);
@@ -392,7 +403,10 @@ conform_outcome write_conformed(byte_source& in, const audio_source_info& expect
   const auto header =
       wav_canonical_header(channels, static_cast<std::uint32_t>(frames_out * channels * 2));
   out.write(header.data(), header.size());
-  sample_sink sink(out, channels, frames_out, !expected.exact);
+  const byte_writer to_out = [&out](const void* data, std::size_t count) {
+    out.write(data, count);
+  };
+  sample_sink sink(to_out, channels, frames_out, !expected.exact);
   const sf_count_t total = i.frames;
   sf_count_t done = 0;
   const auto block = static_cast<sf_count_t>(block_frames);
@@ -454,6 +468,84 @@ conform_outcome write_conformed(byte_source& in, const audio_source_info& expect
   return result;
 }
 
+std::string decode_audio(byte_source& in, std::uint64_t first, std::optional<std::uint64_t> end,
+                         decoded_audio& audio) {
+  if (!codecs().complete) return "libsndfile and libsoxr could not be loaded";
+  decoder d(in);
+  if (!d.get()) return "cannot be decoded: " + d.error();
+  const SF_INFO& i = d.info();
+  if (i.frames < 0 || i.frames >= longest_credible)
+    return "its length cannot be told before decoding it";
+  if (i.samplerate <= 0) return "it gives no sample rate";
+  const auto total = static_cast<std::uint64_t>(i.frames);
+  const std::uint64_t stop = std::min(end.value_or(total), total);
+  if (first >= stop) return "it holds no audio between its first and last frame";
+  audio.channels = i.channels;
+  audio.sample_rate = i.samplerate;
+  audio.exact = exact_in_16_bits(i.format);
+  audio.samples.assign(static_cast<std::size_t>(stop - first) * i.channels, 0.0f);
+  // Frames before `first` are read and dropped: not every decoder can seek.
+  std::vector<float> skipped(std::min<std::uint64_t>(first, 16384) * i.channels);
+  for (std::uint64_t left = first; left > 0;) {
+    const auto n = static_cast<sf_count_t>(std::min<std::uint64_t>(left, 16384));
+    if (codecs().sf_readf_float(d.get(), skipped.data(), n) != n)
+      return ended_early(static_cast<sf_count_t>(first - left), i.frames);
+    left -= static_cast<std::uint64_t>(n);
+  }
+  const auto wanted = static_cast<sf_count_t>(stop - first);
+  const sf_count_t got = codecs().sf_readf_float(d.get(), audio.samples.data(), wanted);
+  if (got != wanted) return ended_early(static_cast<sf_count_t>(first) + got, i.frames);
+  return {};
+}
+
+conform_outcome write_rendered(const decoded_audio& audio, double rate, float gain,
+                               const byte_writer& out) {
+  conform_outcome result;
+  if (!codecs().complete) {
+    result.reason = "libsndfile and libsoxr could not be loaded";
+    return result;
+  }
+  const int channels = audio.channels;
+  const std::uint64_t frames_in = audio.frames();
+  const std::uint64_t frames_out = rendered_frames(frames_in, rate);
+  const auto header =
+      wav_canonical_header(channels, static_cast<std::uint32_t>(frames_out * channels * 2));
+  out(header.data(), header.size());
+  const bool as_is = rate == conform_rate && gain == 1.0f && audio.exact;
+  sample_sink sink(out, channels, frames_out, !as_is, gain);
+  if (rate == conform_rate) {
+    sink.put(audio.samples.data(), static_cast<std::size_t>(frames_in));
+  } else {
+    resampler rs(rate, channels, SOXR_32_BITQ);
+    if (!rs.error().empty()) {
+      result.reason = "cannot be resampled: " + rs.error();
+      return result;
+    }
+    // Blocks sized so that each gives about 16384 frames out, however far the pitch moves.
+    const auto block =
+        static_cast<std::size_t>(std::clamp(16384.0 * rate / conform_rate, 256.0, 1048576.0));
+    std::vector<float> resampled((static_cast<std::size_t>(block * conform_rate / rate) + 1024) *
+                                 channels);
+    for (std::uint64_t done = 0; done < frames_in;) {
+      const std::size_t n =
+          static_cast<std::size_t>(std::min<std::uint64_t>(block, frames_in - done));
+      if (!rs.process(audio.samples.data() + done * channels, n, resampled, channels, sink)) {
+        result.reason = "cannot be resampled: " + rs.error();
+        return result;
+      }
+      done += n;
+    }
+    if (!rs.process(nullptr, 0, resampled, channels, sink)) {
+      result.reason = "cannot be resampled: " + rs.error();
+      return result;
+    }
+  }
+  sink.finish();
+  result.ok = true;
+  result.clipped = sink.clipped();
+  return result;
+}
+
 #else  // built without libsndfile and libsoxr
 
 bool conform_available() {
@@ -468,6 +560,17 @@ audio_source_info probe_audio(byte_source&) {
 
 conform_outcome write_conformed(byte_source&, const audio_source_info&, atomic_output_file&, host&,
                                 std::size_t) {
+  conform_outcome result;
+  result.reason = "this build cannot decode audio files";
+  return result;
+}
+
+std::string decode_audio(byte_source&, std::uint64_t, std::optional<std::uint64_t>,
+                         decoded_audio&) {
+  return "this build cannot decode audio files";
+}
+
+conform_outcome write_rendered(const decoded_audio&, double, float, const byte_writer&) {
   conform_outcome result;
   result.reason = "this build cannot decode audio files";
   return result;

@@ -6,7 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/file_io.h"
 
@@ -57,5 +60,37 @@ struct conform_outcome {
 // h.process_events() after every block.
 conform_outcome write_conformed(byte_source& in, const audio_source_info& expected,
                                 atomic_output_file& out, host& h, std::size_t block_frames = 16384);
+
+// Where conformed bytes go when they are not written to a file straight away.
+using byte_writer = std::function<void(const void* data, std::size_t count)>;
+
+// Audio held in memory whole: one sample of an instrument at a time, as it is rendered at
+// several pitches.
+struct decoded_audio {
+  int channels = 0;
+  double sample_rate = 0;
+  // Integer samples that 16 bits hold exactly: at 48000 Hz and unity gain they are copied as
+  // they are, without dither.
+  bool exact = false;
+  std::vector<float> samples;  // interleaved, full scale at 1.0
+
+  std::uint64_t frames() const {
+    return channels > 0 ? samples.size() / static_cast<std::size_t>(channels) : 0;
+  }
+};
+
+// Decodes frames [first, end) of `in` (no end: to the end of the audio) into `audio`. Returns
+// why it cannot (empty on success).
+std::string decode_audio(byte_source& in, std::uint64_t first, std::optional<std::uint64_t> end,
+                         decoded_audio& audio);
+
+// The frames a rendering of `frames` frames played at `rate` Hz has at 48000 Hz.
+std::uint64_t rendered_frames(std::uint64_t frames, double rate);
+
+// Writes `audio` as a conformed WAV file (canonical header, 16-bit, 48000 Hz) to `out`, played
+// at `rate` Hz: its own rate keeps its pitch, a higher one raises it (and shortens it) by their
+// ratio. Every sample is multiplied by `gain`. The resampler runs at its highest quality.
+conform_outcome write_rendered(const decoded_audio& audio, double rate, float gain,
+                               const byte_writer& out);
 
 }  // namespace qbank

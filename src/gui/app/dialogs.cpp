@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "audio/instrument_command.h"
 #include "edit/replace_string_form.h"
 #include "edit/select_directory_form.h"
 
@@ -158,6 +159,13 @@ std::filesystem::path native_path_of(const QString& file_name) {
   const QByteArray utf8 = file_name.toUtf8();
   return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.constData()),
                                              static_cast<std::size_t>(utf8.size())));
+}
+
+std::optional<instrument_import_choice> qt_dialogs::choose_instrument_import(const QString& title) {
+  instrument_import_choice choice;
+  const QByteArray caption = title.toLatin1();
+  if (!run_instrument_import_dialog(parent_, caption.constData(), choice)) return std::nullopt;
+  return choice;
 }
 
 }  // namespace qbank::gui

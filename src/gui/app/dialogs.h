@@ -11,12 +11,23 @@
 #include <utility>
 #include <vector>
 
+#include "instrument/instrument_import.h"
+
 class QWidget;
 
 namespace qbank::gui {
 
 // The answer to "Save changes to NAME?".
 enum class save_answer { save, discard, cancel };
+
+// What the import dialog of an instrument gives: the instrument file (or folder of audio
+// files), how the keys are filled, the SoundFont preset and the folder the audio goes below.
+struct instrument_import_choice {
+  std::filesystem::path file;
+  fill_mode fill = fill_mode::render;
+  QString preset;  // empty: the first
+  std::filesystem::path into;
+};
 
 class dialogs {
  public:
@@ -51,6 +62,9 @@ class dialogs {
   virtual void show_error(const QString& text) = 0;
   // A modal box with Save, Discard and Cancel (Escape and the close button: Cancel).
   virtual save_answer ask_save(const QString& text) = 0;
+  // The instrument import dialog titled `title`; none when cancelled.
+  virtual std::optional<instrument_import_choice> choose_instrument_import(
+      const QString& title) = 0;
 };
 
 // The real dialogs, owned by `parent` (the main window).
@@ -72,6 +86,7 @@ class qt_dialogs : public dialogs {
   bool ask(const QString& text, const QString& caption) override;
   void show_error(const QString& text) override;
   save_answer ask_save(const QString& text) override;
+  std::optional<instrument_import_choice> choose_instrument_import(const QString& title) override;
 
  private:
   QWidget* parent_;

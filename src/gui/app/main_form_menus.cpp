@@ -15,6 +15,7 @@
 #include "audio/conform.h"
 #include "audio/conform_codec.h"
 #include "audio/conform_command.h"
+#include "audio/instrument_command.h"
 #include "edit/bulk_menu.h"
 #include "edit/multisample_editor.h"
 #include "manager/bank_manager_page.h"
@@ -198,6 +199,14 @@ void TForm1::build_menus() {
   file->addSeparator();
   add_item(file, QStringLiteral("Read Current Program Parameters from file..."), none());
   add_item(file, QStringLiteral("Save Current Program Parameters to file..."), none());
+  file->addSeparator();
+  QAction* import = add_item(file, QString::fromLatin1(import_instrument_caption),
+                             [this] { import_instrument_command(*this); });
+  if (!conform_available()) {
+    import->setEnabled(false);
+    import->setToolTip(QString::fromLatin1(import_unavailable_text.data(),
+                                           static_cast<int>(import_unavailable_text.size())));
+  }
   file->addSeparator();
   add_item(file, QStringLiteral("Read System /Global/ Settings from file..."),
            [this] { read_system_settings_command(); });
