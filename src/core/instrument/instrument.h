@@ -57,6 +57,9 @@ struct region {
   int transpose = 0;  // semitones
   double tune = 0;    // cents
   double volume = 0;  // dB, 0 = as recorded
+  // SFZ amplitude, percent: the level of the zone that plays the region (its zone volume, 127 =
+  // 100 %), not a gain of the audio; none when the file does not give it.
+  std::optional<double> amplitude;
   // The frames played, counted from the sample's first frame: from `offset` up to, not
   // including, `end` (none: to the sample's end).
   std::uint64_t offset = 0;

@@ -136,6 +136,25 @@ void assign_slots(import_layer& l, const instrument& inst, std::vector<std::stri
   }
 }
 
+// The layer's zone volume from the amplitude of its first region that gives one (percent of
+// the full 127); a region of the layer that asks for another is reported.
+void zone_volume(import_layer& l, const instrument& inst, std::vector<std::string>& notes) {
+  std::optional<double> first;
+  for (int k : l.regions) {
+    const region& r = inst.regions[k];
+    if (!r.amplitude) continue;
+    if (!first) {
+      first = r.amplitude;
+      l.volume = std::clamp(static_cast<int>(std::lround(*first * 127.0 / 100.0)), 0, 127);
+    } else if (*r.amplitude != *first) {
+      notes.push_back(
+          format("Changed: region %s: amplitude %g%% differs from its zone's %g%%; "
+                 "the zone plays at %g%%",
+                 r.origin.c_str(), *r.amplitude, *first, *first));
+    }
+  }
+}
+
 // The amplitude envelope's value in milliseconds: the first region's that gives one.
 std::optional<int> envelope_ms(const instrument& inst, std::optional<double> region::*field,
                                const char* what, std::vector<std::string>& notes) {
@@ -195,6 +214,7 @@ import_plan plan_import(const bank& b, const instrument& inst) {
       l.folder = format("Layer %d", number);
     }
   }
+  for (import_layer& l : plan.layers) zone_volume(l, inst, plan.notes);
   plan.attack_ms = envelope_ms(inst, &region::attack, "attack", plan.notes);
   plan.release_ms = envelope_ms(inst, &region::release, "release", plan.notes);
 
@@ -519,12 +539,14 @@ void store_plan(bank& b, const import_plan& plan, const import_options& o,
       if (!slots[k][n].empty()) b.set_file(l.multisample, n, slots[k][n]);
     if (l.release) {
       p.release_zone.multisample = static_cast<std::uint16_t>(l.multisample);
+      p.release_zone.volume = static_cast<std::uint8_t>(l.volume);
       continue;
     }
     struct zone& z = p.zones[zone++];
     z.multisample = static_cast<std::uint16_t>(l.multisample);
     z.velo_low = static_cast<std::uint8_t>(l.velo_low);
     z.velo_high = static_cast<std::uint8_t>(l.velo_high);
+    z.volume = static_cast<std::uint8_t>(l.volume);
     z.key_low = static_cast<std::uint8_t>(std::min(l.key_low, l.key_high));
     z.key_high = static_cast<std::uint8_t>(l.key_high);
   }

@@ -48,6 +48,7 @@ struct import_layer {
   bool release = false;
   int velo_low = 0, velo_high = 127;
   int key_low = 127, key_high = 0;  // the union of its regions' key ranges
+  int volume = 127;                 // the zone's volume: from its first region's amplitude
   std::vector<int> regions;         // indices into the instrument's regions
   // The region whose audio each slot holds (-1: none); the first region of the layer that
   // covers the key.

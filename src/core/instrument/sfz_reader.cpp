@@ -28,7 +28,7 @@ struct settings {
   std::optional<std::string> sample;  // with default_path in front, separators as written
   std::optional<int> lo_key, hi_key, root_key, lo_vel, hi_vel, transpose;
   std::optional<bool> keytrack, release_trigger;
-  std::optional<double> tune, volume, attack, release;
+  std::optional<double> tune, volume, amplitude, attack, release;
   std::optional<std::int64_t> offset, end;
 
   void over(const settings& s) {
@@ -46,6 +46,7 @@ struct settings {
     take(release_trigger, s.release_trigger);
     take(tune, s.tune);
     take(volume, s.volume);
+    take(amplitude, s.amplitude);
     take(attack, s.attack);
     take(release, s.release);
     take(offset, s.offset);
@@ -326,6 +327,7 @@ class sfz_parser {
     r.transpose = s.transpose.value_or(0);
     r.tune = s.tune.value_or(0);
     r.volume = s.volume.value_or(0);
+    r.amplitude = s.amplitude;
     r.offset = static_cast<std::uint64_t>(s.offset.value_or(0));
     // SFZ's end names the last frame played.
     if (s.end) {
@@ -419,6 +421,8 @@ class sfz_parser {
       s.tune = number(name, v);
     } else if (name == "volume") {
       s.volume = number(name, v);
+    } else if (name == "amplitude") {
+      s.amplitude = std::clamp(number(name, v), 0.0, 100.0);
     } else if (name == "offset") {
       s.offset = whole_number(name, v);
       if (*s.offset < 0) fail(name + "=" + std::string(v) + ": a frame count cannot be negative");
