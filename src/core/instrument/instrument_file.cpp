@@ -2,7 +2,9 @@
 
 #include <cctype>
 #include <string>
+#include <system_error>
 
+#include "instrument/audio_folder_reader.h"
 #include "instrument/sf2_reader.h"
 #include "instrument/sfz_reader.h"
 #include "platform/paths.h"
@@ -14,6 +16,8 @@
 namespace qbank {
 
 instrument read_instrument_file(const std::filesystem::path& path, std::string_view preset) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return read_audio_folder(path);
   std::string ext = path_to_utf8(path.extension());
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (ext == ".sfz") return read_sfz_file(path);
