@@ -57,15 +57,14 @@ class multisample_parser {
     std::string p = file;
     std::replace(p.begin(), p.end(), '\\', '/');
     r.sample = (samples_ / path_from_utf8(p)).lexically_normal();
-    r.volume = number(s, "gain", 0);
+    r.volume = within_limits(number(s, "gain", 0));
     const double start = number(s, "sample-start", 0);
     if (start < 0) xml_.fail(s, "sample-start: a frame count cannot be negative");
-    r.offset = static_cast<std::uint64_t>(std::llround(start));
+    r.offset = frame_count(std::round(start));
     if (s.attribute("sample-stop")) {
-      const double stop = number(s, "sample-stop", 0);
-      if (std::llround(stop) <= static_cast<long long>(r.offset))
+      r.end = frame_count(std::round(number(s, "sample-stop", 0)));
+      if (*r.end <= r.offset)
         return tally_.note("sample at " + at + " never plays (sample-stop before sample-start)");
-      r.end = static_cast<std::uint64_t>(std::llround(stop));
     }
     if (const pugi::xml_attribute rev = s.attribute("reverse"); rev && xml_.boolean(s, rev))
       tally_.add("reverse");
@@ -76,8 +75,8 @@ class multisample_parser {
     r.root_key = std::clamp(whole(key, "root", 60), 0, 127);
     r.lo_key = std::max(whole(key, "low", 0), 0);
     r.hi_key = std::min(whole(key, "high", 127), 127);
-    const double semitones = number(key, "tune", 0);
-    r.transpose = static_cast<int>(std::clamp(std::trunc(semitones), -1000.0, 1000.0));
+    const double semitones = within_limits(number(key, "tune", 0));
+    r.transpose = static_cast<int>(std::trunc(semitones));
     r.tune = (semitones - r.transpose) * 100;
     const double track = number(key, "track", 1);
     r.pitch_keytrack = track != 0;
@@ -121,6 +120,14 @@ instrument read_multisample_xml(byte_source& source, const std::string& label,
   const xml_text xml(source, label);
   multisample_parser parser(xml, samples);
   return parser.read(fallback_name);
+}
+
+instrument read_multisample_folder(const fs::path& folder) {
+  const fs::path xml = folder / "multisample.xml";
+  input_file file(xml);
+  fs::path named = folder.lexically_normal();
+  if (named.filename().empty()) named = named.parent_path();
+  return read_multisample_xml(file, path_to_utf8(xml), folder, path_to_utf8(named.stem()));
 }
 
 instrument read_multisample_file(const fs::path& path) {

@@ -11,6 +11,7 @@
 //
 // `gain` is in dB, `tune` in semitones, `sample-stop` one past the last frame played; keys
 // and velocities are MIDI numbers. Samples also stand inside <group> elements in some files.
+// The same layout may also be a plain folder instead of an archive.
 #pragma once
 
 #include <filesystem>
@@ -27,6 +28,9 @@ namespace qbank {
 instrument read_multisample_xml(byte_source& source, const std::string& label,
                                 const std::filesystem::path& samples,
                                 const std::string& fallback_name);
+
+// A folder laid out as the archive is (multisample.xml beside the audio), read in place.
+instrument read_multisample_folder(const std::filesystem::path& folder);
 
 // The `.multisample` archive at `path`; its audio is taken out into a temporary folder that the
 // instrument keeps (see extract_samples).

@@ -158,11 +158,12 @@ class dspreset_parser {
       if (!v) return tally_.note("sample at " + at + " is silent (volume 0)");
       db += *v;
     }
-    r.volume = db;
-    const double semitones = own_number(levels_[0], "globalTuning") +
-                             own_number(levels_[1], "groupTuning") + number("tuning").value_or(0);
+    r.volume = within_limits(db);
+    const double semitones =
+        within_limits(own_number(levels_[0], "globalTuning") +
+                      own_number(levels_[1], "groupTuning") + number("tuning").value_or(0));
     // Whole semitones go to transpose, the rest to tune, as a player adds them.
-    r.transpose = static_cast<int>(std::clamp(std::trunc(semitones), -1000.0, 1000.0));
+    r.transpose = static_cast<int>(std::trunc(semitones));
     r.tune = (semitones - r.transpose) * 100;
     if (const std::optional<double> track = number("pitchKeyTrack")) {
       r.pitch_keytrack = *track != 0;
@@ -170,12 +171,12 @@ class dspreset_parser {
     }
     if (const std::optional<double> start = number("start")) {
       if (*start < 0) xml_.fail(s, "start: a frame count cannot be negative");
-      r.offset = static_cast<std::uint64_t>(*start);
+      r.offset = frame_count(*start);
     }
     if (const std::optional<double> end = number("end")) {
       if (*end < static_cast<double>(r.offset))
         return tally_.note("sample at " + at + " never plays (end before start)");
-      r.end = static_cast<std::uint64_t>(*end) + 1;  // `end` is the last frame played
+      r.end = frame_count(*end) + 1;  // `end` is the last frame played
     }
     if (const auto [t, holder] = inherited("trigger"); t) {
       const std::string_view v = t.value();

@@ -7,6 +7,7 @@
 #include "instrument/audio_folder_reader.h"
 #include "instrument/sf2_reader.h"
 #include "instrument/sfz_reader.h"
+#include "platform/file_io.h"
 #include "platform/paths.h"
 #ifdef QBANK_HAVE_XML_INSTRUMENTS
 #include "instrument/bitwig_reader.h"
@@ -17,7 +18,13 @@ namespace qbank {
 
 instrument read_instrument_file(const std::filesystem::path& path, std::string_view preset) {
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return read_audio_folder(path);
+  if (std::filesystem::is_directory(path, ec)) {
+#ifdef QBANK_HAVE_XML_INSTRUMENTS
+    // A Bitwig multisample may also come as a folder: its XML says more than the file names.
+    if (file_exists(path / "multisample.xml")) return read_multisample_folder(path);
+#endif
+    return read_audio_folder(path);
+  }
   std::string ext = path_to_utf8(path.extension());
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (ext == ".sfz") return read_sfz_file(path);

@@ -21,6 +21,14 @@ std::optional<double> number_text(std::string_view t) {
   return d;
 }
 
+std::uint64_t frame_count(double frames) {
+  return static_cast<std::uint64_t>(std::clamp(std::floor(frames), 0.0, 9007199254740991.0));
+}
+
+double within_limits(double value) {
+  return std::clamp(value, -10000.0, 10000.0);
+}
+
 xml_text::xml_text(byte_source& source, std::string label) : label_(std::move(label)) {
   const std::uint64_t size = source.size();
   if (size > max_bytes)
@@ -29,9 +37,9 @@ xml_text::xml_text(byte_source& source, std::string label) : label_(std::move(la
   line_starts_.push_back(0);
   for (std::size_t k = 0; k < text_.size(); ++k)
     if (text_[k] == '\n') line_starts_.push_back(k + 1);
-  // Parsed from a copy, so that offset_debug() counts bytes of text_ (UTF-8 as written).
+  // Parsed from a copy, so that offset_debug() counts bytes of text_ (for UTF-8 as written).
   const pugi::xml_parse_result result =
-      document_.load_buffer(text_.data(), text_.size(), pugi::parse_default, pugi::encoding_utf8);
+      document_.load_buffer(text_.data(), text_.size(), pugi::parse_default, pugi::encoding_auto);
   if (!result) {
     const std::size_t at = static_cast<std::size_t>(std::max<std::ptrdiff_t>(result.offset, 0));
     throw instrument_error(label_ + ":" + std::to_string(line_at(at)) + ": not well-formed XML (" +

@@ -50,5 +50,11 @@ class xml_text {
 
 // The text as a number, none when it is not one (blanks around it are allowed).
 std::optional<double> number_text(std::string_view text);
+// A frame position given as a number of at least 0, whole and kept below 2^53 (past any
+// sample's end) so that it converts exactly.
+std::uint64_t frame_count(double frames);
+// Semitones and decibels kept within +-10000, far past anything audible, so sums stay finite
+// and whole parts fit an int.
+double within_limits(double value);
 
 }  // namespace qbank

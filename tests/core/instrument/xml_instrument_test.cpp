@@ -14,6 +14,7 @@
 #include "instrument/decent_sampler_reader.h"
 #include "instrument/instrument_file.h"
 #include "platform/file_io.h"
+#include "platform/file_os.h"
 #include "platform/paths.h"
 #include "support/region_text.h"
 #include "support/temp_dir.h"
@@ -191,12 +192,14 @@ void write_zip(const fs::path& path, const members& content) {
   ASSERT_EQ(zip_close(z), 0);
 }
 
-// The folders the readers made for taken-out audio that still exist.
+// The folders this process's readers made for taken-out audio that still exist (other test
+// processes may be making theirs at the same time).
 std::vector<fs::path> extraction_folders() {
+  const std::string mine = "qbank-instrument-" + std::to_string(os::process_id()) + "-";
   std::vector<fs::path> found;
   for (const auto& e : fs::directory_iterator(fs::temp_directory_path()))
-    if (path_to_utf8(e.path().filename()).starts_with("qbank-instrument-"))
-      found.push_back(e.path());
+    if (path_to_utf8(e.path().filename()).starts_with(mine)) found.push_back(e.path());
+  std::sort(found.begin(), found.end());
   return found;
 }
 
@@ -314,6 +317,22 @@ INSTANTIATE_TEST_SUITE_P(
                      {},
                      "the archive holds no multisample.xml"}),
     [](const ::testing::TestParamInfo<archive_case>& info) { return info.param.name; });
+
+TEST(ArchiveReader, AMultisampleFolderIsReadInPlace) {
+  testing::temp_dir dir;
+  const fs::path folder = dir / "Toy.multisample";
+  fs::create_directory(folder);
+  const std::string xml =
+      "<multisample name=\"Toy\"><sample file=\"Toy C4.wav\"><key root=\"62\"/>"
+      "</sample></multisample>";
+  write_whole_file(folder / "multisample.xml", xml.data(), xml.size());
+  write_whole_file(folder / "Toy C4.wav", "x", 1);
+  const instrument inst = read_instrument_file(folder);
+  ASSERT_EQ(inst.regions.size(), 1u);
+  EXPECT_EQ(inst.regions[0].sample, folder / "Toy C4.wav");
+  EXPECT_EQ(inst.regions[0].root_key, 62);  // from the XML, not the file name
+  EXPECT_FALSE(inst.extracted);
+}
 
 TEST(ArchiveReader, AFileThatIsNotAZipIsNamed) {
   testing::temp_dir dir;
