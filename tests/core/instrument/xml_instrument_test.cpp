@@ -350,4 +350,28 @@ TEST(ArchiveReader, AFileThatIsNotAZipIsNamed) {
 
 }  // namespace
 }  // namespace qbank
+#else
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "instrument/instrument_file.h"
+
+namespace qbank {
+namespace {
+
+TEST(ArchiveReader, WithoutTheXmlLibrariesTheFormatsAreSaidToBeMissing) {
+  for (const char* name : {"i.dspreset", "i.dslibrary", "i.multisample"}) {
+    try {
+      read_instrument_file(name);
+      FAIL() << name << " read without an error";
+    } catch (const instrument_error& e) {
+      EXPECT_NE(std::string(e.what()).find("not available in this build"), std::string::npos)
+          << e.what();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qbank
 #endif
