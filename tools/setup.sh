@@ -12,6 +12,7 @@ packages=(
   g++ cmake ninja-build ccache pkg-config git
   qt6-base-dev qt6-multimedia-dev libgl-dev
   libcli11-dev libgtest-dev libgmock-dev googletest libbenchmark-dev libsndfile1-dev libsoxr-dev
+  libpugixml-dev libzip-dev
   sox
   pulseaudio pulseaudio-utils
 )

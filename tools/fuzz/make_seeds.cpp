@@ -146,6 +146,20 @@ void instrument_seeds() {
       "<region> sample=r.wav trigger=release loop_mode=one_shot"
       "\0<master> transpose=12\n<region> sample=b.wav lokey=db4 hikey=64 offset=10 end=99\n";
   put("sfz_fuzz", "levels", bytes(sfz.begin(), sfz.end()));
+  // The XML readers: byte 0 even for a DecentSampler preset, odd for a Bitwig multisample.
+  const std::string dspreset =
+      std::string(1, '\0') +
+      "<DecentSampler><groups volume=\"-3dB\" attack=\"0.01\">\n<group loVel=\"1\" "
+      "hiVel=\"64\" groupTuning=\"0.5\"><sample path=\"S/C 4.wav\" rootNote=\"60\" "
+      "loNote=\"58\" hiNote=\"62\" end=\"99\" trigger=\"release\" seqPosition=\"2\"/>"
+      "</group></groups><effects/></DecentSampler>";
+  put("dspreset_fuzz", "levels", bytes(dspreset.begin(), dspreset.end()));
+  const std::string multisample =
+      std::string(1, '\1') +
+      "<multisample name=\"T\"><sample file=\"a.wav\" gain=\"-3\" sample-stop=\"9\" "
+      "zone-logic=\"round-robin\"><key root=\"60\" low=\"58\" tune=\"0.5\"/><velocity "
+      "low=\"1\"/><loop mode=\"loop\"/></sample></multisample>";
+  put("dspreset_fuzz", "multisample", bytes(multisample.begin(), multisample.end()));
   namespace t = qbank::testing;
   t::sf2_contents c;
   c.samples = {{"Mono", 0, 400, 44100, 48, -5},

@@ -11,7 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 seconds=${1:-60}
 shift || true
-all=(script_fuzz bank_fuzz s2_bank_fuzz wav_fuzz export_fuzz param_fuzz sfz_fuzz sf2_fuzz)
+all=(script_fuzz bank_fuzz s2_bank_fuzz wav_fuzz export_fuzz param_fuzz sfz_fuzz sf2_fuzz dspreset_fuzz)
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 build=${QBANK_FUZZ_BUILD:-${TMPDIR:-/tmp}/qbank-fuzz-build}

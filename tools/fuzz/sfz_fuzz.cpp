@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_input.h"
 #include "instrument/sfz_reader.h"
 #include "platform/file_io.h"
+#include "region_checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::vector<std::string> files(1);
@@ -31,13 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   qbank::memory_source root(files[0].data(), files[0].size());
   try {
     const qbank::instrument inst = qbank::read_sfz(root, "i.sfz", open);
-    for (const qbank::region& r : inst.regions) {
-      QBANK_FUZZ_CHECK(0 <= r.lo_key && r.lo_key <= r.hi_key && r.hi_key <= 127);
-      QBANK_FUZZ_CHECK(0 <= r.lo_vel && r.lo_vel <= r.hi_vel && r.hi_vel <= 127);
-      QBANK_FUZZ_CHECK(0 <= r.root_key && r.root_key <= 127);
-      QBANK_FUZZ_CHECK(!r.sample.empty());
-      QBANK_FUZZ_CHECK(!r.end || *r.end > r.offset);
-    }
+    qbank::fuzz::check_file_regions(inst);
   } catch (const qbank::instrument_error&) {
   }
   return 0;

@@ -50,18 +50,31 @@ std::string search_text(position_criterion criterion, std::uint8_t t, int slot) 
   return {};
 }
 
+std::vector<std::string> search_texts(position_criterion criterion, std::uint8_t t, int slot) {
+  std::vector<std::string> texts{search_text(criterion, t, slot)};
+  const auto k = static_cast<std::uint8_t>(slot + t - 48);
+  const note_table table = criterion == position_criterion::table_a   ? note_table::a
+                           : criterion == position_criterion::table_b ? note_table::b
+                                                                      : note_table::c;
+  const std::string_view flat = flat_letter(table, k);
+  if (criterion != position_criterion::number && !flat.empty())
+    texts.push_back(std::string(flat) + std::to_string(k / 12));
+  return texts;
+}
+
 slot_matcher::slot_matcher(position_criterion criterion, std::uint8_t t) {
   for (int n = 0; n < slots_per_multisample; ++n) {
-    const std::string text = search_text(criterion, t, n);
-    // Every text has 2..4 bytes and no zero byte, so its packed word is not 0 and no two texts
-    // of different lengths share a word.
-    first_byte_[static_cast<unsigned char>(text[0])] = true;
-    lengths_ |= static_cast<std::uint8_t>(1u << text.size());
-    const std::uint32_t key = packed(text.data(), text.size());
-    std::size_t i = slot_of_key(key);
-    while (keys_[i] != 0) i = (i + 1) % table_size;
-    keys_[i] = key;
-    slots_[i] = static_cast<std::uint8_t>(n);
+    for (const std::string& text : search_texts(criterion, t, n)) {
+      // Every text has 2..4 bytes and no zero byte, so its packed word is not 0 and no two
+      // texts of different lengths share a word; no two slots share a text.
+      first_byte_[static_cast<unsigned char>(text[0])] = true;
+      lengths_ |= static_cast<std::uint8_t>(1u << text.size());
+      const std::uint32_t key = packed(text.data(), text.size());
+      std::size_t i = slot_of_key(key);
+      while (keys_[i] != 0) i = (i + 1) % table_size;
+      keys_[i] = key;
+      slots_[i] = static_cast<std::uint8_t>(n);
+    }
   }
 }
 

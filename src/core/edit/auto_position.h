@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qbank {
 
@@ -36,6 +37,9 @@ inline constexpr std::uint8_t transpose_byte(int semitones) {
 
 // The text slot `slot` (0..127) searches for.
 std::string search_text(position_criterion criterion, std::uint8_t t, int slot);
+// Every text slot `slot` searches for: search_text, and for a black key under a name criterion
+// also its flat ("Db4" beside "C#4", table C "db4"). A path holding either fills the slot once.
+std::vector<std::string> search_texts(position_criterion criterion, std::uint8_t t, int slot);
 
 // The slots whose search text occurs in a path, found in one pass over the path with a lookup
 // table of the 128 search texts (instead of 128 substring searches).
@@ -47,7 +51,7 @@ class slot_matcher {
   std::array<std::uint64_t, 2> match(std::string_view path) const;
 
  private:
-  static constexpr std::size_t table_size = 512;  // open addressing, at most 128 keys
+  static constexpr std::size_t table_size = 512;  // open addressing, at most 128 + 55 keys
   static std::size_t slot_of_key(std::uint32_t key) { return (key * 0x9E3779B1u) >> (32 - 9); }
 
   std::array<bool, 256> first_byte_{};            // bytes that begin some search text

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "edit/note_names.h"
 #include "platform/paths.h"
 
 namespace qbank {
@@ -103,15 +104,7 @@ class sfz_parser {
     if (size > max_total_bytes - std::min(total_bytes_, max_total_bytes))
       throw instrument_error(path_to_utf8(path) + ": the instrument's files are too large");
     total_bytes_ += size;
-    std::string text(static_cast<std::size_t>(size), '\0');
-    source.seek(0);
-    std::size_t got = 0;
-    while (got < text.size()) {
-      const std::size_t n = source.read(text.data() + got, text.size() - got);
-      if (n == 0) break;
-      got += n;
-    }
-    text.resize(got);
+    const std::string text = read_all(source);
     stack_.push_back(path.lexically_normal());
     read_text(text, depth);
     stack_.pop_back();
@@ -467,26 +460,9 @@ class sfz_parser {
 }  // namespace
 
 std::optional<int> sfz_note_number(std::string_view name) {
-  static constexpr int semitone[] = {9, 11, 0, 2, 4, 5, 7};  // a b c d e f g
-  if (name.empty()) return std::nullopt;
-  const char letter = static_cast<char>(name[0] | 0x20);
-  if (letter < 'a' || letter > 'g') return std::nullopt;
-  int n = semitone[letter - 'a'];
-  std::size_t at = 1;
-  if (at < name.size() && name[at] == '#') {
-    ++n;
-    ++at;
-  } else if (at < name.size() && name[at] == 'b') {
-    --n;
-    ++at;
-  }
-  int octave = 0;
-  const char* first = name.data() + at;
-  const char* last = name.data() + name.size();
-  const auto [end, ec] = std::from_chars(first, last, octave);
-  if (first == last || ec != std::errc() || end != last || octave < -1 || octave > 9)
-    return std::nullopt;
-  return (octave + 1) * 12 + n;
+  const std::optional<note_reading> note = read_note_name(name, note_convention::software);
+  if (!note || note->length != name.size()) return std::nullopt;
+  return note->note;
 }
 
 instrument read_sfz(byte_source& source, const std::filesystem::path& path,

@@ -385,6 +385,19 @@ std::optional<std::filesystem::path> link_below(const std::filesystem::path& fol
   return std::nullopt;
 }
 
+std::string read_all(byte_source& source) {
+  std::string text(static_cast<std::size_t>(source.size()), '\0');
+  source.seek(0);
+  std::size_t got = 0;
+  while (got < text.size()) {
+    const std::size_t n = source.read(text.data() + got, text.size() - got);
+    if (n == 0) break;
+    got += n;
+  }
+  text.resize(got);
+  return text;
+}
+
 std::vector<std::uint8_t> read_whole_file(const std::filesystem::path& path) {
   input_file in(path);
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(in.size()));

@@ -28,6 +28,10 @@ class byte_source {
   virtual void seek(std::uint64_t position) = 0;
 };
 
+// Everything in `source` from its first byte, as text (the bytes as they are); a source that
+// ends early gives what it held.
+std::string read_all(byte_source& source);
+
 // A byte source over memory the caller keeps alive.
 class memory_source : public byte_source {
  public:

@@ -1,6 +1,7 @@
 #include "platform/folders.h"
 
 #include <algorithm>
+#include <atomic>
 #include <system_error>
 
 #include "platform/fault_injection.h"
@@ -51,6 +52,33 @@ bool create_folders_below(const std::filesystem::path& base, const std::filesyst
     if (ec || os::is_link(at) || os::kind_of(at) != os::file_kind::folder) return false;
   }
   return true;
+}
+
+std::filesystem::path create_temporary_folder(std::string_view prefix) {
+  std::error_code ec;
+  const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+  if (ec) throw file_error(std::filesystem::path(), "no temporary folder: " + ec.message());
+  static std::atomic<unsigned> counter{0};
+  const std::string stem = std::string(prefix) + std::to_string(os::process_id()) + "-";
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    const std::filesystem::path folder = base / path_from_utf8(stem + std::to_string(++counter));
+    if (!folder_step_allowed(folder)) throw file_error(folder, "cannot create the folder");
+    // create_directory is false, without an error, when the name is taken: try the next one.
+    if (!std::filesystem::create_directory(folder, ec)) {
+      if (ec) throw file_error(folder, ec.message());
+      continue;
+    }
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace, ec);
+    return folder;
+  }
+  throw file_error(base, "no free name for a temporary folder");
+}
+
+bool remove_folder_tree(const std::filesystem::path& folder) noexcept {
+  std::error_code ec;
+  std::filesystem::remove_all(folder, ec);
+  return !ec;
 }
 
 bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {

@@ -20,6 +20,14 @@ bool create_folders(const std::filesystem::path& folder);
 // false when it cannot or when a link is in the way (see link_below).
 bool create_folders_below(const std::filesystem::path& base, const std::filesystem::path& folder);
 
+// Creates a new, empty folder of this process's own in the system's temporary folder, its name
+// starting with `prefix`, open to this user only where the system has such permissions. Throws
+// file_error when none can be made.
+std::filesystem::path create_temporary_folder(std::string_view prefix);
+// Removes `folder` with everything in it (links inside are removed, not followed); false when
+// something could not be removed.
+bool remove_folder_tree(const std::filesystem::path& folder) noexcept;
+
 // True when both paths name one existing file (also through links or another spelling).
 bool same_file(const std::filesystem::path& a, const std::filesystem::path& b);
 // The regular files directly in `folder` whose extension (with its dot) equals `extension` in

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -55,6 +57,60 @@ TEST(SearchText, NumbersNamesAndTransposes) {
   EXPECT_EQ(search_text(position_criterion::table_b, transpose_byte(48), 127), "G14");
 }
 
+TEST(NoteNames, ReadingANameInAnyTablesSpellingWithFlats) {
+  constexpr note_convention bank = note_convention::bank;
+  constexpr note_convention sfz = note_convention::software;
+  struct row {
+    const char* text;
+    note_convention convention;
+    std::optional<int> note;
+    std::size_t length = 0;
+  };
+  const row rows[] = {
+      {"C0", bank, 0, 2},       {"C 5", bank, 60, 3},   {"C#4", bank, 49, 3}, {"Db4", bank, 49, 3},
+      {"db4.wav", bank, 49, 3}, {"H 5", bank, 71, 3},   {"b5", bank, 71, 2},  {"Bb3", bank, 46, 3},
+      {"G10", bank, 127, 3},    {"G#10", bank, 128, 4}, {"c4", sfz, 60, 2},   {"c-1", sfz, 0, 3},
+      {"Eb-1", bank, {}},       {"C45", bank, {}},      {"C#", bank, {}},     {"X4", bank, {}},
+      {"DB4", bank, {}},        {"C#11", bank, {}},     {"c10", sfz, {}},     {"h4", sfz, {}},
+      {"c 4", sfz, {}},
+  };
+  for (const row& r : rows) {
+    const std::optional<note_reading> got = read_note_name(r.text, r.convention);
+    ASSERT_EQ(got.has_value(), r.note.has_value()) << r.text;
+    if (!got) continue;
+    EXPECT_EQ(got->note, *r.note) << r.text;
+    EXPECT_EQ(got->length, r.length) << r.text;
+  }
+}
+
+TEST(PlaceByName, FlatsFillTheSlotOfTheirSharpUnderEveryNameCriterion) {
+  struct row {
+    position_criterion criterion;
+    int transpose;
+    const char* name;  // in "D:\Lib\Pad <name>.wav"
+    int slot;          // -1: no slot
+  };
+  const row rows[] = {
+      {position_criterion::table_a, 0, "C#4", 49},   {position_criterion::table_a, 0, "Db4", 49},
+      {position_criterion::table_a, 0, "Bb3", 46},   {position_criterion::table_b, 0, "D#5", 63},
+      {position_criterion::table_b, 0, "Eb5", 63},   {position_criterion::table_b, 0, "Ab9", 116},
+      {position_criterion::table_b, -12, "Gb4", 66}, {position_criterion::table_c, 0, "gb2", 30},
+      {position_criterion::table_c, 0, "ab3", 44},   {position_criterion::table_c, 0, "Ab3", -1},
+      {position_criterion::number, 0, "Db4", -1},
+  };
+  for (const row& r : rows) {
+    bank b;
+    const std::vector<std::string> paths = {std::string("D:\\Lib\\Pad ") + r.name + ".wav"};
+    place_by_name(b, 1, paths, r.criterion, transpose_byte(r.transpose));
+    for (int n = 0; n < slots_per_multisample; ++n) {
+      // Table C's flats also hold "b" and an octave, which is the eleventh note's name there.
+      if (r.criterion == position_criterion::table_c && n % 12 == 11) continue;
+      EXPECT_EQ(b.file(1, n), n == r.slot ? paths[0] : "- - -")
+          << "criterion " << int(r.criterion) << " " << r.name << " slot " << n;
+    }
+  }
+}
+
 // The placement as first described: for each slot, each file in order, a plain substring search.
 std::vector<std::string> place_slot_by_slot(const std::vector<std::string>& paths,
                                             position_criterion c, std::uint8_t t,
@@ -62,9 +118,11 @@ std::vector<std::string> place_slot_by_slot(const std::vector<std::string>& path
   std::vector<std::string> slots(slots_per_multisample, "- - -");
   matches = 0;
   for (int n = 0; n < slots_per_multisample; ++n) {
-    const std::string text = search_text(c, t, n);
+    const std::vector<std::string> texts = search_texts(c, t, n);
     for (const std::string& path : paths) {
-      if (path.find(text) != std::string::npos) {
+      if (std::any_of(texts.begin(), texts.end(), [&](const std::string& text) {
+            return path.find(text) != std::string::npos;
+          })) {
         slots[n] = path;
         ++matches;
       }
