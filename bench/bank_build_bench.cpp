@@ -295,7 +295,7 @@ int run(int runs, std::uint64_t library_mb, std::string_view parts) {
 int main(int argc, char** argv) {
   if (argc == 4 && std::string_view(argv[1]) == "--build-peak")
     return qbank::bench::measure_build_peak(argv[2], argv[3]);
-  const int runs = runs_argument(argc, argv, 3);
+  const int runs = qbank::bench::runs_argument(argc, argv, 3);
   const std::uint64_t library_mb = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1024;
   return qbank::bench::run(runs, library_mb, argc > 3 ? argv[3] : "");
 }
