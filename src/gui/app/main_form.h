@@ -31,6 +31,7 @@ namespace qbank::gui {
 class bank_manager_page;
 class dialogs;
 class file_slots_model;
+class find_bar;
 class multisample_editor;
 class name_grid_model;
 class player_tab;
@@ -114,6 +115,9 @@ class TForm1 : public QMainWindow {
   const std::vector<QString>& pending_items() const { return pending_; }
   // The context menus by grid name ("StringGridBlends", ...).
   QMenu* context_menu(const QString& grid) const;
+  // The find lines above the programs and the multisamples grids.
+  find_bar* program_finder() const { return find_programs_; }
+  find_bar* multisample_finder() const { return find_multisamples_; }
 
   // The commands of the File, Edit and Tools menus that act on files and the loaded name.
   void clear_all();
@@ -137,6 +141,9 @@ class TForm1 : public QMainWindow {
                     const QString& what = QString());
   void attach_context_menu(QTableView* grid, QMenu* menu);
   void build_undo_items(QMenu* edit);
+  // "Find..." (Ctrl+F): opens the find line of the multisamples grid on its tab, else the one of
+  // the programs grid.
+  void build_find_item(QMenu* edit);
   // Closes the main bank's open step into the history (or clears the history when the bank
   // was replaced) and opens the next step.
   void close_step(const QString& what, int merge_id);
@@ -179,6 +186,8 @@ class TForm1 : public QMainWindow {
   QUndoStack* history_ = nullptr;
   QAction* undo_action_ = nullptr;
   QAction* redo_action_ = nullptr;
+  find_bar* find_programs_ = nullptr;
+  find_bar* find_multisamples_ = nullptr;
 
   int current_program_ = 0;
   int current_multisample_ = 1;

@@ -9,11 +9,13 @@
 #include <cstdio>
 
 #include "app/dialogs.h"
+#include "app/find_bar.h"
 #include "app/main_form.h"
 #include "app/recovery.h"
 #include "audio/conform.h"
 #include "audio/conform_codec.h"
 #include "audio/conform_command.h"
+#include "edit/program_tab.h"
 #include "edit/bulk_menu.h"
 #include "edit/multisample_editor.h"
 #include "manager/bank_manager_page.h"
@@ -171,6 +173,19 @@ void TForm1::build_undo_items(QMenu* edit) {
   });
 }
 
+void TForm1::build_find_item(QMenu* edit) {
+  find_programs_ = new find_bar(StringGridBlends);
+  find_multisamples_ = new find_bar(StringGridMultisamples);
+  QAction* item = edit->addAction(QStringLiteral("Find..."));
+  item->setShortcut(QKeySequence::Find);
+  connect(item, &QAction::triggered, this, [this] {
+    const bool multisamples = PageControl1->currentWidget()->isAncestorOf(StringGridMultisamples);
+    if (!multisamples) PageControl1->setCurrentWidget(programs());
+    (multisamples ? find_multisamples_ : find_programs_)->open();
+  });
+  actions_.push_back(item);
+}
+
 void TForm1::build_menus() {
   using none = std::function<void()>;
   QMenuBar* bar = menuBar();
@@ -219,6 +234,7 @@ void TForm1::build_menus() {
 
   QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
   build_undo_items(edit);
+  build_find_item(edit);
   add_item(edit, QStringLiteral("Calculate bank SIZE  (Version 6)"),
            [this] { calculate_size_command(); });
   QMenu* reset_invalid = edit->addMenu(QStringLiteral("Reset Invalid Parameters"));
