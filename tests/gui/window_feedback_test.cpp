@@ -1,6 +1,9 @@
-// What the window tells the user: the find line over the programs and multisamples grids.
+// What the window tells the user: the find line over the programs and multisamples grids, and
+// the status bar's line about the last command.
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QtTest>
@@ -9,8 +12,12 @@
 #include "app/find_bar.h"
 #include "app/main_form.h"
 #include "bank/bank.h"
+#include "demo/demo_library.h"
 #include "edit/program_tab.h"
 #include "gui_test_support.h"
+#include "manager/bank_manager_page.h"
+#include "support/recording_host.h"
+#include "support/temp_dir.h"
 
 using namespace qbank::gui;
 
@@ -109,6 +116,97 @@ class window_feedback_test : public QObject {
     QCOMPARE(selected_rows(form.StringGridBlends), QList<int>{0});
     QTest::keyClick(form.program_finder()->line(), Qt::Key_Return);
     QCOMPARE(form.current_program(), 0);
+  }
+
+  // One window through a day's commands; each leaves its result in the status bar.
+  void status_bar_shows_each_command_result() {
+    qbank::testing::temp_dir dir;
+    qbank::testing::recording_host quiet;
+    const qbank::demo_library demo = qbank::write_demo_library(dir.path(), quiet);
+    testing::scripted_dialogs answers;
+    TForm1 form(&answers);
+    testing::report_reader reports(form);
+    form.show();
+    const int width = form.width();
+    const QString open_script = QStringLiteral(
+        "Open Sampler Script File (Version 6 / 9999 programs / 10000 multisamples)...");
+    struct step {
+      const char* name;
+      std::function<void()> run;
+      QString status;  // the whole text, or its start when it ends with "..."
+    };
+    auto menu = [&form](const QString& caption) {
+      return [&form, caption] { form.action(caption)->trigger(); };
+    };
+    auto with_file = [&answers](std::filesystem::path file, std::function<void()> run) {
+      return [&answers, file, run] {
+        answers.files = {file};
+        run();
+      };
+    };
+    const step steps[] = {
+        {"open", with_file(demo.script, menu(open_script)), "Opened Demo.qbs"},
+        {"save script",
+         with_file(dir / "Copy.qbs",
+                   menu(QStringLiteral("Save Sampler Script File (Version 6 / 9999 programs / "
+                                       "10000 multisamples)..."))),
+         "Saved Copy.qbs"},
+        {"build",
+         with_file(dir / "Built.qbb",
+                   menu(QStringLiteral("Save Sampler Bank File (Version 6 / 9999 PG / 10000 MS) "
+                                       "and split to 4GB toms..."))),
+         "Built Built.qbb"},
+        {"open bank",
+         with_file(dir / "Built.qbb",
+                   menu(QStringLiteral("Open Sampler Bank File (Version 2, 3, 4, 5 or 6 )..."))),
+         "Opened Built.qbb"},
+        {"export",
+         [&] {
+           std::filesystem::create_directory(dir / "out");
+           answers.folders = {QString::fromStdString((dir / "out").string())};
+           form.action(QStringLiteral("Export Selected Multisample WAV Files..."))->trigger();
+         },
+         "Exported 13 files"},
+        {"a message", menu(QStringLiteral("Calculate bank SIZE  (Version 6)")),
+         "Estimated Bank Size in Version 5 is: ..."},
+        {"a change with a message", menu(QStringLiteral("Up")), "Transposed 7 programs"},
+        {"undo", [&form] { form.undo_action()->trigger(); },
+         "Undid Transpose all used Programs with one Octave Up"},
+        {"redo", [&form] { form.redo_action()->trigger(); },
+         "Redid Transpose all used Programs with one Octave Up"},
+        {"placement",
+         [&] {
+           answers.file_lists = {std::vector{dir / "Lead 048.wav", dir / "Lead.wav"}};
+           form.action(QStringLiteral("Add MULTIPLE WAV files - to AUTO position by NAME..."))
+               ->trigger();
+         },
+         "Placed 1 of 2 files"},
+        {"transfer",
+         [&] {
+           answers.files = {demo.script};
+           form.action(QStringLiteral("Open Scampler Script File (Version 6 / 9999 PG / 1000 "
+                                      "MS)..."))
+               ->trigger();
+           QTest::mouseClick(form.manager_page()->ButtonExecute, Qt::LeftButton);
+         },
+         "Transferred 1 program"},
+        {"a change without a message", menu(QStringLiteral("Clear ALL...")), "Done: Clear ALL"},
+        {"cancelled", menu(QStringLiteral("Save System /Global/ Settings to file...")),
+         "Save System /Global/ Settings to file: nothing changed"},
+        {"failure", with_file(dir / "none.qbs", menu(open_script)), "Failed: ..."},
+    };
+    answers.default_answer = true;
+    for (const step& s : steps) {
+      s.run();
+      const QString shown = form.status_text();
+      if (s.status.endsWith(QStringLiteral("...")))
+        QVERIFY2(shown.startsWith(s.status.chopped(3)), qPrintable(s.name + (": " + shown)));
+      else
+        QVERIFY2(shown == s.status, qPrintable(s.name + (": " + shown)));
+      QVERIFY(form.statusBar()->isVisible());
+    }
+    // A long result is cut at the window's edge; the window keeps its width.
+    QCOMPARE(form.width(), width);
   }
 };
 

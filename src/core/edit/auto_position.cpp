@@ -97,6 +97,7 @@ placement_counts place_by_name(bank& b, int n, std::span<const std::string> path
   for (const std::string& path : paths) {
     const auto found = matcher.match(path);
     if ((found[0] | found[1]) == 0) continue;
+    ++counts.placed;
     const path_id id = b.paths().intern(path);
     for (int word = 0; word < 2; ++word) {
       for (std::uint64_t bits = found[word]; bits != 0; bits &= bits - 1) {

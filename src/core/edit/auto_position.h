@@ -59,6 +59,7 @@ class slot_matcher {
 struct placement_counts {
   unsigned matches = 0;  // slot placements made; a file placed in three slots counts three
   unsigned files = 0;    // files offered
+  unsigned placed = 0;   // files placed in at least one slot
 };
 
 // Places `paths` (stored texts, in the order the user chose them) into multisample `n` by

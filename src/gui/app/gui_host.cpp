@@ -4,11 +4,16 @@
 
 #include "app/dialogs.h"
 #include "app/window_util.h"
+#include "platform/paths.h"
 
 namespace qbank::gui {
 
 QString to_qstring(std::string_view utf8) {
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+QString file_name_of(const std::filesystem::path& path) {
+  return to_qstring(path_to_utf8(path.filename()));
 }
 
 gui_host::gui_host(dialogs& d, QWidget* owner) : dialogs_(d), owner_(owner) {}
@@ -47,6 +52,8 @@ void gui_host::process_events() {
 
 void gui_host::report_show(std::string_view title, const std::vector<std::string>& lines) {
   if (report_) return;
+  constexpr std::string_view report_prefix = "Report: ";
+  said_ = title.starts_with(report_prefix) ? title.substr(report_prefix.size()) : title;
   report_ = std::make_unique<TFormReport>(to_qstring(title), lines);
   attach_to(report_.get(), owner_);
   report_->exec();
@@ -59,6 +66,7 @@ void gui_host::report_hide() {
 }
 
 void gui_host::message(std::string_view text, std::string_view caption) {
+  said_ = text.substr(0, text.find('\n'));
   dialogs_.message(to_qstring(text), to_qstring(caption));
 }
 

@@ -2,6 +2,7 @@
 // demand and freed after use, and message boxes through the dialogs interface.
 #pragma once
 
+#include <filesystem>
 #include <memory>
 
 #include "app/progress_form.h"
@@ -32,6 +33,11 @@ class gui_host : public host {
   void message(std::string_view text, std::string_view caption) override;
   bool ask(std::string_view text, std::string_view caption) override;
 
+  // What the window said last: the first line of the last message box, or the title of the last
+  // report (without its "Report: "); empty after forget_said(). Questions do not count.
+  const std::string& last_said() const { return said_; }
+  void forget_said() { said_.clear(); }
+
   // The open windows, null when none exists.
   TProgressForm* progress_window() const { return progress_.get(); }
   TFormReport* report_window() const { return report_.get(); }
@@ -41,8 +47,11 @@ class gui_host : public host {
   QWidget* owner_;
   std::unique_ptr<TProgressForm> progress_;
   std::unique_ptr<TFormReport> report_;
+  std::string said_;
 };
 
 QString to_qstring(std::string_view utf8);
+// The last part of `path` ("Demo.qbs"), as the window shows it.
+QString file_name_of(const std::filesystem::path& path);
 
 }  // namespace qbank::gui

@@ -15,9 +15,9 @@
 #include "audio/conform.h"
 #include "audio/conform_codec.h"
 #include "audio/conform_command.h"
-#include "edit/program_tab.h"
 #include "edit/bulk_menu.h"
 #include "edit/multisample_editor.h"
+#include "edit/program_tab.h"
 #include "manager/bank_manager_page.h"
 
 namespace qbank::gui {
@@ -114,7 +114,10 @@ void TForm1::start_recovery() {
     recovery_->remove();
     return;
   }
-  run_command([this] { recovery_->read(*main_); });
+  run_command([this, when] {
+    recovery_->read(*main_);
+    set_status(QStringLiteral("Restored the changes kept on %1").arg(*when));
+  });
   // The restored bank is still not saved anywhere.
   history_->resetClean();
   show_title();

@@ -45,6 +45,7 @@ void export_program_names_command(TForm1& form) {
                     QStringLiteral("txt")));
   if (!path) return;
   export_program_names(form.main_bank(), *path, form.host());
+  form.set_status(QStringLiteral("Exported program names to ") + file_name_of(*path));
 }
 
 void remove_unused_command(TForm1& form) {
