@@ -155,7 +155,7 @@ class window_feedback_test : public QObject {
          with_file(dir / "Built.qbb",
                    menu(QStringLiteral("Save Sampler Bank File (Version 6 / 9999 PG / 10000 MS) "
                                        "and split to 4GB toms..."))),
-         "Built Built.qbb"},
+         "Built Built.qbb. This cannot be undone."},
         {"open bank",
          with_file(dir / "Built.qbb",
                    menu(QStringLiteral("Open Sampler Bank File (Version 2, 3, 4, 5 or 6 )..."))),
@@ -207,6 +207,66 @@ class window_feedback_test : public QObject {
     }
     // A long result is cut at the window's edge; the window keeps its width.
     QCOMPARE(form.width(), width);
+  }
+
+  // Commands that change files on disk say, in the window only, that no undo brings them back:
+  // in their first question, else in their first report, else in the status bar.
+  void file_changing_commands_say_they_cannot_be_undone_data() {
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("where");  // "question", "report" or "status"
+    QTest::addColumn<bool>("told");
+    QTest::newRow("silence trim") << "+/- 60 samples  /  -54.7dB..."
+                                  << "question" << true;
+    QTest::newRow("library export") << "Export ALL Samples From Loaded Bank File..."
+                                    << "question" << true;
+    QTest::newRow("marker files") << "Save ALL Used Multisamples Names To Multisamples Folders"
+                                  << "report" << true;
+    QTest::newRow("build") << "Save Sampler Bank File (Version 6 / 9999 PG / 10000 MS) and split "
+                              "to 4GB toms..."
+                           << "status" << true;
+    QTest::newRow("an undoable removal") << "Remove UNUSED Multisamples..."
+                                         << "question" << false;
+  }
+  void file_changing_commands_say_they_cannot_be_undone() {
+    QFETCH(QString, caption);
+    QFETCH(QString, where);
+    QFETCH(bool, told);
+    qbank::testing::temp_dir dir;
+    qbank::testing::recording_host quiet;
+    const qbank::demo_library demo = qbank::write_demo_library(dir.path(), quiet);
+    testing::scripted_dialogs answers;
+    TForm1 form(&answers);
+    testing::report_reader reports(form);
+    answers.files = {demo.script, dir / "Built.qbb", dir / "Built.qbb"};
+    form.action(QStringLiteral(
+                    "Open Sampler Script File (Version 6 / 9999 programs / 10000 multisamples)..."))
+        ->trigger();
+    if (caption.startsWith(QStringLiteral("Export"))) {
+      form.action(QStringLiteral("Save Sampler Bank File (Version 6 / 9999 PG / 10000 MS) and "
+                                 "split to 4GB toms..."))
+          ->trigger();
+      form.action(QStringLiteral("Open Sampler Bank File (Version 2, 3, 4, 5 or 6 )..."))
+          ->trigger();
+    }
+    answers.boxes.clear();
+    reports.texts.clear();
+    answers.default_answer = false;  // every question answered No: nothing is changed
+    form.action(caption)->trigger();
+    const QString note = QStringLiteral("This cannot be undone.");
+    QString said;
+    if (where == QStringLiteral("question")) {
+      QVERIFY(!answers.boxes.isEmpty());
+      said = answers.boxes.front();
+    } else if (where == QStringLiteral("report")) {
+      QVERIFY(!reports.texts.isEmpty());
+      said = reports.texts.front();
+    } else {
+      said = form.status_text();
+    }
+    QVERIFY2(said.endsWith(note) == told,
+             qPrintable(said + answers.boxes.join('|') + reports.texts.join('|')));
+    // Said once: the status bar does not repeat a question's or a report's note.
+    if (where != QStringLiteral("status")) QVERIFY(!form.status_text().endsWith(note));
   }
 };
 

@@ -20,6 +20,12 @@ gui_host::gui_host(dialogs& d, QWidget* owner) : dialogs_(d), owner_(owner) {}
 
 gui_host::~gui_host() = default;
 
+void gui_host::begin_command() {
+  said_.clear();
+  not_undoable_ = false;
+  told_ = false;
+}
+
 void gui_host::progress_show(char kind, std::int32_t* cancel_flag) {
   if (progress_) return;
   progress_ = std::make_unique<TProgressForm>(kind, cancel_flag);
@@ -54,7 +60,14 @@ void gui_host::report_show(std::string_view title, const std::vector<std::string
   if (report_) return;
   constexpr std::string_view report_prefix = "Report: ";
   said_ = title.starts_with(report_prefix) ? title.substr(report_prefix.size()) : title;
-  report_ = std::make_unique<TFormReport>(to_qstring(title), lines);
+  if (not_undoable_untold()) {
+    told_ = true;
+    std::vector<std::string> told = lines;
+    told.insert(told.end(), {std::string(), std::string(not_undoable_text)});
+    report_ = std::make_unique<TFormReport>(to_qstring(title), told);
+  } else {
+    report_ = std::make_unique<TFormReport>(to_qstring(title), lines);
+  }
   attach_to(report_.get(), owner_);
   report_->exec();
 }
@@ -71,7 +84,12 @@ void gui_host::message(std::string_view text, std::string_view caption) {
 }
 
 bool gui_host::ask(std::string_view text, std::string_view caption) {
-  return dialogs_.ask(to_qstring(text), to_qstring(caption));
+  QString question = to_qstring(text);
+  if (not_undoable_untold()) {
+    told_ = true;
+    question += QStringLiteral("\n\n") + to_qstring(not_undoable_text);
+  }
+  return dialogs_.ask(question, to_qstring(caption));
 }
 
 }  // namespace qbank::gui

@@ -33,10 +33,16 @@ class gui_host : public host {
   void message(std::string_view text, std::string_view caption) override;
   bool ask(std::string_view text, std::string_view caption) override;
 
+  // A command begins: nothing said yet, and it changes no files on disk.
+  void begin_command();
   // What the window said last: the first line of the last message box, or the title of the last
-  // report (without its "Report: "); empty after forget_said(). Questions do not count.
+  // report (without its "Report: "); empty at the start of a command. Questions do not count.
   const std::string& last_said() const { return said_; }
-  void forget_said() { said_.clear(); }
+  // The running command changes files on disk, which no undo brings back: its first question,
+  // or else its first report, ends with not_undoable_text (in the window only).
+  void changes_files_on_disk() { not_undoable_ = true; }
+  // True when the running command changes files on disk and has not said so yet.
+  bool not_undoable_untold() const { return not_undoable_ && !told_; }
 
   // The open windows, null when none exists.
   TProgressForm* progress_window() const { return progress_.get(); }
@@ -48,7 +54,11 @@ class gui_host : public host {
   std::unique_ptr<TProgressForm> progress_;
   std::unique_ptr<TFormReport> report_;
   std::string said_;
+  bool not_undoable_ = false;
+  bool told_ = false;
 };
+
+inline constexpr std::string_view not_undoable_text = "This cannot be undone.";
 
 QString to_qstring(std::string_view utf8);
 // The last part of `path` ("Demo.qbs"), as the window shows it.

@@ -238,8 +238,15 @@ QWidget* TForm1::build_manager_tab(const std::function<void(std::uint8_t)>& prog
 }
 
 QWidget* TForm1::build_sd_card_tab() {
-  return new sd_card_tab(*dialogs_, *host_,
-                         [this](const std::function<void()>& command) { run_command(command); });
+  // The tab's one command writes the card.
+  return new sd_card_tab(*dialogs_, *host_, [this](const std::function<void()>& command) {
+    run_command(
+        [this, &command] {
+          host_->changes_files_on_disk();
+          command();
+        },
+        QStringLiteral("Write SD card"));
+  });
 }
 
 void TForm1::refresh() {
@@ -292,7 +299,7 @@ void TForm1::run_command(const std::function<void()>& command, const QString& wh
   if (recovery_timer_->isActive()) write_recovery();
   command_running_ = true;
   result_.clear();
-  host_->forget_said();
+  host_->begin_command();
   QString failure;
   try {
     command();
@@ -309,9 +316,12 @@ void TForm1::run_command(const std::function<void()>& command, const QString& wh
   const bool changed = close_step(what, -1);
   if (saved_in_command_) history_->setClean();
   saved_in_command_ = false;
-  status_->setText(failure.isNull()
+  QString result = failure.isNull()
                        ? command_result(what, changed)
-                       : QStringLiteral("Failed: ") + failure.section(QLatin1Char('\n'), 0, 0));
+                       : QStringLiteral("Failed: ") + failure.section(QLatin1Char('\n'), 0, 0);
+  // A command that changed files on disk without a question or a report says it here.
+  if (host_->not_undoable_untold()) result += QStringLiteral(". ") + to_qstring(not_undoable_text);
+  status_->setText(result);
   refresh();
 }
 

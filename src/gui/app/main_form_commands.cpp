@@ -64,6 +64,7 @@ void TForm1::save_bank_command() {
   const auto path = dialogs_->choose_save_file(
       QStringLiteral("Save all data as Quorvatek Samplers BANK file!"), bank_filter());
   if (!path) return;
+  host_->changes_files_on_disk();
   // The script is saved before the build, whatever the build then finds.
   const bool built = save_script_and_build(*main_, *path, *host_);
   saved_in_command_ = true;

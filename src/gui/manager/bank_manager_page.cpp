@@ -186,11 +186,13 @@ void bank_manager_page::import_sounds() {
 }
 
 void bank_manager_page::export_selected_multisample() {
+  form_.host().changes_files_on_disk();
   show_exported(export_multisample(form_.main_bank(), form_.current_multisample(), choose_folder_,
                                    form_.host()));
 }
 
 void bank_manager_page::export_library() {
+  form_.host().changes_files_on_disk();
   show_exported(qbank::export_library(form_.main_bank(), choose_folder_, form_.host()));
 }
 
