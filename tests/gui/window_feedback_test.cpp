@@ -35,6 +35,20 @@ QList<int> selected_rows(const QTableView* grid) {
   return rows;
 }
 
+// A window over a fresh demo library, its reports read and closed as they open.
+struct demo_window {
+  qbank::testing::temp_dir dir;
+  qbank::demo_library demo = write(dir);
+  testing::scripted_dialogs answers;
+  TForm1 form{&answers};
+  testing::report_reader reports{form};
+
+  static qbank::demo_library write(const qbank::testing::temp_dir& dir) {
+    qbank::testing::recording_host quiet;
+    return qbank::write_demo_library(dir.path(), quiet);
+  }
+};
+
 }  // namespace
 
 class window_feedback_test : public QObject {
@@ -120,12 +134,8 @@ class window_feedback_test : public QObject {
 
   // One window through a day's commands; each leaves its result in the status bar.
   void status_bar_shows_each_command_result() {
-    qbank::testing::temp_dir dir;
-    qbank::testing::recording_host quiet;
-    const qbank::demo_library demo = qbank::write_demo_library(dir.path(), quiet);
-    testing::scripted_dialogs answers;
-    TForm1 form(&answers);
-    testing::report_reader reports(form);
+    demo_window w;
+    auto& [dir, demo, answers, form, reports] = w;
     form.show();
     const int width = form.width();
     const QString open_script = QStringLiteral(
@@ -231,12 +241,8 @@ class window_feedback_test : public QObject {
     QFETCH(QString, caption);
     QFETCH(QString, where);
     QFETCH(bool, told);
-    qbank::testing::temp_dir dir;
-    qbank::testing::recording_host quiet;
-    const qbank::demo_library demo = qbank::write_demo_library(dir.path(), quiet);
-    testing::scripted_dialogs answers;
-    TForm1 form(&answers);
-    testing::report_reader reports(form);
+    demo_window w;
+    auto& [dir, demo, answers, form, reports] = w;
     answers.files = {demo.script, dir / "Built.qbb", dir / "Built.qbb"};
     form.action(QStringLiteral(
                     "Open Sampler Script File (Version 6 / 9999 programs / 10000 multisamples)..."))
