@@ -67,6 +67,7 @@ class window_feedback_test : public QObject {
         << false << "9" << QList<int>{9, 200} << QList<int>{200, 9};
     QTest::newRow("multisample name") << true << "STRING" << QList<int>{6, 99} << QList<int>{99, 6};
     QTest::newRow("multisample number") << true << "100" << QList<int>{99} << QList<int>{99};
+    QTest::newRow("no match keeps the row") << false << "zzz" << QList<int>{0} << QList<int>{0};
   }
   void find_selects_matching_rows() {
     QFETCH(bool, multisamples);
@@ -116,20 +117,6 @@ class window_feedback_test : public QObject {
     // Nothing was filtered out: every row keeps its place.
     QCOMPARE(grid->model()->rowCount(),
              multisamples ? qbank::multisample_count - 1 : qbank::program_count);
-  }
-
-  void find_with_no_match_keeps_the_selection() {
-    testing::scripted_dialogs answers;
-    TForm1 form(&answers);
-    form.show();
-    form.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&form));
-    QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier);
-    QTest::keyClicks(form.program_finder()->line(), QStringLiteral("zzz"));
-    QVERIFY(form.program_finder()->matches().empty());
-    QCOMPARE(selected_rows(form.StringGridBlends), QList<int>{0});
-    QTest::keyClick(form.program_finder()->line(), Qt::Key_Return);
-    QCOMPARE(form.current_program(), 0);
   }
 
   // One window through a day's commands; each leaves its result in the status bar.

@@ -62,6 +62,8 @@ find_bar::find_bar(QTableView* grid)
 }
 
 void find_bar::open() {
+  // The names may have changed since the last search.
+  if (!line_->text().isEmpty()) find(line_->text());
   show();
   line_->setFocus(Qt::ShortcutFocusReason);
   line_->selectAll();

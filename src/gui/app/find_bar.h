@@ -25,7 +25,8 @@ class find_bar : public QWidget {
   // Puts the line above `grid` in the grid's own layout; it stays hidden until open().
   explicit find_bar(QTableView* grid);
 
-  // Shows the line with its text selected and gives it the focus.
+  // Shows the line with its text selected and gives it the focus; a text left from before is
+  // searched again.
   void open();
   // Makes the match after the current row current (the first again after the last).
   void next_match();
