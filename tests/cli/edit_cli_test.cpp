@@ -6,8 +6,8 @@
 #include "bank/bank.h"
 #include "bank/script_file.h"
 #include "platform/file_io.h"
-#include "support/run_qbank.h"
 #include "support/recording_host.h"
+#include "support/run_qbank.h"
 #include "support/temp_dir.h"
 
 namespace qbank {
@@ -24,7 +24,6 @@ void save(const bank& b, const std::filesystem::path& path) {
   recording_host h;
   save_script(b, path, h);
 }
-
 
 TEST(EditCli, CommonPathAndReplacePath) {
   temp_dir dir;
@@ -76,9 +75,16 @@ TEST(EditCli, PlaceByNumberAndNameWithTheMarkerQuestion) {
                            " --multisample 12 --criterion number --transpose -12 " + wavs + " -o " +
                            q(dir / "b.qbs"));
   EXPECT_EQ(r.exit_code, 0);
+  // The empty stand-ins are no WAV files: the report after the question says so.
+  const std::string not_wav =
+      "Placed, but not a 16-bit 48 kHz WAV file (convert it with conform): ";
   EXPECT_EQ(r.out,
             "[Info] Added 2 from 3 files.\n"
-            "[Question] Use multisample name: \"Grand Piano\" ? -> Yes\n");
+            "[Question] Use multisample name: \"Grand Piano\" ? -> Yes\n"
+            "[Report: Placement problems]\n" +
+                not_wav + (dir / "Piano 060.wav").string() + "\n" + not_wav +
+                (dir / "Piano 072.wav").string() + "\n" +
+                "Not placed, no note found in the name: " + (dir / "Other.wav").string() + "\n");
   auto b = read_script(dir / "b.qbs");
   EXPECT_EQ(b->file(12, 72), (dir / "Piano 060.wav").string());
   EXPECT_EQ(b->file(12, 84), (dir / "Piano 072.wav").string());
@@ -86,11 +92,15 @@ TEST(EditCli, PlaceByNumberAndNameWithTheMarkerQuestion) {
 
   // Asked on the terminal and answered No: the files are placed, the name stays.
   run_result asked = run_qbank("-i place " + q(dir / "a.qbs") + " --multisample 3 --criterion b " +
-                                   q(dir / "Piano 060.wav") + " -o " + q(dir / "c.qbs"));  // no answer on standard input: No
+                               q(dir / "Piano 060.wav") + " -o " +
+                               q(dir / "c.qbs"));  // no answer on standard input: No
   EXPECT_EQ(asked.exit_code, 0);
   EXPECT_EQ(asked.out,
             "[Info] Added 0 from 1 files.\n"
-            "[Question] Use multisample name: \"Grand Piano\" ? [y/N]  -> No\n");
+            "[Question] Use multisample name: \"Grand Piano\" ? [y/N]  -> No\n"
+            "[Report: Placement problems]\n"
+            "Not placed, no note found in the name: " +
+                (dir / "Piano 060.wav").string() + "\n");
   EXPECT_EQ(read_script(dir / "c.qbs")->multisample_name_text(3), "- - -           ");
 }
 
@@ -129,8 +139,8 @@ TEST(EditCli, OctaveUpAndDown) {
   EXPECT_EQ(read_script(dir / "dn.qbs")->file(4, 115), "D:\\high.wav");
 
   // Answered No: nothing is written.
-  run_result no =
-      run_qbank("-i octave " + q(dir / "a.qbs") + " --multisample 4 up -o " + q(dir / "no.qbs"));  // no answer: No
+  run_result no = run_qbank("-i octave " + q(dir / "a.qbs") + " --multisample 4 up -o " +
+                            q(dir / "no.qbs"));  // no answer: No
   EXPECT_EQ(no.exit_code, 0);
   EXPECT_EQ(no.out, "[Move 1 Octave Up?] Are You Sure? [y/N]  -> No\n");
   EXPECT_FALSE(file_exists(dir / "no.qbs"));

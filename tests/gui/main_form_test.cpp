@@ -200,7 +200,7 @@ class main_form_test : public QObject {
              "Export ALL Samples From Loaded Bank File...",
              "Export ALL Used Programs as Instruments...", "Exit"}));
     QCOMPARE(captions(menus[1]->menu()),
-             QStringList({"Undo", "Redo", "Calculate bank SIZE  (Version 6)",
+             QStringList({"Undo", "Redo", "Find...", "Calculate bank SIZE  (Version 6)",
                           "Reset Invalid Parameters", "Remove UNUSED Multisamples..."}));
     QCOMPARE(captions(form.context_menu(QStringLiteral("StringGridBlendsMNG"))).at(5),
              QStringLiteral("Open Scampler Script File (Version 6 / 9999 PG / 1000 MS)..."));

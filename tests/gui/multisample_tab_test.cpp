@@ -81,6 +81,7 @@ class multisample_tab_test : public QObject {
     answers.file_lists.push_back(std::vector<std::filesystem::path>{
         dir / "Str C#5.wav", dir / "Str C10.wav", dir / "Str C5.wav"});
     TForm1 form(&answers);
+    testing::report_reader reports(form);
     QAbstractItemModelTester tester(form.StringGridFiles->model(),
                                     QAbstractItemModelTester::FailureReportingMode::QtTest);
     select_row(form.StringGridMultisamples, 4);  // MS0005
@@ -98,6 +99,13 @@ class multisample_tab_test : public QObject {
     QCOMPARE(answers.boxes, QStringList({"[Info] Added 4 from 3 files.",
                                          "[Question] Use multisample name: \"Strings\" ?"}));
     const QString dir_text = QString::fromStdString(dir.path().string());
+    // The empty stand-ins are placed, and the report says the build will not take them.
+    QCOMPARE(reports.titles, QStringList{QStringLiteral("Report: Placement problems")});
+    QVERIFY2(
+        reports.texts.front().startsWith(
+            QStringLiteral("Placed, but not a 16-bit 48 kHz WAV file (convert it with conform): ") +
+            dir_text + QStringLiteral("/Str C#5.wav")),
+        qPrintable(reports.texts.front()));
     QCOMPARE(slot_text(form, 61 - 12), dir_text + QStringLiteral("/Str C#5.wav"));
     QCOMPARE(slot_text(form, 60 - 12), dir_text + QStringLiteral("/Str C5.wav"));
     QCOMPARE(slot_text(form, 0), dir_text + QStringLiteral("/Str C10.wav"));  // C1 in C10
@@ -188,12 +196,16 @@ class multisample_tab_test : public QObject {
     TForm1 form(&answers);
     QPlainTextEdit* box = form.MemoComment;
     char* stored = form.main_bank().multisample(7).comment;
-    std::strcpy(stored, "no\xA0" "break");
+    std::strcpy(stored,
+                "no\xA0"
+                "break");
     select_row(form.StringGridMultisamples, 6);
     QCOMPARE(box->document()->toRawText(), QStringLiteral("no\u00A0break"));
     select_row(form.StringGridMultisamples, 7);
     select_row(form.StringGridMultisamples, 6);
-    QCOMPARE(std::string(stored), "no\xA0" "break");
+    QCOMPARE(std::string(stored),
+             "no\xA0"
+             "break");
 
     const QString full = QString(100, QLatin1Char('a')) + QString(139, QLatin1Char('b'));
     box->setPlainText(full);
@@ -228,6 +240,7 @@ class multisample_tab_test : public QObject {
     };
     testing::scripted_dialogs answers;
     TForm1 form(&answers);
+    testing::report_reader reports(form);  // the empty stand-ins are reported as no WAV files
     select_row(form.StringGridMultisamples, 1);  // MS0002
 
     drop_on(form, {url("Bass 036.wav"), url("Bass 048.WAV")}, 0);

@@ -181,8 +181,8 @@ class player_test : public QObject {
     auto* sub_tabs = w.form.findChild<QTabWidget*>(QStringLiteral("PageControl2"));
     QCOMPARE(sub_tabs->tabText(0), QStringLiteral("Current WAV file Plot/Player"));
     QCOMPARE(sub_tabs->tabText(1), QStringLiteral("Audio Plot/Player Settings"));
-    // Nothing loaded: the bank source says so inside the plot.
-    QCOMPARE(w.player.plot->message(), QStringLiteral("QBB File Not Exist"));
+    // No bank file loaded: the slot's WAV file is looked for, and the empty slot has none.
+    QCOMPARE(w.player.plot->message(), QStringLiteral("File Not Exist"));
     QVERIFY(!w.player.plot->plotted());
   }
 
@@ -268,15 +268,19 @@ class player_test : public QObject {
 
   // Pressed on the plot and held: the device plays every frame of the sound, in order, and the
   // player counts as playing (with the cursor crossing the plot) until the last one is out.
+  // A bank opened from a script plays its WAV files with the source left as it starts.
   void every_frame_reaches_the_server_data() {
     QTest::addColumn<int>("channels");
     QTest::addColumn<double>("seconds");
-    QTest::newRow("short stereo") << 2 << 0.1;
-    QTest::newRow("long mono") << 1 << 1.0;
+    QTest::addColumn<bool>("choose_wav");
+    QTest::newRow("short stereo") << 2 << 0.1 << true;
+    QTest::newRow("long mono") << 1 << 1.0 << true;
+    QTest::newRow("from a script, source as at start") << 2 << 0.1 << false;
   }
   void every_frame_reaches_the_server() {
     QFETCH(int, channels);
     QFETCH(double, seconds);
+    QFETCH(bool, choose_wav);
     if (const QString why = unrecordable_output(); !why.isEmpty()) {
       if (qEnvironmentVariableIsSet("QBANK_REQUIRE_SOUND")) QFAIL(qPrintable(why));
       QSKIP(qPrintable(why));
@@ -285,7 +289,8 @@ class player_test : public QObject {
     qbank::testing::write_wav_with_sndfile(dir / "ramp.wav", channels, 48000, sound);
     player_window w;
     w.form.main_bank().set_file(1, 64, (dir / "ramp.wav").string());
-    w.player.RadioButtonAudioFromWAV->setChecked(true);
+    w.form.main_bank().set_loaded_file_name((dir / "Demo.qbs").string());
+    if (choose_wav) w.player.RadioButtonAudioFromWAV->setChecked(true);
     w.select_slot(64);
     MyWavePlot* plot = w.player.plot;
     QVERIFY(plot->plotted());

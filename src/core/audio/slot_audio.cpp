@@ -91,13 +91,15 @@ slot_audio load_selected_slot(const bank& b, int n, int row, int selected_rows, 
     if (!valid || b.slot_is_empty(n, row)) return nothing(plot_file_not_exist, recycled);
     return load_wav_audio(native_path(b.file(n, row)), std::move(recycled));
   }
-  // Only a bank file holds slot audio: a loaded script names no sectors to play.
-  const std::string& loaded = b.loaded_file_name();
-  if (loaded == no_loaded_bank || !has_extension(loaded, bank_extension))
-    return nothing(plot_bank_not_exist, recycled);
+  if (!holds_bank_audio(b)) return nothing(plot_bank_not_exist, recycled);
   if (!valid) return nothing(plot_no_sample, recycled);
-  return load_bank_audio(path_from_utf8(loaded), b.multisample(n).slots[row], h,
+  return load_bank_audio(path_from_utf8(b.loaded_file_name()), b.multisample(n).slots[row], h,
                          std::move(recycled));
+}
+
+bool holds_bank_audio(const bank& b) {
+  const std::string& loaded = b.loaded_file_name();
+  return loaded != no_loaded_bank && has_extension(loaded, bank_extension);
 }
 
 }  // namespace qbank

@@ -55,6 +55,10 @@ slot_audio load_wav_audio(const std::filesystem::path& path,
 slot_audio load_bank_audio(const std::filesystem::path& bank_path, const slot& s, host& h,
                            std::vector<std::int16_t> recycled = {});
 
+// Whether `b` came from a bank file (read or built), whose sectors hold its slots' audio; a
+// script, or no file at all, names no sectors to play.
+bool holds_bank_audio(const bank& b);
+
 // What the player loads for the slot grid's selection: slot `row` (0..127) of multisample `n`
 // of `b`, from the slot's WAV file or from the bank file named by b.loaded_file_name().
 // `selected_rows` above 1 loads nothing ("Multiple selection"). Throws file_error as above.

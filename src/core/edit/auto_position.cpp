@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "bank/bank.h"
+#include "bank/bank_build.h"
 #include "edit/note_names.h"
 #include "edit/typed_name.h"
 #include "platform/codepage.h"
@@ -107,9 +108,14 @@ placement_counts place_by_name(bank& b, int n, std::span<const std::string> path
   const slot_matcher matcher(criterion, t);
   // File by file in the chosen order: a later file that matches a slot overwrites an earlier
   // one, which is what searching slot by slot over the files in order leaves behind.
-  for (const std::string& path : paths) {
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const std::string& path = paths[i];
     const auto found = matcher.match(path);
-    if ((found[0] | found[1]) == 0) continue;
+    if ((found[0] | found[1]) == 0) {
+      counts.unplaced.push_back(i);
+      continue;
+    }
+    ++counts.placed;
     const path_id id = b.paths().intern(path);
     for (int word = 0; word < 2; ++word) {
       for (std::uint64_t bits = found[word]; bits != 0; bits &= bits - 1) {
@@ -134,7 +140,44 @@ placement_counts add_multiple_by_name(bank& b, int n, std::span<const std::strin
   std::snprintf(text, sizeof text, "Added %u from %u files.", counts.matches, counts.files);
   h.message(text, "Info");
   if (!paths.empty()) offer_marker_name(b, n, paths.front(), h);
+  const std::vector<std::string> problems = placement_problems(paths, counts);
+  if (!problems.empty()) show_report(h, "Report: Placement problems", problems);
   return counts;
+}
+
+std::vector<std::string> placement_problems(std::span<const std::string> paths,
+                                            const placement_counts& counts) {
+  std::vector<std::string> lines;
+  auto unplaced = counts.unplaced.begin();
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const std::string shown = to_utf8(paths[i]);
+    if (unplaced != counts.unplaced.end() && *unplaced == i) {
+      ++unplaced;
+      lines.push_back("Not placed, no note found in the name: " + shown);
+      continue;
+    }
+    // The build's own check, now rather than when the bank is built.
+    const char* why = nullptr;
+    switch (check_stored_wav(paths[i])) {
+      case wav_check::accepted:
+        break;
+      case wav_check::no_wav:
+      case wav_check::invalid_format:
+        why = "not a 16-bit 48 kHz WAV file (convert it with conform)";
+        break;
+      case wav_check::missing:
+        why = "the file is missing";
+        break;
+      case wav_check::empty:
+        why = "the file holds no audio";
+        break;
+      case wav_check::too_long:
+        why = "the file is too long for a slot";
+        break;
+    }
+    if (why) lines.push_back(std::string("Placed, but ") + why + ": " + shown);
+  }
+  return lines;
 }
 
 bool offer_marker_name(bank& b, int n, std::string_view first_path, host& h) {

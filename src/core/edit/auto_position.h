@@ -63,6 +63,8 @@ class slot_matcher {
 struct placement_counts {
   unsigned matches = 0;  // slot placements made; a file placed in three slots counts three
   unsigned files = 0;    // files offered
+  unsigned placed = 0;   // files placed in at least one slot
+  std::vector<std::size_t> unplaced;  // indexes into the paths of the files no slot took
 };
 
 // Places `paths` (stored texts, in the order the user chose them) into multisample `n` by
@@ -72,11 +74,18 @@ placement_counts place_by_name(bank& b, int n, std::span<const std::string> path
 
 // The whole command once the files are chosen: the placement, `refresh`, the message
 // "Added %u from %u files." ("Info"), then the multisample-name offer of the first file's
-// folder (see offer_marker_name). A criterion outside the four shows "Invalid Criteria!" and
-// changes nothing.
+// folder (see offer_marker_name), then, when some file was not placed or was placed but the
+// build would refuse it, "Report: Placement problems" (see placement_problems). A criterion
+// outside the four shows "Invalid Criteria!" and changes nothing.
 placement_counts add_multiple_by_name(bank& b, int n, std::span<const std::string> paths,
                                       position_criterion criterion, std::uint8_t t, host& h,
                                       const std::function<void()>& refresh);
+
+// One line for each file of `paths` that `counts` says was not placed (no note found in its
+// name) and for each placed file that is not a WAV file the build takes (not 16-bit 48 kHz,
+// missing, without audio, too long), in the order of `paths`.
+std::vector<std::string> placement_problems(std::span<const std::string> paths,
+                                            const placement_counts& counts);
 
 // Looks in the folder of `first_path` (stored) for a multisample-name marker file ("*.msn", any
 // letter case; the first by name when there are several). Its file name without the extension,

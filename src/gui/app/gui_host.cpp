@@ -4,6 +4,7 @@
 
 #include "app/dialogs.h"
 #include "app/window_util.h"
+#include "platform/paths.h"
 
 namespace qbank::gui {
 
@@ -11,9 +12,19 @@ QString to_qstring(std::string_view utf8) {
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
+QString file_name_of(const std::filesystem::path& path) {
+  return to_qstring(path_to_utf8(path.filename()));
+}
+
 gui_host::gui_host(dialogs& d, QWidget* owner) : dialogs_(d), owner_(owner) {}
 
 gui_host::~gui_host() = default;
+
+void gui_host::begin_command() {
+  said_.clear();
+  not_undoable_ = false;
+  told_ = false;
+}
 
 void gui_host::progress_show(char kind, std::int32_t* cancel_flag) {
   if (progress_) return;
@@ -47,7 +58,16 @@ void gui_host::process_events() {
 
 void gui_host::report_show(std::string_view title, const std::vector<std::string>& lines) {
   if (report_) return;
-  report_ = std::make_unique<TFormReport>(to_qstring(title), lines);
+  constexpr std::string_view report_prefix = "Report: ";
+  said_ = title.starts_with(report_prefix) ? title.substr(report_prefix.size()) : title;
+  if (not_undoable_untold()) {
+    told_ = true;
+    std::vector<std::string> told = lines;
+    told.insert(told.end(), {std::string(), std::string(not_undoable_text)});
+    report_ = std::make_unique<TFormReport>(to_qstring(title), told);
+  } else {
+    report_ = std::make_unique<TFormReport>(to_qstring(title), lines);
+  }
   attach_to(report_.get(), owner_);
   report_->exec();
 }
@@ -59,11 +79,17 @@ void gui_host::report_hide() {
 }
 
 void gui_host::message(std::string_view text, std::string_view caption) {
+  said_ = text.substr(0, text.find('\n'));
   dialogs_.message(to_qstring(text), to_qstring(caption));
 }
 
 bool gui_host::ask(std::string_view text, std::string_view caption) {
-  return dialogs_.ask(to_qstring(text), to_qstring(caption));
+  QString question = to_qstring(text);
+  if (not_undoable_untold()) {
+    told_ = true;
+    question += QStringLiteral("\n\n") + to_qstring(not_undoable_text);
+  }
+  return dialogs_.ask(question, to_qstring(caption));
 }
 
 }  // namespace qbank::gui

@@ -4,12 +4,14 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QStyleFactory>
+#include <QTimer>
 #include <cstdio>
 #include <exception>
 
 #include "app/main_form.h"
 #include "app/single_instance.h"
 #include "app/start_screen.h"
+#include "app/test_drive.h"
 #include "platform/codepage.h"
 
 int main(int argc, char** argv) {
@@ -42,10 +44,13 @@ int main(int argc, char** argv) {
   try {
     // 3..5. Splash, main window, splash away.
     splash_show();
-    TForm1 window(nullptr, splash_set_progress);
+    // Process tests drive the window through its dialogs (null: the real ones).
+    const std::unique_ptr<test_drive_dialogs> driven = test_drive_from_environment();
+    TForm1 window(driven.get(), splash_set_progress);
     window.show();
     splash_hide();
     window.start_recovery();
+    if (driven) QTimer::singleShot(0, &window, [&] { driven->run(window); });
     // 6. The message loop.
     return app.exec();
   } catch (const std::exception& e) {

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
@@ -104,6 +105,7 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
   multisample_editor_ = new multisample_editor(*this, *dialogs_);
   manager_page_ = new bank_manager_page(*this, *dialogs_, *s2_);
   build_menus();
+  build_status_bar();
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] { refresh(); });
   for (QTableView* grid : {StringGridBlends, StringGridBlendsORG, StringGridMultisamples,
                            StringGridBlendsMNG, StringGridS2Sounds}) {
@@ -236,8 +238,15 @@ QWidget* TForm1::build_manager_tab(const std::function<void(std::uint8_t)>& prog
 }
 
 QWidget* TForm1::build_sd_card_tab() {
-  return new sd_card_tab(*dialogs_, *host_,
-                         [this](const std::function<void()>& command) { run_command(command); });
+  // The tab's one command writes the card.
+  return new sd_card_tab(*dialogs_, *host_, [this](const std::function<void()>& command) {
+    run_command(
+        [this, &command] {
+          host_->changes_files_on_disk();
+          command();
+        },
+        QStringLiteral("Write SD card"));
+  });
 }
 
 void TForm1::refresh() {
@@ -289,6 +298,8 @@ void TForm1::run_command(const std::function<void()>& command, const QString& wh
   // there first.
   if (recovery_timer_->isActive()) write_recovery();
   command_running_ = true;
+  result_.clear();
+  host_->begin_command();
   QString failure;
   try {
     command();
@@ -302,10 +313,41 @@ void TForm1::run_command(const std::function<void()>& command, const QString& wh
     dialogs_->show_error(failure);
   }
   command_running_ = false;
-  close_step(what, -1);
+  const bool changed = close_step(what, -1);
   if (saved_in_command_) history_->setClean();
   saved_in_command_ = false;
+  QString result = failure.isNull()
+                       ? command_result(what, changed)
+                       : QStringLiteral("Failed: ") + failure.section(QLatin1Char('\n'), 0, 0);
+  // A command that changed files on disk without a question or a report says it here.
+  if (host_->not_undoable_untold()) result += QStringLiteral(". ") + to_qstring(not_undoable_text);
+  status_->setText(result);
   refresh();
+}
+
+void TForm1::build_status_bar() {
+  status_ = new QLabel(statusBar());
+  status_->setObjectName(QStringLiteral("StatusText"));
+  // A long result (a path) is cut at the window's edge; it never widens the window.
+  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  statusBar()->addWidget(status_, 1);
+}
+
+void TForm1::set_status(const QString& result) {
+  if (command_running_) result_ = result;
+}
+
+QString TForm1::status_text() const {
+  return status_->text();
+}
+
+QString TForm1::command_result(const QString& what, bool changed) const {
+  if (!result_.isEmpty()) return result_;
+  if (!host_->last_said().empty()) return to_qstring(host_->last_said());
+  const QString name = step_name(what);
+  if (changed) return name.isEmpty() ? QStringLiteral("Done") : QStringLiteral("Done: ") + name;
+  return name.isEmpty() ? QStringLiteral("Nothing changed")
+                        : name + QStringLiteral(": nothing changed");
 }
 
 bool TForm1::bank_modified() {
@@ -374,23 +416,27 @@ void TForm1::record_edit(const QString& what, int merge_id) {
   close_step(what, merge_id);
 }
 
-void TForm1::close_step(const QString& what, int merge_id) {
+bool TForm1::close_step(const QString& what, int merge_id) {
   change_record step = main_->end_step();
   main_->begin_step();
   if (step.restarted()) {
     history_->clear();
-    return;
+    return true;
   }
-  if (step.empty()) return;
+  if (step.empty()) return false;
   const QString name = step_name(what);
   history_->push(new bank_step(*main_, std::move(step),
                                name.isEmpty() ? QStringLiteral("Edit") : name, merge_id));
   trim_history();
+  return true;
 }
 
 void TForm1::undo_step(bool redo) {
   if (command_running_) return;
   close_step(QString(), -1);
+  const QString what = redo ? history_->redoText() : history_->undoText();
+  if (redo ? history_->canRedo() : history_->canUndo())
+    status_->setText((redo ? QStringLiteral("Redid ") : QStringLiteral("Undid ")) + what);
   // The step's own writes must not be recorded as a new step.
   main_->end_step();
   if (redo)

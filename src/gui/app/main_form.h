@@ -31,6 +31,7 @@ namespace qbank::gui {
 class bank_manager_page;
 class dialogs;
 class file_slots_model;
+class find_bar;
 class multisample_editor;
 class name_grid_model;
 class player_tab;
@@ -62,6 +63,11 @@ class TForm1 : public QMainWindow {
   // of its menu item or button; "Edit" when none is given). Opening or clearing the bank
   // starts a new history.
   void run_command(const std::function<void()>& command, const QString& what = QString());
+  // The status bar shows the result of the last command: the text the command gave here
+  // ("Saved Demo.qbs"; only while it runs), else the first line of its last message or the title
+  // of its last report, else whether it changed the bank; a failure shows the error.
+  void set_status(const QString& result);
+  QString status_text() const;
 
   // Undo history of the main bank. Every change made to the main bank outside run_command
   // (the program tab writes its controls straight into the current program) belongs to the
@@ -114,6 +120,9 @@ class TForm1 : public QMainWindow {
   const std::vector<QString>& pending_items() const { return pending_; }
   // The context menus by grid name ("StringGridBlends", ...).
   QMenu* context_menu(const QString& grid) const;
+  // The find lines above the programs and the multisamples grids.
+  find_bar* program_finder() const { return find_programs_; }
+  find_bar* multisample_finder() const { return find_multisamples_; }
 
   // The commands of the File, Edit and Tools menus that act on files and the loaded name.
   void clear_all();
@@ -137,9 +146,16 @@ class TForm1 : public QMainWindow {
                     const QString& what = QString());
   void attach_context_menu(QTableView* grid, QMenu* menu);
   void build_undo_items(QMenu* edit);
+  // "Find..." (Ctrl+F): opens the find line of the multisamples grid on its tab, else the one of
+  // the programs grid.
+  void build_find_item(QMenu* edit);
   // Closes the main bank's open step into the history (or clears the history when the bank
   // was replaced) and opens the next step.
-  void close_step(const QString& what, int merge_id);
+  // True when the bank changed (a step was pushed or the history restarted).
+  bool close_step(const QString& what, int merge_id);
+  void build_status_bar();
+  // What run_command shows for a command named `what` that ended without an error.
+  QString command_result(const QString& what, bool changed) const;
   // Before the bank is replaced or the window closes: with changes not saved as a script or
   // built, asks "Save changes to NAME?"; Save saves the script (to the loaded script, or where
   // the user says). False when the user cancels (or a save did not happen): stop there.
@@ -179,13 +195,18 @@ class TForm1 : public QMainWindow {
   QUndoStack* history_ = nullptr;
   QAction* undo_action_ = nullptr;
   QAction* redo_action_ = nullptr;
+  find_bar* find_programs_ = nullptr;
+  find_bar* find_multisamples_ = nullptr;
 
   int current_program_ = 0;
   int current_multisample_ = 1;
   int current_manager_program_ = 0;
   bool refreshing_ = false;
   bool command_running_ = false;
-  bool saved_in_command_ = false;  // the running command saved the script: the bank is clean
+  bool saved_in_command_ = false;
+  QLabel* status_ = nullptr;
+  QString result_;  // set_status() of the running command  // the running command saved the script:
+                    // the bank is clean
   std::unique_ptr<recovery_file> recovery_;
   QTimer* recovery_timer_ = nullptr;  // runs while changes wait to be written to recovery_
   bool recovery_on_ = false;

@@ -39,6 +39,7 @@ void TForm1::open_script_command(int version) {
       QStringLiteral("Open Quorvatek Samplers SCRIPT file!"), script_filter());
   if (!path) return;
   open_script(*main_, *path, version, *host_);
+  set_status(QStringLiteral("Opened ") + file_name_of(*path));
 }
 
 void TForm1::save_script_command() {
@@ -47,6 +48,7 @@ void TForm1::save_script_command() {
   if (!path) return;
   validate_and_save_script(*main_, *path, *host_);
   saved_in_command_ = true;
+  set_status(QStringLiteral("Saved ") + file_name_of(*path));
 }
 
 void TForm1::open_bank_command() {
@@ -54,16 +56,19 @@ void TForm1::open_bank_command() {
   const auto path = dialogs_->choose_open_file(QStringLiteral("Read Quorvatek Samplers BANK file!"),
                                                bank_filter());
   if (!path) return;
-  open_bank_file(*main_, *path, *host_);
+  if (open_bank_file(*main_, *path, *host_))
+    set_status(QStringLiteral("Opened ") + file_name_of(*path));
 }
 
 void TForm1::save_bank_command() {
   const auto path = dialogs_->choose_save_file(
       QStringLiteral("Save all data as Quorvatek Samplers BANK file!"), bank_filter());
   if (!path) return;
+  host_->changes_files_on_disk();
   // The script is saved before the build, whatever the build then finds.
-  save_script_and_build(*main_, *path, *host_);
+  const bool built = save_script_and_build(*main_, *path, *host_);
   saved_in_command_ = true;
+  if (built) set_status(QStringLiteral("Built ") + file_name_of(*path));
 }
 
 void TForm1::read_system_settings_command() {
@@ -71,6 +76,7 @@ void TForm1::read_system_settings_command() {
       QStringLiteral("Read Quorvatek Samplers System Parameters from file!"), parameter_filter());
   if (!path) return;
   read_system_parameters(*main_, *path, *host_);
+  set_status(QStringLiteral("Read ") + file_name_of(*path));
 }
 
 void TForm1::save_system_settings_command() {
@@ -78,6 +84,7 @@ void TForm1::save_system_settings_command() {
       QStringLiteral("Save Quorvatek Samplers System Parameters to file!"), parameter_filter());
   if (!path) return;
   save_system_parameters(*main_, *path, *host_);
+  set_status(QStringLiteral("Saved ") + file_name_of(*path));
 }
 
 void TForm1::calculate_size_command() {

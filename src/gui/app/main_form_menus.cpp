@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "app/dialogs.h"
+#include "app/find_bar.h"
 #include "app/instrument_export_form.h"
 #include "app/main_form.h"
 #include "app/recovery.h"
@@ -18,6 +19,7 @@
 #include "audio/instrument_command.h"
 #include "edit/bulk_menu.h"
 #include "edit/multisample_editor.h"
+#include "edit/program_tab.h"
 #include "manager/bank_manager_page.h"
 
 namespace qbank::gui {
@@ -114,7 +116,10 @@ void TForm1::start_recovery() {
     recovery_->remove();
     return;
   }
-  run_command([this] { recovery_->read(*main_); });
+  run_command([this, when] {
+    recovery_->read(*main_);
+    set_status(QStringLiteral("Restored the changes kept on %1").arg(*when));
+  });
   // The restored bank is still not saved anywhere.
   history_->resetClean();
   show_title();
@@ -171,6 +176,19 @@ void TForm1::build_undo_items(QMenu* edit) {
   connect(edit, &QMenu::aboutToShow, this, [this] {
     if (!command_running_) close_step(QString(), -1);
   });
+}
+
+void TForm1::build_find_item(QMenu* edit) {
+  find_programs_ = new find_bar(StringGridBlends);
+  find_multisamples_ = new find_bar(StringGridMultisamples);
+  QAction* item = edit->addAction(QStringLiteral("Find..."));
+  item->setShortcut(QKeySequence::Find);
+  connect(item, &QAction::triggered, this, [this] {
+    const bool multisamples = PageControl1->currentWidget()->isAncestorOf(StringGridMultisamples);
+    if (!multisamples) PageControl1->setCurrentWidget(programs());
+    (multisamples ? find_multisamples_ : find_programs_)->open();
+  });
+  actions_.push_back(item);
 }
 
 void TForm1::build_menus() {
@@ -231,6 +249,7 @@ void TForm1::build_menus() {
 
   QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
   build_undo_items(edit);
+  build_find_item(edit);
   add_item(edit, QStringLiteral("Calculate bank SIZE  (Version 6)"),
            [this] { calculate_size_command(); });
   QMenu* reset_invalid = edit->addMenu(QStringLiteral("Reset Invalid Parameters"));

@@ -89,6 +89,8 @@ void player_tab::build_settings_page() {
       new QRadioButton(QStringLiteral("Audio from QBB bank file"), settings_page_);
   RadioButtonAudioFromQBB->setObjectName(QStringLiteral("RadioButtonAudioFromQBB"));
   RadioButtonAudioFromQBB->setChecked(true);
+  RadioButtonAudioFromQBB->setToolTip(
+      QStringLiteral("While no bank file is loaded or built, the WAV files play"));
   layout->addWidget(RadioButtonAudioFromWAV, 1, 1);
   layout->addWidget(RadioButtonAudioFromQBB, 2, 1);
   layout->setColumnStretch(2, 1);
@@ -126,8 +128,11 @@ void player_tab::load_selected_slot() {
       for (row = 0; !selected.test(row); ++row) {
       }
   }
-  const audio_source source =
-      RadioButtonAudioFromWAV->isChecked() ? audio_source::wav_file : audio_source::bank_file;
+  // Without a bank file there are no sectors to play: the slot's WAV file plays, so a script
+  // plays as it is opened, whatever the choice of source.
+  const audio_source source = RadioButtonAudioFromQBB->isChecked() && holds_bank_audio(bank_)
+                                  ? audio_source::bank_file
+                                  : audio_source::wav_file;
   std::vector<std::int16_t> recycled = std::move(audio_.samples);
   audio_ = {};
   try {

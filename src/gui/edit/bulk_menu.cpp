@@ -45,6 +45,7 @@ void export_program_names_command(TForm1& form) {
                     QStringLiteral("txt")));
   if (!path) return;
   export_program_names(form.main_bank(), *path, form.host());
+  form.set_status(QStringLiteral("Exported program names to ") + file_name_of(*path));
 }
 
 void remove_unused_command(TForm1& form) {
@@ -52,6 +53,7 @@ void remove_unused_command(TForm1& form) {
 }
 
 void save_name_markers_command(TForm1& form) {
+  form.host().changes_files_on_disk();
   save_multisample_name_markers(form.main_bank(), form.host());
 }
 
@@ -73,6 +75,7 @@ void silence_check(TForm1& form) {
 }
 
 void silence_apply(TForm1& form, int threshold) {
+  form.host().changes_files_on_disk();
   silence_apply_command(form.main_bank(), form.host(), threshold, fade_on(form));
 }
 

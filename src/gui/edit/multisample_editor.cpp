@@ -181,8 +181,11 @@ void multisample_editor::place(const std::vector<std::filesystem::path>& files) 
   std::vector<std::string> paths;
   paths.reserve(files.size());
   for (const auto& file : files) paths.push_back(stored_path(file));
-  add_multiple_by_name(form_.main_bank(), form_.current_multisample(), paths, criterion(),
-                       transpose(), form_.host(), [this] { form_.refresh(); });
+  const placement_counts counts =
+      add_multiple_by_name(form_.main_bank(), form_.current_multisample(), paths, criterion(),
+                           transpose(), form_.host(), [this] { form_.refresh(); });
+  if (counts.files > 0)
+    form_.set_status(QStringLiteral("Placed %1 of %2 files").arg(counts.placed).arg(counts.files));
 }
 
 void multisample_editor::move_octave(bool up) {

@@ -17,6 +17,11 @@
 namespace qbank::gui {
 namespace {
 
+QString transferred_text(int programs) {
+  return programs == 1 ? QStringLiteral("Transferred 1 program")
+                       : QStringLiteral("Transferred %1 programs").arg(programs);
+}
+
 const QString no_manager_bank =
     QStringLiteral("Load a script or bank file into BANK 2 first (pop-up menu of its list).");
 const QString no_s2_bank =
@@ -145,6 +150,7 @@ void bank_manager_page::open_s2_bank() {
 void bank_manager_page::execute() {
   transfer_program(form_.main_bank(), form_.manager_bank(), form_.current_program(),
                    form_.current_manager_program(), form_.host());
+  form_.set_status(transferred_text(1));
 }
 
 void bank_manager_page::execute_one_down() {
@@ -152,6 +158,7 @@ void bank_manager_page::execute_one_down() {
       transfer_one_line(form_.main_bank(), form_.manager_bank(),
                         {form_.current_program(), form_.current_manager_program()}, form_.host());
   if (!rows) return;
+  form_.set_status(transferred_text(1));
   select_row(form_.StringGridBlendsORG, rows->main);
   select_row(form_.StringGridBlendsMNG, rows->other);
 }
@@ -161,6 +168,7 @@ void bank_manager_page::execute_multiple() {
   const auto rows = transfer_range(form_.main_bank(), form_.manager_bank(), form_.current_program(),
                                    top, bottom, form_.host());
   if (!rows) return;
+  form_.set_status(transferred_text(bottom - top + 1));
   select_row(form_.StringGridBlendsORG, rows->main);
   select_row(form_.StringGridBlendsMNG, rows->other);
 }
@@ -171,16 +179,29 @@ void bank_manager_page::import_sounds() {
       form_.main_bank(), s2_, {form_.current_program(), current_row(form_.StringGridS2Sounds)}, top,
       bottom, form_.host());
   if (!rows) return;
+  form_.set_status(bottom == top ? QStringLiteral("Imported 1 sound")
+                                 : QStringLiteral("Imported %1 sounds").arg(bottom - top + 1));
   select_row(form_.StringGridS2Sounds, rows->other);
   select_row(form_.StringGridBlendsORG, rows->main);
 }
 
 void bank_manager_page::export_selected_multisample() {
-  export_multisample(form_.main_bank(), form_.current_multisample(), choose_folder_, form_.host());
+  form_.host().changes_files_on_disk();
+  show_exported(export_multisample(form_.main_bank(), form_.current_multisample(), choose_folder_,
+                                   form_.host()));
 }
 
 void bank_manager_page::export_library() {
-  qbank::export_library(form_.main_bank(), choose_folder_, form_.host());
+  form_.host().changes_files_on_disk();
+  show_exported(qbank::export_library(form_.main_bank(), choose_folder_, form_.host()));
+}
+
+void bank_manager_page::show_exported(const export_counts& counts) {
+  // Both 0: refused or cancelled, which its own message (or none) tells.
+  if (counts.written == 0 && counts.not_exported == 0) return;
+  QString text = QStringLiteral("Exported %1 files").arg(counts.written);
+  if (counts.not_exported > 0) text += QStringLiteral(", %1 not exported").arg(counts.not_exported);
+  form_.set_status(text);
 }
 
 }  // namespace qbank::gui

@@ -62,6 +62,8 @@ class bank_manager_page : public QObject {
   QPushButton* ButtonSampler2Sound = nullptr;
 
  private:
+  // "Exported N files" in the status bar, when the export ran.
+  void show_exported(const export_counts& counts);
   // The selected rows of `grid` as top..bottom (the current row when none is selected).
   static std::pair<int, int> selected_range(const QTableView* grid);
   // A load into the manager bank or a reset here forgets the main bank's loaded bank file.

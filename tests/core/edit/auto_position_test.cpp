@@ -15,6 +15,7 @@
 #include "platform/file_io.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
+#include "support/wav_writer.h"
 
 namespace qbank {
 namespace {
@@ -234,6 +235,48 @@ TEST(AddMultipleByName, CountsMessageThenTheMarkerNameOffer) {
   std::vector<std::string> elsewhere = {(dir / "no such folder" / "Pad 060.wav").string()};
   add_multiple_by_name(b, 11, elsewhere, position_criterion::number, t0, none, {});
   EXPECT_EQ(none.boxes, std::vector<std::string>{"[Info] Added 1 from 1 files."});
+}
+
+// After the counts and the name offer, a report names every file that was not placed and every
+// placed file the build would refuse, in the order chosen; the earlier lines stay as they were.
+TEST(AddMultipleByName, ReportsFilesNotPlacedAndFilesTheBuildRefuses) {
+  temp_dir dir;
+  const std::int16_t samples[] = {100, -100, 200, -200};
+  testing::bytes other_rate = testing::wav_bytes(1, samples);
+  other_rate[24] = 0x44;  // 44100 Hz
+  other_rate[25] = 0xAC;
+  testing::write_file(dir / "Good 060.wav", testing::wav_bytes(1, samples));
+  testing::write_file(dir / "Rate 061.wav", other_rate);
+  testing::write_file(dir / "Text 062.wav", testing::bytes(64, 'x'));
+  testing::write_file(dir / "Empty 063.wav", testing::wav_bytes(1, {}));
+  testing::write_file(dir / "No note.wav", testing::wav_bytes(1, samples));
+  const std::string folder = dir.path().string() + "/";
+  const std::vector<std::string> paths = {folder + "Good 060.wav",   folder + "No note.wav",
+                                          folder + "Rate 061.wav",   folder + "Text 062.wav",
+                                          folder + "Empty 063.wav",  folder + "Gone 064.wav",
+                                          folder + "Gone either.wav"};
+  bank b;
+  recording_host h;
+  const placement_counts counts =
+      add_multiple_by_name(b, 2, paths, position_criterion::number, t0, h, {});
+  EXPECT_EQ(counts.placed, 5u);
+  EXPECT_EQ(h.boxes, std::vector<std::string>{"[Info] Added 5 from 7 files."});
+  ASSERT_EQ(h.reports.size(), 1u);
+  EXPECT_EQ(h.reports[0].title, "Report: Placement problems");
+  EXPECT_EQ(h.reports[0].lines,
+            (std::vector<std::string>{
+                "Not placed, no note found in the name: " + folder + "No note.wav",
+                "Placed, but not a 16-bit 48 kHz WAV file (convert it with conform): " + folder +
+                    "Rate 061.wav",
+                "Placed, but not a 16-bit 48 kHz WAV file (convert it with conform): " + folder +
+                    "Text 062.wav",
+                "Placed, but the file holds no audio: " + folder + "Empty 063.wav",
+                "Placed, but the file is missing: " + folder + "Gone 064.wav",
+                "Not placed, no note found in the name: " + folder + "Gone either.wav"}));
+  // Files that all went into place and are all usable leave no report.
+  recording_host clean;
+  add_multiple_by_name(b, 3, std::span(paths).first(1), position_criterion::number, t0, clean, {});
+  EXPECT_TRUE(clean.reports.empty());
 }
 
 TEST(AddMultipleByName, AnEmptyMarkerNameOffersTheEmptyName) {
