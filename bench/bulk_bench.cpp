@@ -152,7 +152,7 @@ int run(int runs, int library_mb) {
 }  // namespace qbank::bench
 
 int main(int argc, char** argv) {
-  const int runs = runs_argument(argc, argv, 5);
+  const int runs = qbank::bench::runs_argument(argc, argv, 5);
   const int library_mb = argc > 2 ? std::atoi(argv[2]) : 256;
   return qbank::bench::run(runs < 1 ? 1 : runs, library_mb);
 }

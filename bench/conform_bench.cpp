@@ -53,7 +53,7 @@ int peak_child(const char* file, const char* into) {
 int main(int argc, char** argv) {
   using namespace qbank::bench;
   if (argc == 4 && std::string(argv[1]) == "peak") return peak_child(argv[2], argv[3]);
-  const int runs = runs_argument(argc, argv, 3);
+  const int runs = qbank::bench::runs_argument(argc, argv, 3);
   const int count = argc > 2 ? std::atoi(argv[2]) : 8;
   const int seconds = argc > 3 ? std::atoi(argv[3]) : 20;
   scratch_dir dir("/tmp");

@@ -110,7 +110,7 @@ void replace_rows(ratio_table& table, int runs) {
 int main(int argc, char** argv) {
   using namespace qbank;
   using namespace qbank::bench;
-  const int runs = runs_argument(argc, argv, 5);
+  const int runs = qbank::bench::runs_argument(argc, argv, 5);
   ratio_table table;
   table.header("ms / s / n");
   place_row(table, "place 128 files by number / 128x128 find", position_criterion::number, runs);

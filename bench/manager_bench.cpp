@@ -105,7 +105,7 @@ void export_rows(ratio_table& table, int runs, std::uint64_t library_mb) {
 }  // namespace qbank::bench
 
 int main(int argc, char** argv) {
-  const int runs = runs_argument(argc, argv, 3);
+  const int runs = qbank::bench::runs_argument(argc, argv, 3);
   const std::uint64_t library_mb = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 256;
   qbank::bench::ratio_table table;
   table.header("value");

@@ -183,6 +183,6 @@ int main(int argc, char** argv) {
     return qbank::bench::measure_memory(argv[2]);
   if (argc == 3 && std::string_view(argv[1]) == "--window-memory")
     return qbank::bench::measure_window_memory(argv[2]);
-  const int runs = runs_argument(argc, argv, 5);
+  const int runs = qbank::bench::runs_argument(argc, argv, 5);
   return qbank::bench::run(runs);
 }

@@ -61,7 +61,7 @@ int run(int runs, const std::string& qbank) {
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::string(argv[1]) == "--exit") return 0;
-  const int runs = runs_argument(argc, argv, 50);
+  const int runs = qbank::bench::runs_argument(argc, argv, 50);
   std::string qbank = argc > 2 ? argv[2] : "";
   if (qbank.empty()) {
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");

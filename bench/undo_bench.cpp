@@ -145,7 +145,7 @@ void hot_path_rows(ratio_table& table, bank& b, int runs) {
 int main(int argc, char** argv) {
   using namespace qbank;
   using namespace qbank::bench;
-  const int runs = runs_argument(argc, argv, 5);
+  const int runs = qbank::bench::runs_argument(argc, argv, 5);
   auto b = std::make_unique<bank>();
   fill_multisamples(*b, 1, 5000);  // half the bank, 640,000 paths
   ratio_table table;
