@@ -94,8 +94,13 @@ void add_edit_commands(command_context& ctx) {
     paths.reserve(o.wavs.size());
     for (const fs::path& wav : o.wavs)
       paths.push_back(stored_path(fs::absolute(wav).lexically_normal()));
-    add_multiple_by_name(b, o.place_multisample, paths, criterion_of(o.criterion),
-                         transpose_byte(o.transpose), th, {});
+    const placement_counts counts =
+        add_multiple_by_name(b, o.place_multisample, paths, criterion_of(o.criterion),
+                             transpose_byte(o.transpose), th, {});
+    // What the window lists in a report goes to standard error here, after the answer the
+    // command has always printed.
+    for (const std::string& line : placement_problems(paths, counts))
+      put_text(stderr, "qbank: " + line + "\n");
     save_script(b, o.place_out, th);
     return exit_done;
   });

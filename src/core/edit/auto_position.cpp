@@ -140,10 +140,18 @@ placement_counts add_multiple_by_name(bank& b, int n, std::span<const std::strin
   std::snprintf(text, sizeof text, "Added %u from %u files.", counts.matches, counts.files);
   h.message(text, "Info");
   if (!paths.empty()) offer_marker_name(b, n, paths.front(), h);
-  const std::vector<std::string> problems = placement_problems(paths, counts);
-  if (!problems.empty()) show_report(h, "Report: Placement problems", problems);
   return counts;
 }
+
+namespace {
+
+bool holds_bytes(const std::filesystem::path& file) {
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(file, ec);
+  return !ec && size > 0;
+}
+
+}  // namespace
 
 std::vector<std::string> placement_problems(std::span<const std::string> paths,
                                             const placement_counts& counts) {
@@ -156,25 +164,13 @@ std::vector<std::string> placement_problems(std::span<const std::string> paths,
       lines.push_back("Not placed, no note found in the name: " + shown);
       continue;
     }
-    // The build's own check, now rather than when the bank is built.
+    // The build's own format check, now rather than when the bank is built: audio in another
+    // format. A missing, empty (a stand-in) or overlong file is left to the build's report.
     const char* why = nullptr;
-    switch (check_stored_wav(paths[i])) {
-      case wav_check::accepted:
-        break;
-      case wav_check::no_wav:
-      case wav_check::invalid_format:
-        why = "not a 16-bit 48 kHz WAV file (convert it with conform)";
-        break;
-      case wav_check::missing:
-        why = "the file is missing";
-        break;
-      case wav_check::empty:
-        why = "the file holds no audio";
-        break;
-      case wav_check::too_long:
-        why = "the file is too long for a slot";
-        break;
-    }
+    const wav_check check = check_stored_wav(paths[i]);
+    if (check == wav_check::invalid_format ||
+        (check == wav_check::no_wav && holds_bytes(native_path(paths[i]))))
+      why = "not a 16-bit 48 kHz WAV file (convert it with conform)";
     if (why) lines.push_back(std::string("Placed, but ") + why + ": " + shown);
   }
   return lines;

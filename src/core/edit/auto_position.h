@@ -74,16 +74,17 @@ placement_counts place_by_name(bank& b, int n, std::span<const std::string> path
 
 // The whole command once the files are chosen: the placement, `refresh`, the message
 // "Added %u from %u files." ("Info"), then the multisample-name offer of the first file's
-// folder (see offer_marker_name), then, when some file was not placed or was placed but the
-// build would refuse it, "Report: Placement problems" (see placement_problems). A criterion
-// outside the four shows "Invalid Criteria!" and changes nothing.
+// folder (see offer_marker_name). A criterion outside the four shows "Invalid Criteria!" and
+// changes nothing. What went wrong with single files is placement_problems' to say.
 placement_counts add_multiple_by_name(bank& b, int n, std::span<const std::string> paths,
                                       position_criterion criterion, std::uint8_t t, host& h,
                                       const std::function<void()>& refresh);
 
 // One line for each file of `paths` that `counts` says was not placed (no note found in its
-// name) and for each placed file that is not a WAV file the build takes (not 16-bit 48 kHz,
-// missing, without audio, too long), in the order of `paths`.
+// name) and for each placed file that holds audio in a format the build does not take (not a
+// 16-bit 48 kHz WAV file), in the order of `paths`. The window shows them as the report
+// placement_problems_title.
+inline constexpr const char* placement_problems_title = "Report: Placement problems";
 std::vector<std::string> placement_problems(std::span<const std::string> paths,
                                             const placement_counts& counts);
 
