@@ -53,8 +53,8 @@ class main_form_test : public QObject {
     testing::scripted_dialogs answers;
     TForm1 form(&answers);
     QCOMPARE(form.windowTitle(), no_bank_title);
+    // It opens at its smallest size (it grows from there).
     QCOMPARE(form.centralWidget()->size(), QSize(918, 657));
-    QCOMPARE(form.minimumSize(), form.maximumSize());
     QStringList tabs;
     for (int i = 0; i < form.PageControl1->count(); ++i) tabs << form.PageControl1->tabText(i);
     QCOMPARE(tabs,

@@ -53,9 +53,6 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
   // 1. The window from its layout, with the player's waveform plot and playback thread.
   setObjectName(QStringLiteral("Form1"));
   setWindowIcon(application_icon());
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
   // The compact font of a desktop tool: the four tabs are laid out for it.
   QFont compact = font();
   compact.setPointSize(8);
@@ -67,13 +64,17 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
       QStringLiteral("QComboBox { combobox-popup: 0; }"
                      "QPlainTextEdit[readOnly=\"true\"] { background: palette(window); }"));
   auto* central = new QWidget(this);
-  central->setFixedSize(918, 657);
   setCentralWidget(central);
-  auto* central_layout = new QVBoxLayout(central);
-  central_layout->setContentsMargins(4, 4, 4, 4);
+  // The client area is 918 x 657 at the least, and never less than the tabs need to show every
+  // text whole; a larger window gives the grids, the slot list and the waveform the room.
+  auto* central_layout = new QGridLayout(central);
+  constexpr int margin = 4;
+  central_layout->setContentsMargins(margin, margin, margin, margin);
+  central_layout->setColumnMinimumWidth(0, minimum_client_size.width() - 2 * margin);
+  central_layout->setRowMinimumHeight(0, minimum_client_size.height() - 2 * margin);
   PageControl1 = new QTabWidget(central);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
-  central_layout->addWidget(PageControl1);
+  central_layout->addWidget(PageControl1, 0, 0);
 
   zone_model_ = new zone_list_model(this);
   programs_model_ = make_program_grid_model(*main_, this);
@@ -114,8 +115,9 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
   // 8. Refresh. (The SD-card state is reset with its tab.) The first undo step opens.
   refresh();
   main_->begin_step();
-  layout()->setSizeConstraint(QLayout::SetFixedSize);
-  adjustSize();
+  // It opens at its smallest size, laid out at once.
+  resize(minimumSizeHint());
+  layout()->activate();
   centre_on_screen(this);
 }
 
@@ -138,7 +140,7 @@ QWidget* TForm1::build_multisamples_tab() {
   auto* layout = new QHBoxLayout(tab);
   layout->setContentsMargins(6, 6, 6, 6);
   StringGridMultisamples =
-      make_name_grid(multisamples_model_, tab, QStringLiteral("StringGridMultisamples"), 64, 120);
+      make_name_grid(multisamples_model_, tab, QStringLiteral("StringGridMultisamples"), 64, 112);
   layout->addWidget(StringGridMultisamples);
 
   auto* right = new QVBoxLayout;
@@ -162,6 +164,7 @@ QWidget* TForm1::build_multisamples_tab() {
   StringGridFiles->setShowGrid(false);
   StringGridFiles->setWordWrap(false);
   StringGridFiles->setContextMenuPolicy(Qt::CustomContextMenu);
+  StringGridFiles->setTabKeyNavigation(false);
   files_layout->addWidget(StringGridFiles);
   right->addWidget(files_box, 5);
 
@@ -189,13 +192,13 @@ QWidget* TForm1::build_multisamples_tab() {
 QWidget* TForm1::build_manager_tab(const std::function<void(std::uint8_t)>& progress) {
   auto* tab = new QWidget;
   auto* layout = new QHBoxLayout(tab);
-  layout->setContentsMargins(6, 6, 6, 6);
+  layout->setContentsMargins(4, 4, 4, 4);
   auto grid_box = [tab, &progress](const QString& title, QTableView*& grid, name_grid_model* model,
                                    const QString& name, bool ranges, std::uint8_t percent) {
     auto* box = new QGroupBox(title, tab);
     auto* box_layout = new QVBoxLayout(box);
     box_layout->setContentsMargins(4, 4, 4, 4);
-    grid = make_name_grid(model, box, name, 66, 104);
+    grid = make_name_grid(model, box, name, 66, 88);
     if (ranges) grid->setSelectionMode(QAbstractItemView::ContiguousSelection);
     box_layout->addWidget(grid);
     progress(percent);
@@ -220,18 +223,21 @@ QWidget* TForm1::build_manager_tab(const std::function<void(std::uint8_t)>& prog
     return column;
   };
   layout->addWidget(grid_box(QStringLiteral("Programs in MAIN BANK"), StringGridBlendsORG,
-                             main_bank_model_, QStringLiteral("StringGridBlendsORG"), false, 80));
+                             main_bank_model_, QStringLiteral("StringGridBlendsORG"), false, 80),
+                    1);
   // Two-line captions of "<< Execute + 1 Down <<" and "<< Execute Multiple <<".
   layout->addLayout(button_column(
       {{QStringLiteral("<<  Execute  <<"), "ButtonExecute"},
        {QStringLiteral("<< Execute <<\nMove 1 Line Down"), "ButtonExecuteMoveOneDown"},
        {QStringLiteral("<< Execute <<\nMove Multiple"), "ButtonExecuteMoveMultiple"}}));
   layout->addWidget(grid_box(QStringLiteral("Programs in BANK 2"), StringGridBlendsMNG,
-                             manager_model_, QStringLiteral("StringGridBlendsMNG"), true, 90));
+                             manager_model_, QStringLiteral("StringGridBlendsMNG"), true, 90),
+                    1);
   layout->addLayout(
       button_column({{QStringLiteral("<< Sampler 2 Sound <<"), "ButtonSampler2Sound"}}));
   layout->addWidget(grid_box(QStringLiteral("Sampler 2 Sounds"), StringGridS2Sounds, s2_model_,
-                             QStringLiteral("StringGridS2Sounds"), true, 99));
+                             QStringLiteral("StringGridS2Sounds"), true, 99),
+                    1);
   return tab;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QSize>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -39,6 +40,9 @@ class zone_list_model;
 class recovery_file;
 
 inline constexpr int bank_manager_tab = 2;
+
+// The smallest client area of the main window, in pixels: the size the tabs were drawn for.
+inline constexpr QSize minimum_client_size{918, 657};
 
 // The tool tip of every control and menu item whose feature is not built yet.
 inline constexpr const char* not_available_yet = "Not available yet";

@@ -45,7 +45,7 @@ void player_tab::build_plot_page() {
   auto* layout = new QHBoxLayout(plot_page_);
   layout->setContentsMargins(6, 6, 6, 6);
   plot = new MyWavePlot(plot_page_);
-  layout->addWidget(plot, 0, Qt::AlignTop);
+  layout->addWidget(plot, 1);
   auto* zoom_column = new QVBoxLayout;
   zoom_column->setSpacing(0);
   SpinZoomUp = new QToolButton(plot_page_);
@@ -64,7 +64,6 @@ void player_tab::build_plot_page() {
   zoom_column->addWidget(LabelZoom);
   zoom_column->addStretch(1);
   layout->addLayout(zoom_column);
-  layout->addStretch(1);
   connect(SpinZoomUp, &QToolButton::clicked, this, [this] { zoom(true); });
   connect(SpinZoomDown, &QToolButton::clicked, this, [this] { zoom(false); });
   connect(plot, &MyWavePlot::pressed, this, &player_tab::play);
