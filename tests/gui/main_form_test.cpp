@@ -188,6 +188,7 @@ class main_form_test : public QObject {
              "Open Sampler Script File (Version 4 / 999 programs)...",
              "Open Sampler Script File (Version 5 / 9999 programs)...",
              "Open Sampler Script File (Version 6 / 9999 programs / 10000 multisamples)...",
+             "Open Recent",
              "Save Sampler Script File (Version 6 / 9999 programs / 10000 multisamples)...",
              "Read Current Program Parameters from file...",
              "Save Current Program Parameters to file...",

@@ -24,6 +24,7 @@
 #include "app/grid_models.h"
 #include "app/grid_view.h"
 #include "app/recovery.h"
+#include "app/settings.h"
 #include "app/start_screen.h"
 #include "app/window_util.h"
 #include "audio/player_tab.h"
@@ -118,7 +119,10 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
   // It opens at its smallest size, laid out at once.
   resize(minimumSizeHint());
   layout()->activate();
-  centre_on_screen(this);
+  // Where the last run left it, or in the middle of the screen.
+  const auto settings = open_settings();
+  player_->restore_settings(*settings);
+  if (!restoreGeometry(settings->value("window/geometry").toByteArray())) centre_on_screen(this);
 }
 
 // Destruction: the undo history, the player's thread, plot and buffer go first; then the controls,
@@ -369,6 +373,9 @@ void TForm1::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  const auto settings = open_settings();
+  settings->setValue("window/geometry", saveGeometry());
+  player_->save_settings(*settings);
   // A clean exit: nothing to recover at the next start.
   recovery_timer_->stop();
   if (recovery_on_) recovery_->remove();

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QSize>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -38,6 +39,7 @@ class player_tab;
 class program_tab;
 class zone_list_model;
 class recovery_file;
+struct recent_file;
 
 inline constexpr int bank_manager_tab = 2;
 
@@ -46,6 +48,8 @@ inline constexpr QSize minimum_client_size{918, 657};
 
 // The tool tip of every control and menu item whose feature is not built yet.
 inline constexpr const char* not_available_yet = "Not available yet";
+// The tool tip of File, "Open Recent" while it is empty.
+inline constexpr const char* no_recent_files = "No recent files";
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -129,6 +133,9 @@ class TForm1 : public QMainWindow {
   void save_system_settings_command();
   void calculate_size_command();
   void reform_loaded_name_command();
+  // File, "Open Recent": opens `file` as it was opened before (through the save question); a
+  // file no longer there is reported and taken off the list.
+  void open_recent(const recent_file& file);
 
  private:
   void build_menus();
@@ -141,6 +148,10 @@ class TForm1 : public QMainWindow {
                     const QString& what = QString());
   void attach_context_menu(QTableView* grid, QMenu* menu);
   void build_undo_items(QMenu* edit);
+  // Fills File, "Open Recent" with the recent files, most recent first, and "Clear Recent".
+  void show_recent_files();
+  // `path` was opened with script layout `version` (0: as a bank file) or saved as a script.
+  void remember_recent(const std::filesystem::path& path, int version);
   // Closes the main bank's open step into the history (or clears the history when the bank
   // was replaced) and opens the next step.
   void close_step(const QString& what, int merge_id);
@@ -180,6 +191,7 @@ class TForm1 : public QMainWindow {
   std::vector<QString> pending_;
   std::vector<std::pair<QString, QMenu*>> context_menus_;
   QAction* show_note_number_ = nullptr;
+  QMenu* recent_menu_ = nullptr;
   QUndoStack* history_ = nullptr;
   QAction* undo_action_ = nullptr;
   QAction* redo_action_ = nullptr;

@@ -190,6 +190,7 @@ void TForm1::build_menus() {
            QStringLiteral(
                "Open Sampler Script File (Version 6 / 9999 programs / 10000 multisamples)..."),
            [this] { open_script_command(6); });
+  recent_menu_ = file->addMenu(QStringLiteral("Open Recent"));
   add_item(file,
            QStringLiteral(
                "Save Sampler Script File (Version 6 / 9999 programs / 10000 multisamples)..."),
@@ -373,6 +374,7 @@ void TForm1::build_menus() {
 
   for (QAction* menu : bar->actions()) settle_menu(menu->menu());
   for (const auto& [grid, menu] : context_menus_) settle_menu(menu);
+  show_recent_files();
 }
 
 }  // namespace qbank::gui
