@@ -188,7 +188,7 @@ class main_form_test : public QObject {
              "Open Sampler Script File (Version 4 / 999 programs)...",
              "Open Sampler Script File (Version 5 / 9999 programs)...",
              "Open Sampler Script File (Version 6 / 9999 programs / 10000 multisamples)...",
-             "Open Recent",
+             "Open Recent", "Save",
              "Save Sampler Script File (Version 6 / 9999 programs / 10000 multisamples)...",
              "Read Current Program Parameters from file...",
              "Save Current Program Parameters to file...",
@@ -199,7 +199,7 @@ class main_form_test : public QObject {
              "Export All Program Names to Text File...",
              "Export ALL Samples From Loaded Bank File...", "Exit"}));
     QCOMPARE(captions(menus[1]->menu()),
-             QStringList({"Undo", "Redo", "Calculate bank SIZE  (Version 6)",
+             QStringList({"Undo", "Redo", "Rename", "Calculate bank SIZE  (Version 6)",
                           "Reset Invalid Parameters", "Remove UNUSED Multisamples..."}));
     QCOMPARE(captions(form.context_menu(QStringLiteral("StringGridBlendsMNG"))).at(5),
              QStringLiteral("Open Scampler Script File (Version 6 / 9999 PG / 1000 MS)..."));

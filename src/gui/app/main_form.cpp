@@ -1,5 +1,6 @@
 #include "app/main_form.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -183,6 +184,7 @@ QWidget* TForm1::build_multisamples_tab() {
   MemoComment = new QPlainTextEdit;
   MemoComment->setObjectName(QStringLiteral("MemoComment"));
   MemoComment->setReadOnly(true);
+  MemoComment->setTabChangesFocus(true);
   sub_tabs->addTab(MemoComment, QStringLiteral("Comment for current Multisample"));
   right->addWidget(sub_tabs, 3);
 
@@ -345,13 +347,7 @@ bool TForm1::keep_or_discard_changes() {
       break;
   }
   try {
-    // A bank read from a script goes back to it; anything else asks where.
-    if (has_extension(loaded, ".qbs")) {
-      validate_and_save_script(*main_, path_from_utf8(loaded), *host_);
-      saved_in_command_ = true;
-    } else {
-      save_script_command();
-    }
+    save_loaded_script_command();
   } catch (const std::exception& e) {
     host_->progress_hide();
     dialogs_->show_error(QString::fromUtf8(e.what()));
@@ -369,6 +365,10 @@ bool TForm1::keep_or_discard_changes() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  // A name still being typed in a grid is stored first (its editor stores it when it loses
+  // the keyboard), so that the question below knows of it.
+  if (QWidget* focused = QApplication::focusWidget(); focused && isAncestorOf(focused))
+    focused->clearFocus();
   if (!keep_or_discard_changes()) {
     event->ignore();
     return;
@@ -388,6 +388,7 @@ void TForm1::record_edit(const QString& what, int merge_id) {
 }
 
 void TForm1::close_step(const QString& what, int merge_id) {
+  if (!history_) return;  // the window is going: nothing is recorded any more
   change_record step = main_->end_step();
   main_->begin_step();
   if (step.restarted()) {

@@ -127,6 +127,9 @@ class TForm1 : public QMainWindow {
   void clear_all();
   void open_script_command(int version);
   void save_script_command();
+  // File, "Save": the script goes back to the script it was read from (or last saved to);
+  // without one, asks where as save_script_command does.
+  void save_loaded_script_command();
   void open_bank_command();
   void save_bank_command();
   void read_system_settings_command();

@@ -55,6 +55,19 @@ void TForm1::save_script_command() {
   remember_recent(*path, 6);
 }
 
+void TForm1::save_loaded_script_command() {
+  // A bank read from a script goes back to it; anything else asks where.
+  const std::string loaded = main_->loaded_file_name();
+  if (!has_extension(loaded, ".qbs")) {
+    save_script_command();
+    return;
+  }
+  const std::filesystem::path path = path_from_utf8(loaded);
+  validate_and_save_script(*main_, path, *host_);
+  saved_in_command_ = true;
+  remember_recent(path, 6);
+}
+
 void TForm1::open_bank_command() {
   if (!keep_or_discard_changes()) return;
   const auto path = dialogs_->choose_open_file(QStringLiteral("Read Quorvatek Samplers BANK file!"),
