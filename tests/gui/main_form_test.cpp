@@ -179,7 +179,7 @@ class main_form_test : public QObject {
     testing::scripted_dialogs answers;
     TForm1 form(&answers);
     const QList<QAction*> menus = form.menuBar()->actions();
-    QCOMPARE(menus.size(), 4);
+    QCOMPARE(menus.size(), 5);
     QCOMPARE(
         captions(menus[0]->menu()),
         QStringList(

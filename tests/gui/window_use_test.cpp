@@ -270,13 +270,13 @@ class window_use_test : public QObject {
     testing::scripted_dialogs answers;
     TForm1 form(&answers);
     const QList<QAction*> menus = form.menuBar()->actions();
-    const char* letters = "FEVT";
-    for (int i = 0; i < 4; ++i)
+    const char* letters = "FEVTH";
+    for (int i = 0; i < 5; ++i)
       QCOMPARE(QKeySequence::mnemonic(menus[i]->text()),
                QKeySequence(Qt::ALT | Qt::Key(letters[i])));
     QStringList shown;
     for (QAction* menu : menus) shown << menu->text().remove(QLatin1Char('&'));
-    QCOMPARE(shown, QStringList({"File", "Edit", "View", "Tools"}));
+    QCOMPARE(shown, QStringList({"File", "Edit", "View", "Tools", "Help"}));
     // Items are found by their caption with or without a mnemonic mark.
     QVERIFY(form.action(QStringLiteral("Clear ALL...")));
     QCOMPARE(form.action(QStringLiteral("&Clear ALL...")),

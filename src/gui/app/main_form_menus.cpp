@@ -10,6 +10,7 @@
 
 #include "app/dialogs.h"
 #include "app/grid_view.h"
+#include "app/help_windows.h"
 #include "app/main_form.h"
 #include "app/recovery.h"
 #include "audio/conform.h"
@@ -316,6 +317,15 @@ void TForm1::build_menus() {
                                             static_cast<int>(conform_unavailable_text.size())));
   }
 
+  QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+  connect(help->addAction(QStringLiteral("Keyboard Shortcuts")), &QAction::triggered, this,
+          [this] { show_keyboard_shortcuts(this); });
+  connect(help->addAction(QStringLiteral("User Guide")), &QAction::triggered, this,
+          [this] { show_user_guide(this); });
+  connect(help->addAction(QStringLiteral("About")), &QAction::triggered, this,
+          [this] { show_about(this); });
+  for (QAction* item : help->actions()) actions_.push_back(item);
+
   // Context menus of the grids.
   auto* programs = new QMenu(this);
   add_item(programs, QStringLiteral("Remove Selected Program..."),
@@ -326,7 +336,7 @@ void TForm1::build_menus() {
   add_item(programs, QStringLiteral("Save Current Program Parameters to file..."), none());
   attach_context_menu(StringGridBlends, programs);
 
-  auto* files = new QMenu(this);
+  auto* files = new QMenu(QStringLiteral("WAV audio files (pop-up menu)"), this);
   multisample_editor* ms = multisample_editor_;
   // Delete removes the selected slots while the slot grid has the keyboard.
   QAction* remove_files =
