@@ -314,7 +314,10 @@ void program_tab::build_zones(QWidget* parent, QVBoxLayout* column, zone_list_mo
     grid->addWidget(zone_labels_[40 + i] = make_value_label(basic, 40 + i), row, 8);
     grid->addWidget(zone_labels_[60 + i] = make_value_label(basic, 60 + i), row, 9);
   }
+  // A wider window widens the bars more than the lists.
   grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(3, 2);
+  grid->setColumnStretch(6, 2);
   column->addWidget(basic);
 
   auto* additional = new QGroupBox(QStringLiteral("Additional  Zone"), parent);
