@@ -1,14 +1,20 @@
-// Writes pictures of the main window's four tabs, taken from the real window offscreen, to the
-// folder given (docs/screenshots). Run: QT_QPA_PLATFORM=offscreen gui_screenshots DIR [SCRIPT]
+// Writes pictures of the main window's four tabs and of its Edit menu with an Undo entry, taken
+// from the real window maximised on a 1600 x 1000 screen offscreen, to the folder given
+// (docs/screenshots). Run: gui_screenshots DIR [SCRIPT]
 // With a version-6 script, the window shows it loaded, as a user would see it.
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
 #include <QPixmap>
 #include <QRadioButton>
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <cstdio>
 
 #include "app/grid_view.h"
@@ -20,6 +26,16 @@
 #include "manager/bank_manager_page.h"
 
 int main(int argc, char** argv) {
+  // The screen the pictures are taken on: offscreen, 1600 x 1000 at 96 dpi.
+  QTemporaryDir screen_folder;
+  const QString screens = screen_folder.filePath(QStringLiteral("screens.json"));
+  {
+    QFile config(screens);
+    if (!config.open(QIODevice::WriteOnly)) return 1;
+    config.write(R"({"screens": [{"name": "shots", "x": 0, "y": 0, "width": 1600,)"
+                 R"( "height": 1000, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+  }
+  qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screens).toLocal8Bit());
   QApplication app(argc, argv);
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   if (argc < 2) {
@@ -60,7 +76,7 @@ int main(int argc, char** argv) {
         break;
       }
   }
-  window.show();
+  window.showMaximized();
   static const char* const names[4] = {"program", "multisamples", "bank_manager", "sd_card"};
   for (int tab = 0; tab < 4; ++tab) {
     window.PageControl1->setCurrentIndex(tab);
@@ -72,6 +88,28 @@ int main(int argc, char** argv) {
     }
     std::printf("%s\n", file.toLocal8Bit().constData());
   }
+  // The Edit menu open on the Program tab, after a program was renamed.
+  window.PageControl1->setCurrentIndex(0);
+  QAbstractItemModel* programs = window.StringGridBlends->model();
+  programs->setData(programs->index(0, 1), QStringLiteral("Grand Lead"));
+  QMenuBar* bar = window.menuBar();
+  QAction* edit_title = bar->actions().at(1);
+  QMenu* edit = edit_title->menu();
+  edit->popup(bar->mapToGlobal(bar->actionGeometry(edit_title).bottomLeft()));
+  QApplication::processEvents();
+  QPixmap picture = window.grab();
+  {
+    QPainter painter(&picture);
+    painter.drawPixmap(window.mapFromGlobal(edit->pos()), edit->grab());
+  }
+  edit->hide();
+  const QString menu_file = out.filePath(QStringLiteral("edit_menu_undo.png"));
+  if (!picture.save(menu_file)) {
+    std::fprintf(stderr, "cannot write %s\n", menu_file.toLocal8Bit().constData());
+    return 1;
+  }
+  std::printf("%s\n", menu_file.toLocal8Bit().constData());
+
   qbank::gui::TStartScreen splash;
   splash.set_progress(60);
   splash.show();

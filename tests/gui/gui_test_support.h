@@ -2,8 +2,11 @@
 // box shown.
 #pragma once
 
+#include <QCoreApplication>
 #include <QPlainTextEdit>
+#include <QSettings>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <deque>
 #include <filesystem>
@@ -129,3 +132,11 @@ struct report_reader {
 };
 
 }  // namespace qbank::gui::testing
+
+// Each test program remembers the window's settings (size, folders, recent files) in a folder
+// of its own: the user's settings are neither read nor changed.
+static void qbank_test_settings_folder() {
+  static QTemporaryDir folder;
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder.path());
+}
+Q_COREAPP_STARTUP_FUNCTION(qbank_test_settings_folder)

@@ -29,6 +29,8 @@ QProcessEnvironment gui_environment(const std::filesystem::path& lock_dir) {
   env.insert(QStringLiteral("QBANK_GUI_LOCK_DIR"), QString::fromStdString(lock_dir.string()));
   // A recovery script of the user's own would be offered at the start: not this test's.
   env.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString(lock_dir.string()));
+  // Nor are the user's remembered settings.
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(lock_dir.string()));
   return env;
 }
 

@@ -22,8 +22,8 @@
 #include "app/dialogs.h"
 #include "app/grid_models.h"
 #include "app/main_form.h"
-#include "edit/program_tab.h"
 #include "bank/bank.h"
+#include "edit/program_tab.h"
 #include "edit/zone_list_box.h"
 #include "gui_test_support.h"
 
@@ -194,6 +194,8 @@ class window_use_test : public QObject {
     TForm1 form(&answers);
     form.show();
     const QString pending = QStringLiteral("Not available yet");
+    // A greyed item waits for a feature, or (Open Recent) for something to list.
+    const QStringList reasons = {pending, QStringLiteral("No recent files")};
     // Sub-menus whose items are all greyed are greyed themselves.
     QMenu* edit = form.menuBar()->actions()[1]->menu();
     for (const QMenu* menu : form.findChildren<QMenu*>()) {
@@ -203,7 +205,7 @@ class window_use_test : public QObject {
         const bool usable =
             std::any_of(items.begin(), items.end(), [](QAction* a) { return a->isEnabled(); });
         QCOMPARE(item->isEnabled(), usable);
-        if (!usable) QCOMPARE(item->toolTip(), pending);
+        if (!usable) QVERIFY(reasons.contains(item->toolTip()));
       }
     }
     // The silence menu keeps its usable fade option, so it stays open.
@@ -220,7 +222,7 @@ class window_use_test : public QObject {
       for (const QAction* item : menu->actions())
         if (!item->isSeparator() && !item->isEnabled() && item != form.undo_action() &&
             item != form.redo_action())
-          QCOMPARE(item->toolTip(), pending);
+          QVERIFY2(reasons.contains(item->toolTip()), qPrintable(item->text()));
     // Every greyed control says why, unless it says something better.
     // (The SD card assistant greys its controls step by step: they wait for the user, not for
     // a feature.)
@@ -268,13 +270,13 @@ class window_use_test : public QObject {
     testing::scripted_dialogs answers;
     TForm1 form(&answers);
     const QList<QAction*> menus = form.menuBar()->actions();
-    const char* letters = "FEVT";
-    for (int i = 0; i < 4; ++i)
+    const char* letters = "FEVTH";
+    for (int i = 0; i < 5; ++i)
       QCOMPARE(QKeySequence::mnemonic(menus[i]->text()),
                QKeySequence(Qt::ALT | Qt::Key(letters[i])));
     QStringList shown;
     for (QAction* menu : menus) shown << menu->text().remove(QLatin1Char('&'));
-    QCOMPARE(shown, QStringList({"File", "Edit", "View", "Tools"}));
+    QCOMPARE(shown, QStringList({"File", "Edit", "View", "Tools", "Help"}));
     // Items are found by their caption with or without a mnemonic mark.
     QVERIFY(form.action(QStringLiteral("Clear ALL...")));
     QCOMPARE(form.action(QStringLiteral("&Clear ALL...")),

@@ -50,6 +50,9 @@ struct codec_libraries {
   decltype(&::soxr_create) soxr_create = nullptr;
   decltype(&::soxr_process) soxr_process = nullptr;
   decltype(&::soxr_delete) soxr_delete = nullptr;
+  // Only for the window's About box: a library without them still decodes.
+  decltype(&::sf_version_string) sf_version_string = nullptr;
+  decltype(&::soxr_version) soxr_version = nullptr;
   bool complete = false;
 };
 
@@ -73,6 +76,8 @@ const codec_libraries& codecs() {
         bind(soxr, l.soxr_quality_spec, "soxr_quality_spec") &&
         bind(soxr, l.soxr_create, "soxr_create") && bind(soxr, l.soxr_process, "soxr_process") &&
         bind(soxr, l.soxr_delete, "soxr_delete");
+    bind(sndfile, l.sf_version_string, "sf_version_string");
+    bind(soxr, l.soxr_version, "soxr_version");
     return l;
   }();
   return c;
@@ -351,6 +356,15 @@ bool conform_available() {
   return codecs().complete;
 }
 
+codec_versions conform_codec_versions() {
+  const codec_libraries& c = codecs();
+  codec_versions v;
+  if (!c.complete) return v;
+  if (c.sf_version_string && c.sf_version_string()) v.sndfile = c.sf_version_string();
+  if (c.soxr_version && c.soxr_version()) v.soxr = c.soxr_version();
+  return v;
+}
+
 audio_source_info probe_audio(byte_source& in) {
   audio_source_info a;
   if (!codecs().complete) {
@@ -550,6 +564,10 @@ conform_outcome write_rendered(const decoded_audio& audio, double rate, float ga
 
 bool conform_available() {
   return false;
+}
+
+codec_versions conform_codec_versions() {
+  return {};
 }
 
 audio_source_info probe_audio(byte_source&) {

@@ -22,6 +22,14 @@ inline constexpr int conform_rate = 48000;
 // True when this build can decode and resample (libsndfile and libsoxr were found).
 bool conform_available();
 
+// The versions the loaded libraries report ("libsndfile-1.2.0", "0.1.3"); both empty when
+// conform_available() is false, one empty when its library does not say.
+struct codec_versions {
+  std::string sndfile;
+  std::string soxr;
+};
+codec_versions conform_codec_versions();
+
 // What a source file holds, as far as decoding it goes.
 struct audio_source_info {
   bool decodable = false;

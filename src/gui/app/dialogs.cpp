@@ -1,8 +1,10 @@
 #include "app/dialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
+#include "app/settings.h"
 #include "audio/instrument_command.h"
 #include "edit/replace_string_form.h"
 #include "edit/select_directory_form.h"
@@ -11,13 +13,22 @@ namespace qbank::gui {
 
 namespace {
 
-std::optional<std::filesystem::path> run_file_dialog(QWidget* parent, const QString& title,
-                                                     const QString& filter,
-                                                     QFileDialog::AcceptMode mode) {
-  QFileDialog dialog(parent, title, QString(), filter);
+// A file dialog opens in the folder last used for its kind of file (the extension of its
+// filter) and remembers the folder of the files chosen; empty when cancelled.
+QStringList run_file_dialog(QWidget* parent, const QString& title, const QString& filter,
+                            QFileDialog::AcceptMode mode, QFileDialog::FileMode files) {
+  const QString kind = extension_of_filter(filter);
+  QFileDialog dialog(parent, title, remembered_folder(kind), filter);
   configure_file_dialog(dialog, mode);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return native_path_of(dialog.selectedFiles().first());
+  dialog.setFileMode(files);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  remember_folder(kind, QFileInfo(dialog.selectedFiles().first()).absolutePath());
+  return dialog.selectedFiles();
+}
+
+std::optional<std::filesystem::path> one_file(const QStringList& chosen) {
+  if (chosen.isEmpty()) return std::nullopt;
+  return native_path_of(chosen.first());
 }
 
 }  // namespace
@@ -59,29 +70,31 @@ QString extension_of_filter(const QString& filter) {
 
 std::optional<std::filesystem::path> qt_dialogs::choose_open_file(const QString& title,
                                                                   const QString& filter) {
-  return run_file_dialog(parent_, title, filter, QFileDialog::AcceptOpen);
+  return one_file(
+      run_file_dialog(parent_, title, filter, QFileDialog::AcceptOpen, QFileDialog::ExistingFile));
 }
 
 std::optional<std::filesystem::path> qt_dialogs::choose_save_file(const QString& title,
                                                                   const QString& filter) {
-  return run_file_dialog(parent_, title, filter, QFileDialog::AcceptSave);
+  return one_file(
+      run_file_dialog(parent_, title, filter, QFileDialog::AcceptSave, QFileDialog::AnyFile));
 }
 
 std::optional<std::vector<std::filesystem::path>> qt_dialogs::choose_open_files(
     const QString& title, const QString& filter) {
-  QFileDialog dialog(parent_, title, QString(), filter);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFiles);
-  dialog.setOption(QFileDialog::HideNameFilterDetails);
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList chosen =
+      run_file_dialog(parent_, title, filter, QFileDialog::AcceptOpen, QFileDialog::ExistingFiles);
+  if (chosen.isEmpty()) return std::nullopt;
   std::vector<std::filesystem::path> files;
-  for (const QString& file : dialog.selectedFiles()) files.push_back(native_path_of(file));
+  for (const QString& file : chosen) files.push_back(native_path_of(file));
   return files;
 }
 
 std::optional<std::filesystem::path> qt_dialogs::choose_folder(const QString& title) {
-  const QString folder = QFileDialog::getExistingDirectory(parent_, title);
+  const QString kind = QStringLiteral("folder");
+  const QString folder = QFileDialog::getExistingDirectory(parent_, title, remembered_folder(kind));
   if (folder.isEmpty()) return std::nullopt;
+  remember_folder(kind, folder);
   return native_path_of(folder);
 }
 

@@ -14,14 +14,28 @@ namespace qbank::gui {
 
 namespace {
 
+// Widens the fixed number column when its header text needs more room in the grid's font.
+void fit_header_texts(QTableView* grid) {
+  QHeaderView* header = grid->horizontalHeader();
+  if (header->isHidden()) return;
+  const int needed = header->sectionSizeHint(0);
+  const int wider = needed - header->sectionSize(0);
+  if (wider <= 0) return;
+  grid->setColumnWidth(0, needed);
+  // The name column keeps its room.
+  grid->setMinimumWidth(grid->minimumWidth() + wider);
+}
+
 // A grid that is not on screen has no real height yet: scrolling it then would hide the rows
 // above its current one once it shows. It scrolls, only as far as needed, when it shows.
 class scroll_when_shown : public QObject {
  public:
   using QObject::QObject;
   bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* grid = static_cast<QTableView*>(watched);
+    if (event->type() == QEvent::Show || event->type() == QEvent::FontChange)
+      fit_header_texts(grid);
     if (event->type() == QEvent::Show) {
-      auto* grid = static_cast<QTableView*>(watched);
       if (grid->property(pending_scroll).toBool()) {
         grid->setProperty(pending_scroll, false);
         grid->scrollTo(grid->currentIndex(), QAbstractItemView::EnsureVisible);
@@ -55,7 +69,9 @@ QTableView* make_name_grid(QAbstractItemModel* model, QWidget* parent, const QSt
   header->setHighlightSections(false);
   grid->setColumnWidth(0, number_width);
   grid->setColumnWidth(1, name_width);
-  grid->setFixedWidth(number_width + name_width + 22);
+  grid->setMinimumWidth(number_width + name_width + 22);
+  // Tab moves on to the next control; the arrow keys move inside the grid.
+  grid->setTabKeyNavigation(false);
   grid->setContextMenuPolicy(Qt::CustomContextMenu);
   grid->installEventFilter(new scroll_when_shown(grid));
   select_row(grid, 0);

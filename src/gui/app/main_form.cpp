@@ -1,5 +1,6 @@
 #include "app/main_form.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -25,6 +26,7 @@
 #include "app/grid_models.h"
 #include "app/grid_view.h"
 #include "app/recovery.h"
+#include "app/settings.h"
 #include "app/start_screen.h"
 #include "app/window_util.h"
 #include "audio/player_tab.h"
@@ -54,9 +56,6 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
   // 1. The window from its layout, with the player's waveform plot and playback thread.
   setObjectName(QStringLiteral("Form1"));
   setWindowIcon(application_icon());
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
   // The compact font of a desktop tool: the four tabs are laid out for it.
   QFont compact = font();
   compact.setPointSize(8);
@@ -68,13 +67,17 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
       QStringLiteral("QComboBox { combobox-popup: 0; }"
                      "QPlainTextEdit[readOnly=\"true\"] { background: palette(window); }"));
   auto* central = new QWidget(this);
-  central->setFixedSize(918, 657);
   setCentralWidget(central);
-  auto* central_layout = new QVBoxLayout(central);
-  central_layout->setContentsMargins(4, 4, 4, 4);
+  // The client area is 918 x 657 at the least, and never less than the tabs need to show every
+  // text whole; a larger window gives the grids, the slot list and the waveform the room.
+  auto* central_layout = new QGridLayout(central);
+  constexpr int margin = 4;
+  central_layout->setContentsMargins(margin, margin, margin, margin);
+  central_layout->setColumnMinimumWidth(0, minimum_client_size.width() - 2 * margin);
+  central_layout->setRowMinimumHeight(0, minimum_client_size.height() - 2 * margin);
   PageControl1 = new QTabWidget(central);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
-  central_layout->addWidget(PageControl1);
+  central_layout->addWidget(PageControl1, 0, 0);
 
   zone_model_ = new zone_list_model(this);
   programs_model_ = make_program_grid_model(*main_, this);
@@ -116,9 +119,13 @@ TForm1::TForm1(dialogs* d, std::function<void(std::uint8_t)> progress)
   // 8. Refresh. (The SD-card state is reset with its tab.) The first undo step opens.
   refresh();
   main_->begin_step();
-  layout()->setSizeConstraint(QLayout::SetFixedSize);
-  adjustSize();
-  centre_on_screen(this);
+  // It opens at its smallest size, laid out at once.
+  resize(minimumSizeHint());
+  layout()->activate();
+  // Where the last run left it, or in the middle of the screen.
+  const auto settings = open_settings();
+  player_->restore_settings(*settings);
+  if (!restoreGeometry(settings->value("window/geometry").toByteArray())) centre_on_screen(this);
 }
 
 // Destruction: the undo history, the player's thread, plot and buffer go first; then the controls,
@@ -140,7 +147,7 @@ QWidget* TForm1::build_multisamples_tab() {
   auto* layout = new QHBoxLayout(tab);
   layout->setContentsMargins(6, 6, 6, 6);
   StringGridMultisamples =
-      make_name_grid(multisamples_model_, tab, QStringLiteral("StringGridMultisamples"), 64, 120);
+      make_name_grid(multisamples_model_, tab, QStringLiteral("StringGridMultisamples"), 64, 112);
   layout->addWidget(StringGridMultisamples);
 
   auto* right = new QVBoxLayout;
@@ -164,6 +171,7 @@ QWidget* TForm1::build_multisamples_tab() {
   StringGridFiles->setShowGrid(false);
   StringGridFiles->setWordWrap(false);
   StringGridFiles->setContextMenuPolicy(Qt::CustomContextMenu);
+  StringGridFiles->setTabKeyNavigation(false);
   files_layout->addWidget(StringGridFiles);
   right->addWidget(files_box, 5);
 
@@ -178,6 +186,7 @@ QWidget* TForm1::build_multisamples_tab() {
   MemoComment = new QPlainTextEdit;
   MemoComment->setObjectName(QStringLiteral("MemoComment"));
   MemoComment->setReadOnly(true);
+  MemoComment->setTabChangesFocus(true);
   sub_tabs->addTab(MemoComment, QStringLiteral("Comment for current Multisample"));
   right->addWidget(sub_tabs, 3);
 
@@ -191,13 +200,13 @@ QWidget* TForm1::build_multisamples_tab() {
 QWidget* TForm1::build_manager_tab(const std::function<void(std::uint8_t)>& progress) {
   auto* tab = new QWidget;
   auto* layout = new QHBoxLayout(tab);
-  layout->setContentsMargins(6, 6, 6, 6);
+  layout->setContentsMargins(4, 4, 4, 4);
   auto grid_box = [tab, &progress](const QString& title, QTableView*& grid, name_grid_model* model,
                                    const QString& name, bool ranges, std::uint8_t percent) {
     auto* box = new QGroupBox(title, tab);
     auto* box_layout = new QVBoxLayout(box);
     box_layout->setContentsMargins(4, 4, 4, 4);
-    grid = make_name_grid(model, box, name, 66, 104);
+    grid = make_name_grid(model, box, name, 66, 88);
     if (ranges) grid->setSelectionMode(QAbstractItemView::ContiguousSelection);
     box_layout->addWidget(grid);
     progress(percent);
@@ -222,18 +231,21 @@ QWidget* TForm1::build_manager_tab(const std::function<void(std::uint8_t)>& prog
     return column;
   };
   layout->addWidget(grid_box(QStringLiteral("Programs in MAIN BANK"), StringGridBlendsORG,
-                             main_bank_model_, QStringLiteral("StringGridBlendsORG"), false, 80));
+                             main_bank_model_, QStringLiteral("StringGridBlendsORG"), false, 80),
+                    1);
   // Two-line captions of "<< Execute + 1 Down <<" and "<< Execute Multiple <<".
   layout->addLayout(button_column(
       {{QStringLiteral("<<  Execute  <<"), "ButtonExecute"},
        {QStringLiteral("<< Execute <<\nMove 1 Line Down"), "ButtonExecuteMoveOneDown"},
        {QStringLiteral("<< Execute <<\nMove Multiple"), "ButtonExecuteMoveMultiple"}}));
   layout->addWidget(grid_box(QStringLiteral("Programs in BANK 2"), StringGridBlendsMNG,
-                             manager_model_, QStringLiteral("StringGridBlendsMNG"), true, 90));
+                             manager_model_, QStringLiteral("StringGridBlendsMNG"), true, 90),
+                    1);
   layout->addLayout(
       button_column({{QStringLiteral("<< Sampler 2 Sound <<"), "ButtonSampler2Sound"}}));
   layout->addWidget(grid_box(QStringLiteral("Sampler 2 Sounds"), StringGridS2Sounds, s2_model_,
-                             QStringLiteral("StringGridS2Sounds"), true, 99));
+                             QStringLiteral("StringGridS2Sounds"), true, 99),
+                    1);
   return tab;
 }
 
@@ -377,13 +389,7 @@ bool TForm1::keep_or_discard_changes() {
       break;
   }
   try {
-    // A bank read from a script goes back to it; anything else asks where.
-    if (has_extension(loaded, ".qbs")) {
-      validate_and_save_script(*main_, path_from_utf8(loaded), *host_);
-      saved_in_command_ = true;
-    } else {
-      save_script_command();
-    }
+    save_loaded_script_command();
   } catch (const std::exception& e) {
     host_->progress_hide();
     dialogs_->show_error(QString::fromUtf8(e.what()));
@@ -401,10 +407,17 @@ bool TForm1::keep_or_discard_changes() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  // A name still being typed in a grid is stored first (its editor stores it when it loses
+  // the keyboard), so that the question below knows of it.
+  if (QWidget* focused = QApplication::focusWidget(); focused && isAncestorOf(focused))
+    focused->clearFocus();
   if (!keep_or_discard_changes()) {
     event->ignore();
     return;
   }
+  const auto settings = open_settings();
+  settings->setValue("window/geometry", saveGeometry());
+  player_->save_settings(*settings);
   // A clean exit: nothing to recover at the next start.
   recovery_timer_->stop();
   if (recovery_on_) recovery_->remove();
@@ -417,6 +430,7 @@ void TForm1::record_edit(const QString& what, int merge_id) {
 }
 
 bool TForm1::close_step(const QString& what, int merge_id) {
+  if (!history_) return false;  // the window is going: nothing is recorded any more
   change_record step = main_->end_step();
   main_->begin_step();
   if (step.restarted()) {

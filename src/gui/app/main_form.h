@@ -4,7 +4,9 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QSize>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -38,11 +40,17 @@ class player_tab;
 class program_tab;
 class zone_list_model;
 class recovery_file;
+struct recent_file;
 
 inline constexpr int bank_manager_tab = 2;
 
+// The smallest client area of the main window, in pixels: the size the tabs were drawn for.
+inline constexpr QSize minimum_client_size{918, 657};
+
 // The tool tip of every control and menu item whose feature is not built yet.
 inline constexpr const char* not_available_yet = "Not available yet";
+// The tool tip of File, "Open Recent" while it is empty.
+inline constexpr const char* no_recent_files = "No recent files";
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -128,12 +136,18 @@ class TForm1 : public QMainWindow {
   void clear_all();
   void open_script_command(int version);
   void save_script_command();
+  // File, "Save": the script goes back to the script it was read from (or last saved to);
+  // without one, asks where as save_script_command does.
+  void save_loaded_script_command();
   void open_bank_command();
   void save_bank_command();
   void read_system_settings_command();
   void save_system_settings_command();
   void calculate_size_command();
   void reform_loaded_name_command();
+  // File, "Open Recent": opens `file` as it was opened before (through the save question); a
+  // file no longer there is reported and taken off the list.
+  void open_recent(const recent_file& file);
 
  private:
   void build_menus();
@@ -149,6 +163,10 @@ class TForm1 : public QMainWindow {
   // "Find..." (Ctrl+F): opens the find line of the multisamples grid on its tab, else the one of
   // the programs grid.
   void build_find_item(QMenu* edit);
+  // Fills File, "Open Recent" with the recent files, most recent first, and "Clear Recent".
+  void show_recent_files();
+  // `path` was opened with script layout `version` (0: as a bank file) or saved as a script.
+  void remember_recent(const std::filesystem::path& path, int version);
   // Closes the main bank's open step into the history (or clears the history when the bank
   // was replaced) and opens the next step.
   // True when the bank changed (a step was pushed or the history restarted).
@@ -192,6 +210,7 @@ class TForm1 : public QMainWindow {
   std::vector<QString> pending_;
   std::vector<std::pair<QString, QMenu*>> context_menus_;
   QAction* show_note_number_ = nullptr;
+  QMenu* recent_menu_ = nullptr;
   QUndoStack* history_ = nullptr;
   QAction* undo_action_ = nullptr;
   QAction* redo_action_ = nullptr;

@@ -10,6 +10,8 @@
 
 #include "app/dialogs.h"
 #include "app/find_bar.h"
+#include "app/grid_view.h"
+#include "app/help_windows.h"
 #include "app/instrument_export_form.h"
 #include "app/main_form.h"
 #include "app/recovery.h"
@@ -209,11 +211,17 @@ void TForm1::build_menus() {
   add_item(file,
            QStringLiteral(
                "Open Sampler Script File (Version 6 / 9999 programs / 10000 multisamples)..."),
-           [this] { open_script_command(6); });
+           [this] { open_script_command(6); })
+      ->setShortcut(QKeySequence::Open);
+  recent_menu_ = file->addMenu(QStringLiteral("Open Recent"));
+  add_item(file, QStringLiteral("Save"), [this] {
+    save_loaded_script_command();
+  })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   add_item(file,
            QStringLiteral(
                "Save Sampler Script File (Version 6 / 9999 programs / 10000 multisamples)..."),
-           [this] { save_script_command(); });
+           [this] { save_script_command(); })
+      ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   file->addSeparator();
   add_item(file, QStringLiteral("Read Current Program Parameters from file..."), none());
   add_item(file, QStringLiteral("Save Current Program Parameters to file..."), none());
@@ -236,7 +244,8 @@ void TForm1::build_menus() {
   add_item(file,
            QStringLiteral("Save Sampler Bank File (Version 6 / 9999 PG / 10000 MS) and split to "
                           "4GB toms..."),
-           [this] { save_bank_command(); });
+           [this] { save_bank_command(); })
+      ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
   file->addSeparator();
   add_item(file, QStringLiteral("Export All Program Names to Text File..."),
            [this] { export_program_names_command(*this); });
@@ -250,6 +259,18 @@ void TForm1::build_menus() {
   QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
   build_undo_items(edit);
   build_find_item(edit);
+  // Opens the name of the current program or multisample for typing, in its grid.
+  QAction* rename = edit->addAction(QStringLiteral("Rename"));
+  rename->setShortcut(QKeySequence(Qt::Key_F2));
+  connect(rename, &QAction::triggered, this, [this] {
+    QTableView* grid = PageControl1->currentIndex() == 0   ? StringGridBlends
+                       : PageControl1->currentIndex() == 1 ? StringGridMultisamples
+                                                           : nullptr;
+    if (!grid) return;
+    grid->setFocus(Qt::ShortcutFocusReason);
+    grid->edit(grid->model()->index(current_row(grid), 1));
+  });
+  actions_.push_back(rename);
   add_item(edit, QStringLiteral("Calculate bank SIZE  (Version 6)"),
            [this] { calculate_size_command(); });
   QMenu* reset_invalid = edit->addMenu(QStringLiteral("Reset Invalid Parameters"));
@@ -327,6 +348,15 @@ void TForm1::build_menus() {
                                             static_cast<int>(conform_unavailable_text.size())));
   }
 
+  QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+  connect(help->addAction(QStringLiteral("Keyboard Shortcuts")), &QAction::triggered, this,
+          [this] { show_keyboard_shortcuts(this); });
+  connect(help->addAction(QStringLiteral("User Guide")), &QAction::triggered, this,
+          [this] { show_user_guide(this); });
+  connect(help->addAction(QStringLiteral("About")), &QAction::triggered, this,
+          [this] { show_about(this); });
+  for (QAction* item : help->actions()) actions_.push_back(item);
+
   // Context menus of the grids.
   auto* programs = new QMenu(this);
   add_item(programs, QStringLiteral("Remove Selected Program..."),
@@ -339,9 +369,14 @@ void TForm1::build_menus() {
            [this] { export_instruments_command(*this, false); });
   attach_context_menu(StringGridBlends, programs);
 
-  auto* files = new QMenu(this);
+  auto* files = new QMenu(QStringLiteral("WAV audio files (pop-up menu)"), this);
   multisample_editor* ms = multisample_editor_;
-  add_item(files, QStringLiteral("Remove sellected file/s"), [ms] { ms->remove_selected(); });
+  // Delete removes the selected slots while the slot grid has the keyboard.
+  QAction* remove_files =
+      add_item(files, QStringLiteral("Remove sellected file/s"), [ms] { ms->remove_selected(); });
+  remove_files->setShortcut(QKeySequence(QKeySequence::Delete));
+  remove_files->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  StringGridFiles->addAction(remove_files);
   add_item(files, QStringLiteral("Add ONE WAV file to sellected position..."),
            [ms] { ms->add_one(); });
   add_item(files, QStringLiteral("Add MULTIPLE WAV files - to AUTO position by NAME..."),
@@ -406,6 +441,7 @@ void TForm1::build_menus() {
 
   for (QAction* menu : bar->actions()) settle_menu(menu->menu());
   for (const auto& [grid, menu] : context_menus_) settle_menu(menu);
+  show_recent_files();
 }
 
 }  // namespace qbank::gui

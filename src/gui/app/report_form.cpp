@@ -13,6 +13,8 @@ TFormReport::TFormReport(const QString& title, const std::vector<std::string>& l
   setObjectName(QStringLiteral("FormReport"));
   setWindowTitle(title);
   resize(546, 529);
+  // A long report reads better in a larger window.
+  setWindowFlag(Qt::WindowMaximizeButtonHint);
   text_->setReadOnly(true);
   text_->setLineWrapMode(QPlainTextEdit::NoWrap);
   text_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

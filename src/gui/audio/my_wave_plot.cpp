@@ -25,7 +25,9 @@ void hline(QPainter& p, const QColor& colour, int y, int width) {
 
 MyWavePlot::MyWavePlot(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("PaintBoxPlot"));
-  setFixedSize(plot_width, plot_height);
+  // The instrument's size at the least; a wider plot shows more columns of the same sound.
+  setMinimumSize(plot_width, plot_height);
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   setAttribute(Qt::WA_OpaquePaintEvent);
   draw_message();
 }
@@ -123,6 +125,16 @@ void MyWavePlot::draw_message() {
   p.end();
   picture_ = std::move(image);
   update();
+}
+
+void MyWavePlot::resizeEvent(QResizeEvent*) {
+  // The columns follow the width: the peaks are computed again for the new one.
+  if (plotted_) {
+    peaks_ = compute_wave_peaks(samples_, length_, stereo_, width());
+    draw_waveform();
+  } else {
+    draw_message();
+  }
 }
 
 void MyWavePlot::paintEvent(QPaintEvent* event) {

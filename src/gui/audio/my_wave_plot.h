@@ -15,7 +15,8 @@ class MyWavePlot : public QWidget {
   Q_OBJECT
 
  public:
-  // The plot of the main window: 628 x 88 pixels, zoom x1, no sound, no cursor.
+  // The plot of the main window: 628 x 88 pixels at the least (it grows with its page), zoom
+  // x1, no sound, no cursor.
   explicit MyWavePlot(QWidget* parent = nullptr);
 
   // Shows the waveform of `length` bytes of 16-bit samples (stereo interleaved). The samples
@@ -45,6 +46,7 @@ class MyWavePlot : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
 

@@ -8,9 +8,11 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <bitset>
 
 #include "audio/my_wave_plot.h"
@@ -45,7 +47,7 @@ void player_tab::build_plot_page() {
   auto* layout = new QHBoxLayout(plot_page_);
   layout->setContentsMargins(6, 6, 6, 6);
   plot = new MyWavePlot(plot_page_);
-  layout->addWidget(plot, 0, Qt::AlignTop);
+  layout->addWidget(plot, 1);
   auto* zoom_column = new QVBoxLayout;
   zoom_column->setSpacing(0);
   SpinZoomUp = new QToolButton(plot_page_);
@@ -64,7 +66,6 @@ void player_tab::build_plot_page() {
   zoom_column->addWidget(LabelZoom);
   zoom_column->addStretch(1);
   layout->addLayout(zoom_column);
-  layout->addStretch(1);
   connect(SpinZoomUp, &QToolButton::clicked, this, [this] { zoom(true); });
   connect(SpinZoomDown, &QToolButton::clicked, this, [this] { zoom(false); });
   connect(plot, &MyWavePlot::pressed, this, &player_tab::play);
@@ -95,6 +96,27 @@ void player_tab::build_settings_page() {
   layout->addWidget(RadioButtonAudioFromQBB, 2, 1);
   layout->setColumnStretch(2, 1);
   layout->setRowStretch(3, 1);
+}
+
+void player_tab::restore_settings(const QSettings& settings) {
+  const int device = ComboBoxAudioOut->findText(settings.value("player/output").toString());
+  if (device >= 0) ComboBoxAudioOut->setCurrentIndex(device);
+  const QString source = settings.value("player/source").toString();
+  if (source == QLatin1String("wav")) RadioButtonAudioFromWAV->setChecked(true);
+  if (source == QLatin1String("bank")) RadioButtonAudioFromQBB->setChecked(true);
+  const int level = std::clamp(settings.value("player/zoom", 0).toInt(), 0, 100);
+  while (plot->zoom_level() < level) {
+    const int was = plot->zoom_level();
+    zoom(true);
+    if (plot->zoom_level() == was) break;
+  }
+}
+
+void player_tab::save_settings(QSettings& settings) const {
+  settings.setValue("player/output", ComboBoxAudioOut->currentText());
+  settings.setValue("player/source", RadioButtonAudioFromWAV->isChecked() ? QStringLiteral("wav")
+                                                                          : QStringLiteral("bank"));
+  settings.setValue("player/zoom", plot->zoom_level());
 }
 
 void player_tab::attach_slot_grid(QTableView* grid) {

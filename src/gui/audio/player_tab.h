@@ -13,6 +13,7 @@
 #include "audio/slot_audio.h"
 
 class QComboBox;
+class QSettings;
 class QLabel;
 class QRadioButton;
 class QTableView;
@@ -55,6 +56,11 @@ class player_tab : public QObject {
   // Plays the loaded sound (a sound still playing is stopped first); nothing without audio.
   void play();
   void stop();
+
+  // The output device (by its name, while it is there), the audio source and the zoom, kept
+  // from one run to the next.
+  void restore_settings(const QSettings& settings);
+  void save_settings(QSettings& settings) const;
 
   const slot_audio& audio() const { return audio_; }
   wave_player& output() const { return *output_; }

@@ -36,7 +36,12 @@ namespace qbank::gui {
 // below its low byte is drawn with zero width.
 class zone_bar : public QWidget {
  public:
-  explicit zone_bar(QWidget* parent) : QWidget(parent) { setFixedSize(98, 12); }
+  explicit zone_bar(QWidget* parent) : QWidget(parent) {
+    // Narrow at the window's smallest size, wider as the window grows.
+    setMinimumSize(56, 12);
+    setMaximumHeight(12);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  }
   void set_range(int low, int high) {
     if (low == low_ && high == high_) return;
     low_ = low;
@@ -117,6 +122,9 @@ QStringList fixed_list(list_kind kind) {
       return {};
   }
 }
+
+// Inside a group box: the frame and its title take room enough.
+constexpr QMargins group_margins(4, 4, 4, 4);
 
 // The groups of "Parameters for current program", by identity; the caption is only shown.
 enum class group_id { oscillator, sample_offset, lfo, effect, amplifier };
@@ -230,6 +238,7 @@ program_tab::program_tab(bank& b, host& h, zone_list_model* zones, name_grid_mod
                      " border: 1px solid #b4b4b4; border-radius: 2px; padding: 0px 4px; }"));
   auto* parameters_box = new QGroupBox(QStringLiteral("Parameters for current program"), this);
   auto* column = new QVBoxLayout(parameters_box);
+  column->setContentsMargins(group_margins);
   column->setSpacing(4);
   // Built in the order of the start-up gauge: value lists, zone lists, then the grid.
   auto* parameter_rows = new QVBoxLayout;
@@ -238,7 +247,7 @@ program_tab::program_tab(bank& b, host& h, zone_list_model* zones, name_grid_mod
   progress(60);
   column->addLayout(parameter_rows);
   column->addStretch(1);
-  grid_ = make_name_grid(programs, this, QStringLiteral("StringGridBlends"), 64, 120);
+  grid_ = make_name_grid(programs, this, QStringLiteral("StringGridBlends"), 64, 104);
   progress(70);
   // Names are typed into the grid (at most 16 characters); rows are dragged by their number.
   edit_names_in_place(
@@ -255,14 +264,15 @@ program_tab::program_tab(bank& b, host& h, zone_list_model* zones, name_grid_mod
   grid_->setToolTip(QStringLiteral("Drag a program by its number to move, swap or copy it"));
 
   auto* layout = new QHBoxLayout(this);
-  layout->setContentsMargins(6, 6, 6, 6);
-  layout->addWidget(grid_);
-  layout->addWidget(parameters_box, 1);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->addWidget(grid_, 1);
+  layout->addWidget(parameters_box, 4);
 }
 
 void program_tab::build_zones(QWidget* parent, QVBoxLayout* column, zone_list_model* zones) {
   auto* basic = new QGroupBox(QStringLiteral("Basic Zone"), parent);
   auto* grid = new QGridLayout(basic);
+  grid->setContentsMargins(group_margins);
   grid->setHorizontalSpacing(4);
   grid->setVerticalSpacing(2);
   auto* copy_name = new QPushButton(QStringLiteral("<<"), basic);
@@ -304,11 +314,15 @@ void program_tab::build_zones(QWidget* parent, QVBoxLayout* column, zone_list_mo
     grid->addWidget(zone_labels_[40 + i] = make_value_label(basic, 40 + i), row, 8);
     grid->addWidget(zone_labels_[60 + i] = make_value_label(basic, 60 + i), row, 9);
   }
+  // A wider window widens the bars more than the lists.
   grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(3, 2);
+  grid->setColumnStretch(6, 2);
   column->addWidget(basic);
 
   auto* additional = new QGroupBox(QStringLiteral("Additional  Zone"), parent);
   auto* extra = new QGridLayout(additional);
+  extra->setContentsMargins(group_margins);
   extra->setHorizontalSpacing(4);
   extra->setVerticalSpacing(2);
   static const char* const captions[6] = {"Legato", "Release", "Mod 1", "Mod 2", "Mod 3", "Mod 4"};
@@ -375,6 +389,7 @@ void program_tab::build_parameters(QVBoxLayout* column,
                         [group](const group_info& i) { return i.id == group; });
       auto* box = new QGroupBox(QString::fromLatin1(info.caption), this);
       auto* grid = new QGridLayout(box);
+      grid->setContentsMargins(group_margins);
       grid->setHorizontalSpacing(6);
       grid->setVerticalSpacing(2);
       const auto in_group = std::count_if(std::begin(parameters), std::end(parameters),
@@ -386,10 +401,8 @@ void program_tab::build_parameters(QVBoxLayout* column,
         auto* box_list = new QComboBox(box);
         box_list->setObjectName(list_name(p.field));
         box_list->setModel(lists[int(p.list)]);
-        box_list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        box_list->setMinimumContentsLength(p.list == list_kind::osc_mode ? 15
-                                           : p.list == list_kind::ms4000 ? 6
-                                                                         : 4);
+        // As wide as its widest entry ("Corvalenti Violine 1", "3999 ms").
+        box_list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
         box_list->setFixedHeight(20);
         box_list->setMaxVisibleItems(24);
         if (auto* view = qobject_cast<QListView*>(box_list->view()))
