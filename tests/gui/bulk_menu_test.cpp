@@ -307,6 +307,8 @@ class bulk_menu_test : public QObject {
       d.accept();
     });
     form.action(QStringLiteral("Export ALL Used Programs as Instruments..."))->trigger();
+    QTRY_COMPARE(reports.titles,
+                 QStringList({"Report: Exported Instruments", "Report: Exported Instruments"}));
     QVERIFY(std::filesystem::exists(dir / "all" / "2 Piano.sfz"));
     QVERIFY(qbank::testing::file_text(dir / "all" / "5 Organ.sfz").find("sample=../C3.wav") !=
             std::string::npos);

@@ -38,6 +38,10 @@ class import_instrument_window_test : public QObject {
     const std::string sfz = "<region> sample=a.wav lokey=57 hikey=59 pitch_keycenter=57\n";
     qbank::testing::write_file(dir / "Bell.sfz", qbank::testing::bytes(sfz.begin(), sfz.end()));
     select_row(form.StringGridBlends, 42);
+    // The bank came from a script: Save must still go back there after the import.
+    qbank::testing::write_file(dir / "Live.qbs", qbank::testing::bytes{'x'});
+    const std::string script = qbank::path_to_utf8(dir / "Live.qbs");
+    form.main_bank().set_loaded_file_name(script);
 
     // Cancelled: nothing happens, no step.
     item->trigger();
@@ -51,6 +55,7 @@ class import_instrument_window_test : public QObject {
     const qbank::bank& b = form.main_bank();
     QCOMPARE(b.program(42).zones[0].multisample, 1);
     QCOMPARE(b.program_name_text(42).substr(0, 4), std::string("Bell"));
+    QCOMPARE(b.loaded_file_name(), script);
     QCOMPARE(qbank::native_path(b.file(1, 59)), dir / "out" / "Bell" / "Layer 1" / "Bell 059.wav");
     QCOMPARE(reports.titles, QStringList{QStringLiteral("Report: Imported Instrument")});
     QVERIFY(reports.texts.front().contains(QStringLiteral("3 keys filled (1 played, 2 rendered)")));

@@ -238,7 +238,7 @@ class multisample_tab_test : public QObject {
     };
     testing::scripted_dialogs answers;
     TForm1 form(&answers);
-    testing::report_reader reports(form);  // the empty stand-ins are reported as no WAV files
+    testing::report_reader reports(form);
     select_row(form.StringGridMultisamples, 1);  // MS0002
 
     drop_on(form, {url("Bass 036.wav"), url("Bass 048.WAV")}, 0);

@@ -10,6 +10,7 @@
 
 #include "audio/conform_codec.h"
 #include "bank/bank.h"
+#include "bank/bank_reader.h"
 #include "bank/stored_paths.h"
 #include "edit/typed_name.h"
 #include "manager/program_transfer.h"
@@ -527,7 +528,12 @@ std::string key_text(int lo, int hi) {
 // The program and multisamples of the plan, with the slots' paths.
 void store_plan(bank& b, const import_plan& plan, const import_options& o,
                 const std::vector<std::array<std::string, slots_per_multisample>>& slots) {
+  // A program reset forgets the loaded file; a script the bank came from stays its file (Save
+  // goes back there). A bank file no longer holds what the bank plays, so it is forgotten.
+  const std::string loaded = b.loaded_file_name();
   b.reset_program(o.program);
+  if (!looks_like_bank_file(path_from_utf8(loaded)) && file_exists(path_from_utf8(loaded)))
+    b.set_loaded_file_name(loaded);
   blend& p = b.program(o.program);
   store_typed_name(p.name, stored_name(first_characters(plan.name, name_size)));
   int zone = 0;

@@ -92,7 +92,11 @@ void export_instruments_command(TForm1& form, bool all_used) {
   options.audio_from_bank = looks_like_bank_file(path_from_utf8(b.loaded_file_name()));
   const auto dir = path_from_utf8(dialog.folder_edit->text().trimmed().toStdString());
   const instrument_export_report r = export_instruments(b, programs, dir, options, form.host());
-  form.host().report_show("Report: Exported Instruments", instrument_export_lines(r));
+  form.set_status(QStringLiteral("Exported %1 instruments: %2 files written, %3 already there")
+                      .arg(programs.size())
+                      .arg(r.written.size())
+                      .arg(r.unchanged.size()));
+  show_report(form.host(), "Report: Exported Instruments", instrument_export_lines(r));
 }
 
 }  // namespace qbank::gui

@@ -185,7 +185,7 @@ void multisample_editor::place(const std::vector<std::filesystem::path>& files) 
       add_multiple_by_name(form_.main_bank(), form_.current_multisample(), paths, criterion(),
                            transpose(), form_.host(), [this] { form_.refresh(); });
   const std::vector<std::string> problems = placement_problems(paths, counts);
-  if (!problems.empty()) form_.host().report_show(placement_problems_title, problems);
+  if (!problems.empty()) show_report(form_.host(), placement_problems_title, problems);
   if (counts.files > 0)
     form_.set_status(QStringLiteral("Placed %1 of %2 files").arg(counts.placed).arg(counts.files));
 }
