@@ -225,4 +225,11 @@ struct ratio_table {
   }
 };
 
+// A 44.1 kHz 24-bit stereo file of `seconds` made by sox: two tones and some noise, so that no
+// stage of a conversion can take a short cut over silence.
+inline void make_stereo_source(const std::filesystem::path& path, double seconds) {
+  shell("sox -n -r 44100 -b 24 -c 2 '" + path.string() + "' synth " + std::to_string(seconds) +
+        " sine 440 sine 1234 synth pinknoise mix vol 0.4 2>/dev/null");
+}
+
 }  // namespace qbank::bench

@@ -23,13 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A 44.1 kHz 24-bit stereo file of `seconds`: two tones and some noise, so no stage can take a
-// short cut over silence.
-void make_source(const fs::path& path, int seconds) {
-  shell("sox -n -r 44100 -b 24 -c 2 '" + path.string() + "' synth " + std::to_string(seconds) +
-        " sine 440 sine 1234 synth pinknoise mix vol 0.4 2>/dev/null");
-}
-
 void conform_files(const std::vector<fs::path>& files, const fs::path& into) {
   null_host h;
   auto b = std::make_unique<bank>();
@@ -62,7 +55,7 @@ int main(int argc, char** argv) {
   std::vector<fs::path> files;
   for (int k = 0; k < count; ++k) {
     files.push_back(lib / ("Sample " + std::to_string(k) + ".wav"));
-    make_source(files.back(), seconds);
+    make_stereo_source(files.back(), seconds);
   }
   const fs::path out = dir / "out";
   const fs::path sox_out = dir / "sox";
@@ -87,8 +80,8 @@ int main(int argc, char** argv) {
 
   const fs::path long_file = lib / "long.wav";
   const fs::path short_file = lib / "short.wav";
-  make_source(long_file, 300);
-  make_source(short_file, 1);
+  make_stereo_source(long_file, 300);
+  make_stereo_source(short_file, 1);
   const double long_peak =
       static_cast<double>(run_self({"peak", long_file.string(), (dir / "peak_long").string()}));
   const double short_peak =

@@ -25,12 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A 44.1 kHz 24-bit stereo file of `seconds`: two tones and some noise.
-void make_source(const fs::path& path, double seconds) {
-  shell("sox -n -r 44100 -b 24 -c 2 '" + path.string() + "' synth " + std::to_string(seconds) +
-        " sine 440 sine 1234 synth pinknoise mix vol 0.4 2>/dev/null");
-}
-
 void write_text(const fs::path& path, const std::string& text) {
   write_plain_file(path, text.data(), text.size());
 }
@@ -41,7 +35,7 @@ fs::path make_library(const fs::path& folder, int count, double seconds) {
   std::string sfz;
   for (int k = 0; k < count; ++k) {
     const std::string name = "Sample " + std::to_string(k) + ".wav";
-    if (!fs::exists(folder / name)) make_source(folder / name, seconds);
+    if (!fs::exists(folder / name)) make_stereo_source(folder / name, seconds);
     sfz += "<region> sample=" + name + " key=" + std::to_string(24 + k) + "\n";
   }
   write_text(folder / "Library.sfz", sfz);
@@ -87,7 +81,7 @@ int main(int argc, char** argv) {
 
   // Rendering: every key of one region.
   fs::create_directories(dir / "one");
-  make_source(dir / "one" / "Pad.wav", 2);
+  make_stereo_source(dir / "one" / "Pad.wav", 2);
   write_text(dir / "one" / "Pad.sfz", "<region> sample=Pad.wav lokey=0 hikey=127\n");
   const fs::path rendered = dir / "rendered";
   const double render_time = best_of(
