@@ -1,14 +1,10 @@
-#include "app/single_instance.h"
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <QDir>
-#include <QStandardPaths>
 #include <string>
 
-#include "app/dialogs.h"
+#include "app/single_instance.h"
 
 namespace qbank::gui {
 
@@ -21,29 +17,21 @@ single_instance_lock::single_instance_lock(const std::filesystem::path& folder,
     acquired_ = true;
     return;
   }
-  if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd_);
+  if (::flock(static_cast<int>(fd_), LOCK_EX | LOCK_NB) != 0) {
+    ::close(static_cast<int>(fd_));
     fd_ = -1;
     return;
   }
   acquired_ = true;
   const std::string pid = std::to_string(::getpid()) + "\n";
-  if (::ftruncate(fd_, 0) == 0) {
+  if (::ftruncate(static_cast<int>(fd_), 0) == 0) {
     // The process id is only a hint for people and tests; the lock works without it.
-    [[maybe_unused]] auto written = ::pwrite(fd_, pid.data(), pid.size(), 0);
+    [[maybe_unused]] auto written = ::pwrite(static_cast<int>(fd_), pid.data(), pid.size(), 0);
   }
 }
 
 single_instance_lock::~single_instance_lock() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-std::filesystem::path single_instance_lock::default_folder() {
-  const QString overridden = qEnvironmentVariable("QBANK_GUI_LOCK_DIR");
-  if (!overridden.isEmpty()) return native_path_of(overridden);
-  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-  if (folder.isEmpty()) folder = QDir::tempPath();
-  return native_path_of(folder);
+  if (fd_ >= 0) ::close(static_cast<int>(fd_));
 }
 
 }  // namespace qbank::gui
