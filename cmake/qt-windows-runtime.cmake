@@ -18,3 +18,9 @@ foreach(_dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     file(COPY ${_path} DESTINATION ${_bin})
   endif()
 endforeach()
+# The offscreen platform (the tests) draws with the fonts in lib/fonts beside the programs; the
+# windows platform uses the system's.
+file(GLOB _fonts /usr/share/fonts/truetype/dejavu/DejaVuSans*.ttf)
+if(_fonts)
+  file(COPY ${_fonts} DESTINATION ${_bin}/lib/fonts)
+endif()

@@ -122,5 +122,5 @@ class wave_player_test : public QObject {
   }
 };
 
-QTEST_GUILESS_MAIN(wave_player_test)
+QTEST_MAIN(wave_player_test)
 #include "wave_player_test.moc"
