@@ -35,7 +35,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "qbank developers <qbank@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "bank manager for the Quorvatek Samplers")
 # The synopsis comes from the summary; these are the lines below it.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Assembles, builds and reads the banks of the Quorvatek Samplers hardware\n"
     "samplers: programs, multisamples and their WAV files, bank files and SD\n"
     "cards. Comes as a window (qbank-gui) and as a command-line tool (qbank).")
