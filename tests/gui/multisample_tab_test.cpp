@@ -3,6 +3,7 @@
 #include <QAbstractItemModelTester>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -98,20 +99,21 @@ class multisample_tab_test : public QObject {
              QStringLiteral("Standard WAV audio files 16b/48k/Mono (*.[wW][aA][vV])"));
     QCOMPARE(answers.boxes, QStringList({"[Info] Added 4 from 4 files.",
                                          "[Question] Use multisample name: \"Strings\" ?"}));
-    const QString dir_text = QString::fromStdString(dir.path().string());
+    // The folder as the system writes it, with its own separator.
+    const QString dir_text = QString::fromStdString(dir.path().string()) + QDir::separator();
     // The file without a note is named; the empty stand-ins are left to the build.
     QTRY_COMPARE(reports.titles, QStringList{QStringLiteral("Report: Placement problems")});
     QCOMPARE(reports.texts.front().trimmed(),
              QStringLiteral("Not placed, no note found in the name: ") + dir_text +
-                 QStringLiteral("/Loose.wav"));
-    QCOMPARE(slot_text(form, 61 - 12), dir_text + QStringLiteral("/Str C#5.wav"));
-    QCOMPARE(slot_text(form, 60 - 12), dir_text + QStringLiteral("/Str C5.wav"));
-    QCOMPARE(slot_text(form, 0), dir_text + QStringLiteral("/Str C10.wav"));  // C1 in C10
-    QCOMPARE(slot_text(form, 120 - 12), dir_text + QStringLiteral("/Str C10.wav"));
+                 QStringLiteral("Loose.wav"));
+    QCOMPARE(slot_text(form, 61 - 12), dir_text + QStringLiteral("Str C#5.wav"));
+    QCOMPARE(slot_text(form, 60 - 12), dir_text + QStringLiteral("Str C5.wav"));
+    QCOMPARE(slot_text(form, 0), dir_text + QStringLiteral("Str C10.wav"));  // C1 in C10
+    QCOMPARE(slot_text(form, 120 - 12), dir_text + QStringLiteral("Str C10.wav"));
     QCOMPARE(form.StringGridMultisamples->model()->index(4, 1).data().toString(),
              QStringLiteral("Strings"));
     QCOMPARE(form.LabelLibraryCommonPath->text(),
-             QStringLiteral("Library Common Path: ") + dir_text + QStringLiteral("/Str C"));
+             QStringLiteral("Library Common Path: ") + dir_text + QStringLiteral("Str C"));
   }
 
   void remove_add_one_and_octave_moves() {
@@ -296,7 +298,10 @@ class multisample_tab_test : public QObject {
 
   void replace_dialog() {
     int chooser_calls = 0;
-    std::optional<QString> chosen = QStringLiteral("/mnt/lib");
+    // The folder dialog gives folders as the system writes them.
+    const QString folder = QDir::toNativeSeparators(QStringLiteral("/mnt/lib"));
+    const QString root = QDir::toNativeSeparators(QDir::rootPath());
+    std::optional<QString> chosen = folder;
     TMyReplaceStringForm form(QStringLiteral("D:\\Lib\\"), QStringLiteral("D:\\Lib\\"), [&] {
       ++chooser_calls;
       return chosen;
@@ -305,19 +310,19 @@ class multisample_tab_test : public QObject {
     QCOMPARE(form.EditOld->text(), QStringLiteral("D:\\Lib\\"));
     QCOMPARE(form.EditNew->text(), QStringLiteral("D:\\Lib\\"));
     QTest::mouseClick(form.ButtonBrowse, Qt::LeftButton);
-    QCOMPARE(form.EditNew->text(), QStringLiteral("/mnt/lib/"));
-    chosen = QStringLiteral("/");  // a root keeps one separator
+    QCOMPARE(form.EditNew->text(), folder + QDir::separator());
+    chosen = root;  // a root keeps one separator
     QTest::mouseClick(form.ButtonBrowse, Qt::LeftButton);
-    QCOMPARE(form.EditNew->text(), QStringLiteral("/"));
+    QCOMPARE(form.EditNew->text(), root);
     chosen.reset();  // cancelled: the field stays
     QTest::mouseClick(form.ButtonBrowse, Qt::LeftButton);
-    QCOMPARE(form.EditNew->text(), QStringLiteral("/"));
+    QCOMPARE(form.EditNew->text(), root);
     QCOMPARE(chooser_calls, 3);
     QCOMPARE(form.ButtonReplace->text(), QStringLiteral("Replace Old string with NEW string..."));
     QTest::mouseClick(form.ButtonReplace, Qt::LeftButton);
     QCOMPARE(form.result(), int(QDialog::Accepted));
     QCOMPARE(form.old_text(), QStringLiteral("D:\\Lib\\"));
-    QCOMPARE(form.new_text(), QStringLiteral("/"));
+    QCOMPARE(form.new_text(), root);
 
     TMyReplaceStringForm cancelled(QStringLiteral("a"), QStringLiteral("b"), {});
     QTest::mouseClick(cancelled.ButtonCancel, Qt::LeftButton);
@@ -332,14 +337,16 @@ class multisample_tab_test : public QObject {
     QCOMPARE(form.windowTitle(), QStringLiteral("Choice new library path..."));
     QCOMPARE(form.ButtonOK->text(), QStringLiteral("OK"));
     QCOMPARE(form.ButtonCancel->text(), QStringLiteral("Cancel"));
-    QVERIFY(form.DriveComboBox->findData(QStringLiteral("/")) >= 0);
+    // The system's own drive (its root, "/" or "C:/") is listed.
+    QVERIFY(form.DriveComboBox->findData(QDir::rootPath()) >= 0);
     const QString folder = QString::fromStdString((dir / "Piano" / "Soft").string());
     form.select_folder(folder);
     QCOMPARE(form.selected_folder(), folder);
     QCOMPARE(form.LabelPath->text(), folder);
-    form.select_folder(QStringLiteral("/"));
-    QCOMPARE(form.selected_folder(), QStringLiteral("/"));
-    QCOMPARE(form.LabelPath->text(), QStringLiteral("/"));
+    const QString root = QDir::toNativeSeparators(QDir::rootPath());
+    form.select_folder(QDir::rootPath());
+    QCOMPARE(form.selected_folder(), root);
+    QCOMPARE(form.LabelPath->text(), root);
     QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
     QCOMPARE(form.result(), int(QDialog::Accepted));
   }

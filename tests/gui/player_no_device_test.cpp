@@ -1,6 +1,7 @@
 // The player on a machine without any audio output: the list holds only the default entry and
 // playing says why it cannot in a "Wave Error" box.
 #include <QApplication>
+#include <QAudioDevice>
 #include <QComboBox>
 #include <QMediaDevices>
 #include <QRadioButton>

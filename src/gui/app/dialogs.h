@@ -107,7 +107,8 @@ void configure_file_dialog(QFileDialog& dialog, QFileDialog::AcceptMode mode);
 // "Quorvatek Samplers BANK file (*.[qQ][bB][bB])" gives "qbb".
 QString extension_of_filter(const QString& filter);
 
-// A path chosen in a dialog as a native path (dialogs give UTF-8 text).
+// A path chosen in a dialog as a native path (dialogs give UTF-8 text with "/"; Windows gets
+// its "\" separators).
 std::filesystem::path native_path_of(const QString& file_name);
 
 }  // namespace qbank::gui

@@ -1,13 +1,17 @@
 // qbank-gui: the desktop bank manager. Start-up: the single-instance lock, the application,
 // the splash window, the main window (which reports its progress to the splash), then the
-// message loop until the main window closes.
+// message loop until the main window closes. `qbank-gui FILE` opens a script or a bank file
+// once the window shows (as the system's file associations start it); `qbank-gui --version`
+// prints the version and ends.
 #include <QApplication>
 #include <QMessageBox>
 #include <QStyleFactory>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
+#include "app/dialogs.h"
 #include "app/main_form.h"
 #include "app/single_instance.h"
 #include "app/start_screen.h"
@@ -16,6 +20,11 @@
 
 int main(int argc, char** argv) {
   using namespace qbank::gui;
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("qbank-gui %s\n", QBANK_VERSION_TEXT);
+      return 0;
+    }
   // 1. One copy at a time. The lock is held until the process ends.
   single_instance_lock lock(single_instance_lock::default_folder(), single_instance_name);
   // 2. The application.
@@ -50,6 +59,9 @@ int main(int argc, char** argv) {
     window.show();
     splash_hide();
     window.start_recovery();
+    // The file to open: what is left after Qt took its own options (-platform, ...).
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1) window.open_file_command(native_path_of(arguments.at(1)));
     if (driven) QTimer::singleShot(0, &window, [&] { driven->run(window); });
     // 6. The message loop.
     return app.exec();

@@ -140,6 +140,9 @@ class TForm1 : public QMainWindow {
   // without one, asks where as save_script_command does.
   void save_loaded_script_command();
   void open_bank_command();
+  // Opens a file named on the command line (or by the system's file association): a bank file
+  // (.qbb) is read as a bank, anything else as a script of the current layout.
+  void open_file_command(const std::filesystem::path& path);
   void save_bank_command();
   void read_system_settings_command();
   void save_system_settings_command();

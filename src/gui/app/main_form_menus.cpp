@@ -344,8 +344,7 @@ void TForm1::build_menus() {
       add_item(tools, QString::fromLatin1(conform_caption), [this] { conform_command(*this); });
   if (!conform_available()) {
     conform->setEnabled(false);
-    conform->setToolTip(QString::fromLatin1(conform_unavailable_text.data(),
-                                            static_cast<int>(conform_unavailable_text.size())));
+    conform->setToolTip(conform_unavailable_tooltip());
   }
 
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));

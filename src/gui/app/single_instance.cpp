@@ -1,42 +1,11 @@
 #include "app/single_instance.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <QDir>
 #include <QStandardPaths>
-#include <string>
 
 #include "app/dialogs.h"
 
 namespace qbank::gui {
-
-single_instance_lock::single_instance_lock(const std::filesystem::path& folder,
-                                           std::string_view name)
-    : path_(folder / (std::string(name) + ".lock")) {
-  fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd_ < 0) {
-    // A lock that cannot even be created must not keep the user from working.
-    acquired_ = true;
-    return;
-  }
-  if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd_);
-    fd_ = -1;
-    return;
-  }
-  acquired_ = true;
-  const std::string pid = std::to_string(::getpid()) + "\n";
-  if (::ftruncate(fd_, 0) == 0) {
-    // The process id is only a hint for people and tests; the lock works without it.
-    [[maybe_unused]] auto written = ::pwrite(fd_, pid.data(), pid.size(), 0);
-  }
-}
-
-single_instance_lock::~single_instance_lock() {
-  if (fd_ >= 0) ::close(fd_);
-}
 
 std::filesystem::path single_instance_lock::default_folder() {
   const QString overridden = qEnvironmentVariable("QBANK_GUI_LOCK_DIR");

@@ -1,8 +1,9 @@
 // The single-instance rule: a lock named after the application, held until the process ends.
-// It is an flock() on a file, so the kernel releases it when the holder dies: a crashed copy
-// never blocks the next start.
+// It is a lock on a file (flock() on POSIX systems, LockFileEx() on Windows), so the system
+// releases it when the holder dies: a crashed copy never blocks the next start.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string_view>
 
@@ -29,7 +30,7 @@ class single_instance_lock {
 
  private:
   std::filesystem::path path_;
-  int fd_ = -1;
+  std::intptr_t fd_ = -1;  // the lock file: a descriptor, or a HANDLE on Windows
   bool acquired_ = false;
 };
 

@@ -8,6 +8,25 @@
 
 namespace qbank::gui {
 
+QString conform_unavailable_tooltip() {
+  const QString why = QString::fromLatin1(conform_unavailable_text.data(),
+                                          static_cast<int>(conform_unavailable_text.size()));
+#if defined(QBANK_HAVE_CONFORM)
+  // Built to load them: the libraries are missing on this machine.
+  const char* install =
+      "Install libsndfile and libsoxr (Debian packages libsndfile1 and libsoxr0).";
+#elif defined(_WIN32)
+  const char* install =
+      "The Windows build is made without them; conform runs in qbank on Linux (Debian packages "
+      "libsndfile1 and libsoxr0).";
+#else
+  const char* install =
+      "This build was made without them: install libsndfile1-dev and libsoxr-dev, then build "
+      "again.";
+#endif
+  return why + QLatin1Char(' ') + QString::fromLatin1(install);
+}
+
 void conform_command(TForm1& form) {
   const std::optional<QString> folder =
       form.dialog_boxes().choose_folder(QStringLiteral("Select Folder For Conformed WAV Files..."),

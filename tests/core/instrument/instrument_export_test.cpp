@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -151,9 +152,11 @@ struct hostile_names : ::testing::Test {
   // The regions our own SFZ reader finds in what was written, as "key: sample".
   std::vector<std::string> read_back(const fs::path& sfz) {
     std::vector<std::string> out;
-    for (const region& r : read_sfz_file(sfz).regions)
-      out.push_back(std::to_string(r.root_key) + ": " +
-                    path_to_utf8(r.sample.lexically_relative(dir.path())));
+    for (const region& r : read_sfz_file(sfz).regions) {
+      std::string rel = path_to_utf8(r.sample.lexically_relative(dir.path()));
+      std::replace(rel.begin(), rel.end(), '\\', '/');  // Windows separators, as written
+      out.push_back(std::to_string(r.root_key) + ": " + rel);
+    }
     return out;
   }
 };
