@@ -51,6 +51,10 @@ if(NOT TARGET CLI11::CLI11)
 endif()
 CMAKE
   fi
+  # libsndfile's and libsoxr's headers (plain C, the same on every system): conform and the
+  # instrument import are built to load the DLLs when they lie beside the program.
+  mkdir -p "$stage/include/qbank-codecs"
+  cp /usr/include/sndfile.h /usr/include/soxr.h "$stage/include/qbank-codecs/"
 }
 
 # Configures the cross build in folder $1 with the extra CMake options "${@:2}".

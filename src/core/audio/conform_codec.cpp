@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <vector>
 
@@ -62,10 +63,19 @@ bool bind(const shared_library& library, Function& to, const char* name) {
   return to != nullptr;
 }
 
+// The first of `names` the system's loader finds: the library's name on Linux, then the names
+// its Windows builds carry (found beside the program first).
+shared_library first_loaded(std::initializer_list<const char*> names) {
+  for (const char* name : names)
+    if (shared_library l(name); l.loaded()) return l;
+  return shared_library(*names.begin());
+}
+
 const codec_libraries& codecs() {
   static const codec_libraries c = [] {
-    static const shared_library sndfile("libsndfile.so.1");
-    static const shared_library soxr("libsoxr.so.0");
+    static const shared_library sndfile =
+        first_loaded({"libsndfile.so.1", "libsndfile-1.dll", "sndfile.dll"});
+    static const shared_library soxr = first_loaded({"libsoxr.so.0", "libsoxr.dll", "soxr.dll"});
     codec_libraries l;
     l.complete =
         bind(sndfile, l.sf_open_virtual, "sf_open_virtual") &&

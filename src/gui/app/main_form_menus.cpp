@@ -230,8 +230,7 @@ void TForm1::build_menus() {
                              [this] { import_instrument_command(*this); });
   if (!conform_available()) {
     import->setEnabled(false);
-    import->setToolTip(QString::fromLatin1(import_unavailable_text.data(),
-                                           static_cast<int>(import_unavailable_text.size())));
+    import->setToolTip(conform_unavailable_tooltip(import_unavailable_text));
   }
   file->addSeparator();
   add_item(file, QStringLiteral("Read System /Global/ Settings from file..."),

@@ -8,10 +8,15 @@
 
 namespace qbank::gui {
 
-QString conform_unavailable_tooltip() {
-  const QString why = QString::fromLatin1(conform_unavailable_text.data(),
-                                          static_cast<int>(conform_unavailable_text.size()));
-#if defined(QBANK_HAVE_CONFORM)
+QString conform_unavailable_tooltip(std::string_view why_text) {
+  if (why_text.empty()) why_text = conform_unavailable_text;
+  const QString why = QString::fromLatin1(why_text.data(), static_cast<int>(why_text.size()));
+#if defined(QBANK_HAVE_CONFORM) && defined(_WIN32)
+  // Built to load them: the DLLs are not beside the program.
+  const char* install =
+      "Put 64-bit builds of libsndfile and libsoxr (libsndfile-1.dll or sndfile.dll, and "
+      "libsoxr.dll) beside qbank-gui.exe.";
+#elif defined(QBANK_HAVE_CONFORM)
   // Built to load them: the libraries are missing on this machine.
   const char* install =
       "Install libsndfile and libsoxr (Debian packages libsndfile1 and libsoxr0).";

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <string_view>
 
 namespace qbank::gui {
 
@@ -10,8 +11,9 @@ class TForm1;
 
 inline constexpr const char* conform_caption = "Conform WAV files for the instrument...";
 
-// The greyed item's tool tip where conform cannot run: why, and what the user installs.
-QString conform_unavailable_tooltip();
+// The greyed item's tool tip where a command that needs libsndfile and libsoxr (conform, the
+// instrument import) cannot run: `why` (by default conform's), and what the user installs.
+QString conform_unavailable_tooltip(std::string_view why = {});
 
 // Runs the command on `form`'s main bank; the window is refreshed by the command dispatcher.
 void conform_command(TForm1& form);

@@ -57,6 +57,8 @@ struct InstrumentImport : ::testing::Test {
   bank b;
   testing::recording_host h;
 
+  void SetUp() override { QBANK_SKIP_WITHOUT_CONFORM(); }
+
   void write_sine(const std::string& name, int channels, audio_encoding encoding, int rate,
                   double frequency, double amplitude = 0.5, double seconds = 0.5) {
     testing::write_audio_with_sndfile(
