@@ -1,6 +1,5 @@
 // A real qbank-gui killed the hard way after an edit: the next start offers the recovery script,
 // and what is saved after restoring it is the edited bank, byte for byte.
-#include <signal.h>
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -49,8 +48,9 @@ class gui_process {
     said_ += process_.readAllStandardError();
     return said_;
   }
+  // SIGKILL on POSIX, TerminateProcess on Windows: the program gets no chance to clean up.
   void kill_hard() {
-    ::kill(pid_t(process_.processId()), SIGKILL);
+    process_.kill();
     process_.waitForFinished();
   }
   bool finished_cleanly() {
