@@ -70,6 +70,11 @@ class crash_recovery_test : public QObject {
 
  private Q_SLOTS:
   void a_killed_window_offers_its_edit_back() {
+#ifdef Q_OS_WIN
+    // A Windows process keeps its data in the user's AppData, which no variable of the test can
+    // move to a folder of its own; the test would share the user's recovery script.
+    QSKIP("the window's data folder cannot be given to the process on Windows");
+#endif
     qbank::testing::temp_dir dir;
     qbank::testing::recording_host quiet;
     const qbank::demo_library demo = qbank::write_demo_library(dir / "library", quiet);

@@ -1,6 +1,7 @@
 // What the window remembers from one run to the next: its size and place, the player's
 // settings, the folder of each kind of file, and File, "Open Recent".
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -127,8 +128,11 @@ class window_settings_test : public QObject {
     qt_dialogs real(&owner);
     const QString scripts = dialog_filter(QStringLiteral("SCRIPT"), QStringLiteral("qbs"));
     const QString banks = dialog_filter(QStringLiteral("BANK"), QStringLiteral("qbb"));
-    const QString script_folder = QString::fromStdString((dir / "scripts").string());
-    const QString bank_folder = QString::fromStdString((dir / "banks").string());
+    // The dialogs name folders with Qt's '/' on every system.
+    const QString script_folder =
+        QDir::fromNativeSeparators(QString::fromStdString((dir / "scripts").string()));
+    const QString bank_folder =
+        QDir::fromNativeSeparators(QString::fromStdString((dir / "banks").string()));
 
     answer = dir / "scripts" / "a.qbs";
     QCOMPARE(real.choose_open_file(QStringLiteral("open"), scripts), answer);
