@@ -232,4 +232,11 @@ inline void make_stereo_source(const std::filesystem::path& path, double seconds
         " sine 440 sine 1234 synth pinknoise mix vol 0.4 2>/dev/null");
 }
 
+// The body of a memory row's child process: runs `work`, prints its peak resident size.
+inline int print_peak_after(const std::function<void()>& work) {
+  work();
+  std::printf("%llu\n", static_cast<unsigned long long>(proc_status_bytes("VmHWM")));
+  return 0;
+}
+
 }  // namespace qbank::bench

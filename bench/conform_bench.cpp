@@ -35,9 +35,7 @@ void conform_files(const std::vector<fs::path>& files, const fs::path& into) {
 
 // The child process of the memory rows: conforms one file, prints its peak resident size.
 int peak_child(const char* file, const char* into) {
-  conform_files({path_from_utf8(file)}, path_from_utf8(into));
-  std::printf("%llu\n", static_cast<unsigned long long>(proc_status_bytes("VmHWM")));
-  return 0;
+  return print_peak_after([&] { conform_files({path_from_utf8(file)}, path_from_utf8(into)); });
 }
 
 }  // namespace

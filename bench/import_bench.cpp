@@ -62,9 +62,8 @@ double rendered_seconds(const fs::path& folder) {
 
 // The child process of the memory row: imports one library, prints its peak resident size.
 int peak_child(const char* file, const char* into) {
-  import_file(path_from_utf8(file), path_from_utf8(into), fill_mode::root);
-  std::printf("%llu\n", static_cast<unsigned long long>(proc_status_bytes("VmHWM")));
-  return 0;
+  return print_peak_after(
+      [&] { import_file(path_from_utf8(file), path_from_utf8(into), fill_mode::root); });
 }
 
 }  // namespace
@@ -74,7 +73,7 @@ int main(int argc, char** argv) {
   using namespace qbank::bench;
   using qbank::fill_mode;
   if (argc == 4 && std::string(argv[1]) == "peak") return peak_child(argv[2], argv[3]);
-  const int runs = argc > 1 ? std::atoi(argv[1]) : 3;
+  const int runs = qbank::bench::runs_argument(argc, argv, 3);
   const int count = argc > 2 ? std::atoi(argv[2]) : 16;
   const double seconds = argc > 3 ? std::atof(argv[3]) : 10;
   scratch_dir dir("/tmp");
